@@ -1,0 +1,33 @@
+# The tree's whole user interface: make test, make run, make bench.
+BUILD      := build
+SAN_BUILD  := build-sanitize
+JOBS       ?= 2
+
+.PHONY: all deps build build-sanitize test run bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
+
+# The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+build-sanitize: deps
+	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPICTOMIRA_SANITIZE=ON -DPICTOMIRA_BENCH=OFF >/dev/null
+	@cmake --build $(SAN_BUILD) -j$(JOBS)
+
+test: build build-sanitize
+	@ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	@ctest --test-dir $(SAN_BUILD) --output-on-failure -j$(JOBS)
+
+run: build
+	@$(BUILD)/tools/pictomira_sample $(BUILD)/sample
+
+bench: build
+	@$(BUILD)/bench/bench_frame
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

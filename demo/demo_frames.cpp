@@ -1,0 +1,209 @@
+// demo_frames.cpp: package frame decoding and recording-file reconstruction.
+// Package rows are read with one positioned read per run of consecutive
+// line numbers. Recording frames are rebuilt in a private screen image and
+// copied out only when every record was read whole, so a failure leaves
+// the destination as it was.
+#include "demo/demo_frames.h"
+
+#include "demo/demo_model.h"
+#include "demo/demo_package.h"
+#include "pal/pal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// ---- Package frames -----------------------------------------------------
+
+[[noreturn]] void frameReadFailed(const char* title) {
+  char text[PKG_PATH_LEN + 64];
+  std::snprintf(text, sizeof text, "Could not read package: %s", gDemoFilePath);
+  pal_FatalAlert(title, text);
+}
+
+uint32_t lineNumberAt(const unsigned char* table, int32_t row) {
+  const unsigned char* b = table + static_cast<size_t>(row) * 3;
+  return (uint32_t{b[0]} << 16) | (uint32_t{b[1]} << 8) | b[2];
+}
+
+// ---- Recording files ------------------------------------------------------
+
+// Largest recorded screen accepted: sides up to 65,535, 2^28 pixels in all.
+constexpr int64_t kMaxScreenSide = 65535;
+constexpr int64_t kMaxScreenPixels = int64_t{1} << 28;
+
+enum class RecError { None, Open, NothingAtEnd, NoKey, Tell, BadRecord, CropOutside };
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+struct RecordLine {
+  int64_t W, H, x, y, w, h;
+};
+
+// Reads a record line at the file's position; false when no line can be
+// read or it has fewer than nine fields.
+bool readRecordLine(std::FILE* f, RecordLine* r) {
+  char line[REC_LINE_LIMIT + 1];
+  if (std::fgets(line, sizeof line, f) == nullptr) return false;
+  int commas = 0;
+  for (const char* p = line; *p; ++p) commas += *p == ',';
+  if (commas < 8) return false;
+  *r = {getLinePosValue(line, 3), getLinePosValue(line, 4), getLinePosValue(line, 5),
+        getLinePosValue(line, 6), getLinePosValue(line, 7), getLinePosValue(line, 8)};
+  return true;
+}
+
+// A screen rebuilt from its records: W x H pixels of blue, green, red.
+struct Screen {
+  int64_t W = 0, H = 0;
+  std::vector<unsigned char> bgr;
+};
+
+// Applies the pixels of record r (already read) at the file's position.
+RecError applyRecord(std::FILE* f, const RecordLine& r, Screen& s) {
+  if (r.x < 0 || r.y < 0 || r.w < 0 || r.h < 0 || r.x + r.w > s.W || r.y + r.h > s.H) return RecError::BadRecord;
+  for (int64_t i = 0; i < r.h; ++i) {
+    unsigned char* row = s.bgr.data() + ((r.y + i) * s.W + r.x) * 3;
+    if (std::fread(row, 3, static_cast<size_t>(r.w), f) != static_cast<size_t>(r.w)) return RecError::BadRecord;
+  }
+  return RecError::None;
+}
+
+// Rebuilds the screen from the key record at start through the last record
+// that starts at or before end; *keyAt gets the last key record's offset.
+RecError rebuildScreen(const char* path, int64_t start, int64_t end, Screen& s, int64_t* keyAt) {
+  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path, "rb"));
+  if (!f) return RecError::Open;
+  if (fseeko(f.get(), 0, SEEK_END) != 0 || ftello(f.get()) <= end) return RecError::NothingAtEnd;
+  if (fseeko(f.get(), start, SEEK_SET) != 0) return RecError::NothingAtEnd;
+  RecordLine r;
+  if (!readRecordLine(f.get(), &r)) return RecError::BadRecord;
+  if (r.w != r.W || r.h != r.H) return RecError::NoKey;
+  if (r.W < 1 || r.H < 1 || r.W > kMaxScreenSide || r.H > kMaxScreenSide || r.W * r.H > kMaxScreenPixels)
+    return RecError::BadRecord;
+  s.W = r.W;
+  s.H = r.H;
+  s.bgr.assign(static_cast<size_t>(s.W * s.H * 3), 0);
+  if (applyRecord(f.get(), {s.W, s.H, 0, 0, s.W, s.H}, s) != RecError::None) return RecError::BadRecord;
+  *keyAt = start;
+  for (int64_t p = ftello(f.get()); p <= end; p = ftello(f.get())) {
+    if (p < 0) return RecError::Tell;
+    if (!readRecordLine(f.get(), &r)) return RecError::BadRecord;
+    if (r.w == s.W && r.h == s.H) *keyAt = p;
+    const RecError e = applyRecord(f.get(), r, s);
+    if (e != RecError::None) return e;
+  }
+  return RecError::None;
+}
+
+bool cropInside(const Screen& s, const int32_t rect[4]) {
+  return rect[0] >= 0 && rect[1] >= 0 && rect[2] >= 0 && rect[3] >= 0 && int64_t{rect[0]} + rect[2] <= s.W &&
+         int64_t{rect[1]} + rect[3] <= s.H;
+}
+
+}  // namespace
+
+void pkgFrameToBuff(int32_t frame) {
+  if (frame < 0 || frame >= gFrameCount) return;
+  struct Closer {
+    void operator()(pal_File* f) const { pal_FileClose(f); }
+  };
+  std::unique_ptr<pal_File, Closer> file(pal_FileOpenRead(gDemoFilePath));
+  if (!file) frameReadFailed("Fatal ErrPFTB-02");
+  const int32_t w = gCropSize[2], h = gCropSize[3];
+  const int64_t rowBytes = int64_t{w} * 3;
+  const int64_t tables = gDemoPackageOffsetBytes[PKG_OFF_LINE_TABLES];
+  const int64_t pool = tables + int64_t{h} * gFrameCount * 3;
+
+  static std::vector<unsigned char> table, rows;
+  table.resize(static_cast<size_t>(h) * 3);
+  if (pal_FileReadAt(file.get(), tables + int64_t{frame} * h * 3, table.data(), int64_t{h} * 3) != int64_t{h} * 3)
+    frameReadFailed("Fatal ErrPFTB-03");
+
+  // Rows whose line numbers follow each other are read in one go.
+  constexpr int32_t kMaxRun = 64;
+  rows.resize(static_cast<size_t>(rowBytes) * kMaxRun);
+  for (int32_t y = 0; y < h;) {
+    const uint32_t first = lineNumberAt(table.data(), y);
+    int32_t run = 1;
+    while (y + run < h && run < kMaxRun && lineNumberAt(table.data(), y + run) == first + run) ++run;
+    if (int64_t{first} + run > gDemoPackageLineCount) frameReadFailed("Fatal ErrPFTB-03");
+    if (pal_FileReadAt(file.get(), pool + int64_t{first} * rowBytes, rows.data(), rowBytes * run) != rowBytes * run)
+      frameReadFailed("Fatal ErrPFTB-03");
+    for (int32_t i = 0; i < run; ++i) pal_StoreBGRRowInBuffer(1, 0, y + i, rows.data() + rowBytes * i, w);
+    y += run;
+  }
+}
+
+int64_t getLinePosValue(const char* line, int n) {
+  const char* p = line;
+  for (int i = 0; i < n; ++i) {
+    p = std::strchr(p, ',');
+    if (p == nullptr) return -1;
+    ++p;
+  }
+  return std::strtoll(p, nullptr, 10);
+}
+
+int64_t demoRecFrameCroppedToPALbuff(const char* path, int64_t start, int64_t end, int buffer) {
+  if (buffer < 0 || buffer >= PAL_BUFFER_SLOTS || gpal_ImageBuffBits[buffer] == nullptr ||
+      gpal_ImageBuffSize[buffer][0] != gCropSize[2] || gpal_ImageBuffSize[buffer][1] != gCropSize[3])
+    return -1;
+  if (start < 0 || end < 0) return -2;
+  if (end < start) return -3;
+  Screen s;
+  int64_t keyAt = start;
+  switch (rebuildScreen(path, start, end, s, &keyAt)) {
+    case RecError::None: break;
+    case RecError::Open: return -4;
+    case RecError::NothingAtEnd: return -5;
+    case RecError::NoKey: return -6;
+    case RecError::Tell: return -7;
+    case RecError::CropOutside: return REC_ERR_CROP_OUTSIDE;
+    case RecError::BadRecord: return REC_ERR_BAD_RECORD;
+  }
+  if (!cropInside(s, gCropSize)) return REC_ERR_CROP_OUTSIDE;
+  for (int32_t y = 0; y < gCropSize[3]; ++y) {
+    const unsigned char* src = s.bgr.data() + ((gCropSize[1] + y) * s.W + gCropSize[0]) * 3;
+    pal_StoreBGRRowInBuffer(buffer, 0, y, src, gCropSize[2]);
+  }
+  return keyAt;
+}
+
+int64_t demoRecframeCroppedToMembuff(const char* path, int64_t start, int64_t end, const int32_t rect[4],
+                                     unsigned char* destination, int step, int order) {
+  if (end < 0) return -1;
+  if (end < start) return -2;
+  Screen s;
+  int64_t keyAt = start;
+  switch (rebuildScreen(path, start, end, s, &keyAt)) {
+    case RecError::None: break;
+    case RecError::Open: return -3;
+    case RecError::NothingAtEnd: return -4;
+    case RecError::NoKey: return -5;
+    case RecError::Tell: return -7;
+    case RecError::CropOutside: return REC_ERR_CROP_OUTSIDE;
+    case RecError::BadRecord: return REC_ERR_BAD_RECORD;
+  }
+  if (!cropInside(s, rect)) return REC_ERR_CROP_OUTSIDE;
+  if (destination == nullptr) return keyAt;
+  const int bytes = step == 4 ? 4 : 3;
+  // Blue, green, red as on disk for order 1; red, green, blue otherwise.
+  const int first = order == 1 ? 0 : 2, third = order == 1 ? 2 : 0;
+  for (int32_t y = 0; y < rect[3]; ++y) {
+    const unsigned char* src = s.bgr.data() + ((rect[1] + y) * s.W + rect[0]) * 3;
+    unsigned char* dst = destination + static_cast<size_t>(y) * rect[2] * bytes;
+    for (int32_t x = 0; x < rect[2]; ++x, src += 3, dst += bytes) {
+      dst[0] = src[first];
+      dst[1] = src[1];
+      dst[2] = src[third];
+    }
+  }
+  return keyAt;
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing the tree need.
+# Only missing packages are installed, so a machine that has them all is left alone.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  libfreetype-dev libfontconfig-dev fonts-open-sans
+  libpixman-1-dev liblodepng-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

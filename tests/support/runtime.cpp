@@ -1,0 +1,43 @@
+// runtime.cpp: shared test helpers.
+#include "tests/support/runtime.h"
+
+#include "demo/demo_model.h"
+#include "demo/demo_package.h"
+#include "pal/pal.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+void resetRuntime() {
+  for (int slot = 0; slot < PAL_BUFFER_SLOTS; ++slot) pal_DestroyWinBuff(slot);
+  pal_InitPAL();
+  demoInitDatastores();
+  gFrameCount = 0;
+  gInstrCount = 0;
+  gCurrShownFrame = 0;
+  gCurrInstrList[0] = -1;
+  std::memset(gCropSize, 0, sizeof gCropSize);
+  std::memset(gHistoryStack, 0, sizeof gHistoryStack);
+  gDemoScale = 1000;
+  gDemoFilePath[0] = '\0';
+  std::memset(gDemoPackageOffsetBytes, 0, sizeof gDemoPackageOffsetBytes);
+  gDemoPackageLineCount = 0;
+}
+
+TempDir::TempDir() {
+  char tmpl[] = "/tmp/pictomira-test-XXXXXX";
+  const char* made = mkdtemp(tmpl);
+  path_ = made ? made : "/tmp";
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+uint32_t pixelColour(int slot, int32_t x, int32_t y) {
+  int32_t rgb[3];
+  pal_GetBufferPixelRGB(slot, x, y, rgb);
+  return (static_cast<uint32_t>(rgb[0]) << 16) | (static_cast<uint32_t>(rgb[1]) << 8) | static_cast<uint32_t>(rgb[2]);
+}
