@@ -1,6 +1,6 @@
 // demo_frames.cpp: package frame decoding and recording-file reconstruction.
-// Package rows are read with one positioned read per run of consecutive
-// line numbers. Recording frames are rebuilt in a private screen image and
+// Package rows are converted straight from a read-only mapping of the file,
+// after checking that the frame's line table and the pool lie inside it. Recording frames are rebuilt in a private screen image and
 // copied out only when every record was read whole, so a failure leaves
 // the destination as it was.
 #include "demo/demo_frames.h"
@@ -24,6 +24,18 @@ namespace {
   std::snprintf(text, sizeof text, "Could not read package: %s", gDemoFilePath);
   pal_FatalAlert(title, text);
 }
+
+// The package file and its mapping for one decode, released on every path
+// (the fatal path ends the program).
+struct PackageMap {
+  pal_File* file = nullptr;
+  const unsigned char* bytes = nullptr;
+  int64_t size = 0;
+  ~PackageMap() {
+    pal_FileUnmap(bytes, size);
+    pal_FileClose(file);
+  }
+};
 
 uint32_t lineNumberAt(const unsigned char* table, int32_t row) {
   const unsigned char* b = table + static_cast<size_t>(row) * 3;
@@ -111,33 +123,22 @@ bool cropInside(const Screen& s, const int32_t rect[4]) {
 
 void pkgFrameToBuff(int32_t frame) {
   if (frame < 0 || frame >= gFrameCount) return;
-  struct Closer {
-    void operator()(pal_File* f) const { pal_FileClose(f); }
-  };
-  std::unique_ptr<pal_File, Closer> file(pal_FileOpenRead(gDemoFilePath));
-  if (!file) frameReadFailed("Fatal ErrPFTB-02");
+  PackageMap pkg;
+  pkg.file = pal_FileOpenRead(gDemoFilePath);
+  if (pkg.file == nullptr) frameReadFailed("Fatal ErrPFTB-02");
+  pkg.bytes = pal_FileMapRead(pkg.file, &pkg.size);
   const int32_t w = gCropSize[2], h = gCropSize[3];
   const int64_t rowBytes = int64_t{w} * 3;
-  const int64_t tables = gDemoPackageOffsetBytes[PKG_OFF_LINE_TABLES];
-  const int64_t pool = tables + int64_t{h} * gFrameCount * 3;
-
-  static std::vector<unsigned char> table, rows;
-  table.resize(static_cast<size_t>(h) * 3);
-  if (pal_FileReadAt(file.get(), tables + int64_t{frame} * h * 3, table.data(), int64_t{h} * 3) != int64_t{h} * 3)
+  const int64_t table = gDemoPackageOffsetBytes[PKG_OFF_LINE_TABLES] + int64_t{frame} * h * 3;
+  const int64_t pool = gDemoPackageOffsetBytes[PKG_OFF_LINE_TABLES] + int64_t{h} * gFrameCount * 3;
+  // Everything the frame can touch must lie inside the file as it is now.
+  const int64_t poolEnd = pool + gDemoPackageLineCount * rowBytes;
+  if (pkg.bytes == nullptr || table < 0 || table + int64_t{h} * 3 > pkg.size || poolEnd > pkg.size)
     frameReadFailed("Fatal ErrPFTB-03");
-
-  // Rows whose line numbers follow each other are read in one go.
-  constexpr int32_t kMaxRun = 64;
-  rows.resize(static_cast<size_t>(rowBytes) * kMaxRun);
-  for (int32_t y = 0; y < h;) {
-    const uint32_t first = lineNumberAt(table.data(), y);
-    int32_t run = 1;
-    while (y + run < h && run < kMaxRun && lineNumberAt(table.data(), y + run) == first + run) ++run;
-    if (int64_t{first} + run > gDemoPackageLineCount) frameReadFailed("Fatal ErrPFTB-03");
-    if (pal_FileReadAt(file.get(), pool + int64_t{first} * rowBytes, rows.data(), rowBytes * run) != rowBytes * run)
-      frameReadFailed("Fatal ErrPFTB-03");
-    for (int32_t i = 0; i < run; ++i) pal_StoreBGRRowInBuffer(1, 0, y + i, rows.data() + rowBytes * i, w);
-    y += run;
+  for (int32_t y = 0; y < h; ++y) {
+    const uint32_t line = lineNumberAt(pkg.bytes + table, y);
+    if (line >= gDemoPackageLineCount) frameReadFailed("Fatal ErrPFTB-03");
+    pal_StoreBGRRowInBuffer(1, 0, y, pkg.bytes + pool + int64_t{line} * rowBytes, w);
   }
 }
 

@@ -131,5 +131,10 @@ int64_t pal_FileSize(pal_File* file);
 // Reads up to n bytes at offset into buf; returns the count read (short at
 // the end of the file) or -1 on an error or a negative offset.
 int64_t pal_FileReadAt(pal_File* file, int64_t offset, void* buf, int64_t n);
+// Maps the whole file read-only and stores its size; null when it is empty
+// or cannot be mapped. The mapping outlives neither the operation nor the file.
+const unsigned char* pal_FileMapRead(pal_File* file, int64_t* size);
+// Releases a mapping made by pal_FileMapRead; null is allowed.
+void pal_FileUnmap(const unsigned char* map, int64_t size);
 // Closes the file; null is allowed.
 void pal_FileClose(pal_File* file);

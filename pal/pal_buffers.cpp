@@ -1,11 +1,10 @@
 // pal_buffers.cpp: the nine image buffer slots, per-pixel accessors, the
-// unscaled copy between slots and the smoothed scale onto slot 0.
-// Pixel memory is one malloc'd block per slot; pixman provides the scaler
-// (a view of each slot is kept in gpal_BuffContext). Copying slot 0 to a
-// window belongs to the window-system file, not here.
+// unscaled copy between slots and the scale onto slot 0 (the smoothing
+// filter itself is in pal_scale.cpp). Pixel memory is one zeroed block per
+// slot; this build needs no drawing context, so gpal_BuffContext stays
+// null. Copying slot 0 to a window belongs to the window-system file.
 #include "pal/pal.h"
-
-#include <pixman.h>
+#include "pal/pal_internal.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -27,8 +26,6 @@ inline unsigned char* pixelAt(int slot, int32_t x, int32_t y) {
   return gpal_ImageBuffBits[slot] + (static_cast<size_t>(y) * w + x) * 4;
 }
 
-pixman_image_t* viewOf(int slot) { return static_cast<pixman_image_t*>(gpal_BuffContext[slot]); }
-
 // Copies src onto slot 0 at (x, y) row by row when no scaling is needed.
 void copyUnscaledOntoMain(int src, int32_t x, int32_t y) {
   const int32_t sw = gpal_ImageBuffSize[src][0], sh = gpal_ImageBuffSize[src][1];
@@ -44,20 +41,24 @@ void copyUnscaledOntoMain(int src, int32_t x, int32_t y) {
   }
 }
 
-// Chooses the filter for one axis: area averaging (box reconstruction and
-// box sampling over the destination pixel's footprint) when shrinking,
-// linear interpolation when enlarging.
-void setScaleFilter(pixman_image_t* src, double sx, double sy) {
-  const pixman_kernel_t sampleX = sx > 1.0 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE;
-  const pixman_kernel_t sampleY = sy > 1.0 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE;
-  const pixman_kernel_t reconX = sx > 1.0 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_LINEAR;
-  const pixman_kernel_t reconY = sy > 1.0 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_LINEAR;
-  int n = 0;
-  pixman_fixed_t* params = pixman_filter_create_separable_convolution(
-      &n, pixman_double_to_fixed(sx > 1.0 ? sx : 1.0), pixman_double_to_fixed(sy > 1.0 ? sy : 1.0),
-      reconX, reconY, sampleX, sampleY, 2, 2);
-  pixman_image_set_filter(src, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, n);
-  free(params);
+// Converts count packed blue, green, red pixels into 4-byte pixels; the
+// unused fourth byte becomes 0. With this build's blue-first byte order
+// four pixels are three 32-bit loads and four stores.
+void storeBGRPixels(unsigned char* d, const unsigned char* s, int32_t count) {
+  static_assert(PAL_BLUE == 0 && PAL_GREEN == 1 && PAL_RED == 2, "pixels are blue, green, red, unused");
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "words are assembled little-endian");
+  int32_t i = 0;
+  for (; i + 4 <= count; i += 4, s += 12, d += 16) {
+    uint32_t w[3];
+    std::memcpy(w, s, 12);
+    const uint32_t px[4] = {w[0] & 0xFFFFFFu, (w[0] >> 24) | ((w[1] & 0xFFFFu) << 8),
+                            (w[1] >> 16) | ((w[2] & 0xFFu) << 16), w[2] >> 8};
+    std::memcpy(d, px, 16);
+  }
+  for (; i < count; ++i, s += 3, d += 4) {
+    const uint32_t px = s[0] | (uint32_t{s[1]} << 8) | (uint32_t{s[2]} << 16);
+    std::memcpy(d, &px, 4);
+  }
 }
 
 }  // namespace
@@ -70,20 +71,16 @@ void pal_InitWinBuf(int slot, int32_t width, int32_t height) {
   if (!slotValid(slot) || width < 0 || height < 0) return;
   pal_DestroyWinBuff(slot);  // re-creating a slot releases its old memory
   const size_t bytes = static_cast<size_t>(width) * height * 4;
-  auto* bits = static_cast<unsigned char*>(std::malloc(bytes));
+  auto* bits = static_cast<unsigned char*>(std::calloc(bytes, 1));
   if (bits == nullptr) pal_FatalAlert("Out of memory", "Cannot create an image buffer");
-  pixman_image_t* view = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height,
-                                                   reinterpret_cast<uint32_t*>(bits), width * 4);
-  pixman_image_set_repeat(view, PIXMAN_REPEAT_PAD);
   gpal_ImageBuffBits[slot] = bits;
-  gpal_BuffContext[slot] = view;
+  gpal_BuffContext[slot] = nullptr;
   gpal_ImageBuffSize[slot][0] = width;
   gpal_ImageBuffSize[slot][1] = height;
 }
 
 void pal_DestroyWinBuff(int slot) {
   if (!slotValid(slot)) return;
-  if (gpal_BuffContext[slot] != nullptr) pixman_image_unref(viewOf(slot));
   std::free(gpal_ImageBuffBits[slot]);
   gpal_BuffContext[slot] = nullptr;
   gpal_ImageBuffBits[slot] = nullptr;
@@ -132,17 +129,7 @@ void pal_ScaleBufferOntoMainBuffer(int srcSlot, int32_t x, int32_t y, int32_t w,
     copyUnscaledOntoMain(srcSlot, x, y);
     return;
   }
-  pixman_image_t* src = viewOf(srcSlot);
-  const double sx = static_cast<double>(sw) / w, sy = static_cast<double>(sh) / h;
-  pixman_transform_t t;
-  pixman_transform_init_scale(&t, pixman_double_to_fixed(sx), pixman_double_to_fixed(sy));
-  pixman_image_set_transform(src, &t);
-  setScaleFilter(src, sx, sy);
-  // Source coordinates of the destination's first pixel are (0, 0); pixman
-  // clips the destination rectangle to slot 0 itself.
-  pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, viewOf(0), 0, 0, 0, 0, x, y, w, h);
-  pixman_image_set_transform(src, nullptr);
-  pixman_image_set_filter(src, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  palScaleSmoothed(srcSlot, x, y, w, h);
 }
 
 void pal_StoreBGRRowInBuffer(int slot, int32_t x, int32_t y, const unsigned char* bgr, int32_t count) {
@@ -154,9 +141,5 @@ void pal_StoreBGRRowInBuffer(int slot, int32_t x, int32_t y, const unsigned char
   if (first >= last) return;
   unsigned char* d = gpal_ImageBuffBits[slot] + (static_cast<size_t>(y) * w + x + first) * 4;
   const unsigned char* s = bgr + static_cast<size_t>(first) * 3;
-  for (int32_t i = first; i < last; ++i, d += 4, s += 3) {
-    d[PAL_BLUE] = s[0];
-    d[PAL_GREEN] = s[1];
-    d[PAL_RED] = s[2];
-  }
+  storeBGRPixels(d, s, last - first);
 }

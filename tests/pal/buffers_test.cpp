@@ -115,6 +115,18 @@ TEST_F(Buffers, ShrinkingAveragesAreasOfPixels) {
     }
 }
 
+TEST_F(Buffers, ShrinkingWeighsEachPixelByTheAreaItCovers) {
+  // Three pixels onto two: each output covers one and a half inputs.
+  pal_InitWinBuf(1, 3, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 3; ++x) pal_SetBufferPixelRGB(1, x, y, 90 * x, 0, 0);
+  pal_InitWinBuf(0, 2, 2);
+  pal_ScaleBufferOntoMainBuffer(1, 0, 0, 2, 2);
+  int32_t rgb[3];
+  EXPECT_NEAR(pal_GetBufferPixelRGB(0, 0, 1, rgb)[0], 30, 1);   // (0 * 1 + 90 * 0.5) / 1.5
+  EXPECT_NEAR(pal_GetBufferPixelRGB(0, 1, 0, rgb)[0], 150, 1);  // (90 * 0.5 + 180 * 1) / 1.5
+}
+
 TEST_F(Buffers, ShrinkingKeepsChannelsAndFlatAreas) {
   // Left half red, right half blue, 1280 wide shrunk to 1024: flat areas stay exact.
   pal_InitWinBuf(1, 1280, 8);
