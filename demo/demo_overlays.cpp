@@ -111,7 +111,7 @@ int32_t demoGetLongestSubstringTextFit(const char* text, int32_t start, int32_t 
 }
 
 int32_t demoBreakTextToBox(const char* text, int32_t left, int32_t top, int32_t right, int font, uint32_t colour) {
-  const int32_t lineHeight = pal_FontNominalSize(font);
+  const int32_t lineHeight = pal_FontPixelHeight(font);  // the font's cell, so lines never overlap
   const int32_t total = static_cast<int32_t>(std::strlen(text));
   std::vector<char> line(static_cast<size_t>(total) + 1);
   int32_t y = top;

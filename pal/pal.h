@@ -117,6 +117,8 @@ void pal_DrawTextLine(int slot, int32_t x, int32_t top, const char* text, int fo
 int pal_ResolveFont(int font);
 // The nominal size of font (the layout's text height).
 int pal_FontNominalSize(int font);
+// The pixel height of font: its cell, ascent plus descent, one line's height.
+int pal_FontPixelHeight(int font);
 // Family name of the face that text is drawn with (for tests and support).
 const char* pal_TextFaceFamily();
 

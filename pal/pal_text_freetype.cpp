@@ -152,6 +152,8 @@ int pal_ResolveFont(int font) {
 
 int pal_FontNominalSize(int font) { return std::atoi(gpal_FontList[pal_ResolveFont(font)][2]); }
 
+int pal_FontPixelHeight(int font) { return std::atoi(gpal_FontList[pal_ResolveFont(font)][1]); }
+
 const char* pal_TextFaceFamily() {
   fontFor(1);
   return gFaceFamily.c_str();

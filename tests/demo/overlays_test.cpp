@@ -180,9 +180,9 @@ TEST_F(Overlays, BreakTextWrapsIntoTheWindowBuffer) {
   pal_InitWinBuf(0, 300, 200);
   pag_FillRect(0, 0, 0, 300, 200, 0xFFFFFF);
   const int width = pal_GetTextWidth("alpha beta", 2) + 2;
-  EXPECT_EQ(demoBreakTextToBox("alpha beta gamma delta", 10, 20, 10 + width, 2, 0x000000), 20 + 2 * 15);
-  EXPECT_EQ(demoBreakTextToBox("unbreakable", 10, 100, 20, 2, 0x000000), 115);  // one line, drawn whole
-  EXPECT_EQ(demoBreakTextToBox("x  wide_word_here  y", 0, 0, 20, 1, 0x000000), 3 * 11);
+  EXPECT_EQ(demoBreakTextToBox("alpha beta gamma delta", 10, 20, 10 + width, 2, 0x000000), 20 + 2 * 22);
+  EXPECT_EQ(demoBreakTextToBox("unbreakable", 10, 100, 20, 2, 0x000000), 122);  // one line, drawn whole
+  EXPECT_EQ(demoBreakTextToBox("x  wide_word_here  y", 0, 0, 20, 1, 0x000000), 3 * 18);
   bool ink = false;
   for (int x = 0; x < 300; ++x) ink = ink || pixelColour(0, x, 26) != 0xFFFFFF;
   EXPECT_TRUE(ink);
