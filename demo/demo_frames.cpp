@@ -87,9 +87,16 @@ RecError applyRecord(std::FILE* f, const RecordLine& r, Screen& s) {
   return RecError::None;
 }
 
+bool cropInside(const Screen& s, const int32_t rect[4]) {
+  return rect[0] >= 0 && rect[1] >= 0 && rect[2] >= 0 && rect[3] >= 0 && int64_t{rect[0]} + rect[2] <= s.W &&
+         int64_t{rect[1]} + rect[3] <= s.H;
+}
+
 // Rebuilds the screen from the key record at start through the last record
-// that starts at or before end; *keyAt gets the last key record's offset.
-RecError rebuildScreen(const char* path, int64_t start, int64_t end, Screen& s, int64_t* keyAt) {
+// that starts at or before end, and checks that the crop rectangle lies in
+// it; *keyAt gets the last key record's offset.
+RecError rebuildScreen(const char* path, int64_t start, int64_t end, const int32_t crop[4], Screen& s,
+                       int64_t* keyAt) {
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path, "rb"));
   if (!f) return RecError::Open;
   if (fseeko(f.get(), 0, SEEK_END) != 0 || ftello(f.get()) <= end) return RecError::NothingAtEnd;
@@ -111,12 +118,23 @@ RecError rebuildScreen(const char* path, int64_t start, int64_t end, Screen& s, 
     const RecError e = applyRecord(f.get(), r, s);
     if (e != RecError::None) return e;
   }
-  return RecError::None;
+  return cropInside(s, crop) ? RecError::None : RecError::CropOutside;
 }
 
-bool cropInside(const Screen& s, const int32_t rect[4]) {
-  return rect[0] >= 0 && rect[1] >= 0 && rect[2] >= 0 && rect[3] >= 0 && int64_t{rect[0]} + rect[2] <= s.W &&
-         int64_t{rect[1]} + rect[3] <= s.H;
+// The result codes that differ between the two variants.
+struct RecCodes {
+  int64_t open, nothingAtEnd, noKey;
+};
+
+int64_t codeOf(RecError e, const RecCodes& c) {
+  switch (e) {
+    case RecError::Open: return c.open;
+    case RecError::NothingAtEnd: return c.nothingAtEnd;
+    case RecError::NoKey: return c.noKey;
+    case RecError::Tell: return -7;
+    case RecError::CropOutside: return REC_ERR_CROP_OUTSIDE;
+    default: return REC_ERR_BAD_RECORD;
+  }
 }
 
 }  // namespace
@@ -160,16 +178,8 @@ int64_t demoRecFrameCroppedToPALbuff(const char* path, int64_t start, int64_t en
   if (end < start) return -3;
   Screen s;
   int64_t keyAt = start;
-  switch (rebuildScreen(path, start, end, s, &keyAt)) {
-    case RecError::None: break;
-    case RecError::Open: return -4;
-    case RecError::NothingAtEnd: return -5;
-    case RecError::NoKey: return -6;
-    case RecError::Tell: return -7;
-    case RecError::CropOutside: return REC_ERR_CROP_OUTSIDE;
-    case RecError::BadRecord: return REC_ERR_BAD_RECORD;
-  }
-  if (!cropInside(s, gCropSize)) return REC_ERR_CROP_OUTSIDE;
+  const RecError e = rebuildScreen(path, start, end, gCropSize, s, &keyAt);
+  if (e != RecError::None) return codeOf(e, {-4, -5, -6});
   for (int32_t y = 0; y < gCropSize[3]; ++y) {
     const unsigned char* src = s.bgr.data() + ((gCropSize[1] + y) * s.W + gCropSize[0]) * 3;
     pal_StoreBGRRowInBuffer(buffer, 0, y, src, gCropSize[2]);
@@ -183,16 +193,8 @@ int64_t demoRecframeCroppedToMembuff(const char* path, int64_t start, int64_t en
   if (end < start) return -2;
   Screen s;
   int64_t keyAt = start;
-  switch (rebuildScreen(path, start, end, s, &keyAt)) {
-    case RecError::None: break;
-    case RecError::Open: return -3;
-    case RecError::NothingAtEnd: return -4;
-    case RecError::NoKey: return -5;
-    case RecError::Tell: return -7;
-    case RecError::CropOutside: return REC_ERR_CROP_OUTSIDE;
-    case RecError::BadRecord: return REC_ERR_BAD_RECORD;
-  }
-  if (!cropInside(s, rect)) return REC_ERR_CROP_OUTSIDE;
+  const RecError e = rebuildScreen(path, start, end, rect, s, &keyAt);
+  if (e != RecError::None) return codeOf(e, {-3, -4, -5});
   if (destination == nullptr) return keyAt;
   const int bytes = step == 4 ? 4 : 3;
   // Blue, green, red as on disk for order 1; red, green, blue otherwise.
