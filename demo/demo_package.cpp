@@ -3,7 +3,9 @@
 // instructions) read into the demo model. Every read is bounded by the
 // file: a header that promises more than the file holds, a count beyond a
 // table's capacity, or a field cut short by the end of the file ends the
-// program with the package's alert instead of reading on.
+// program with the package's alert instead of reading on. The reading core
+// reports the first fault (alert title and a detail for support) instead of
+// ending the program, so that the inspector can say what is wrong.
 #include "demo/demo_package.h"
 
 #include "demo/demo_model.h"
@@ -41,7 +43,16 @@ using File = std::unique_ptr<pal_File, FileCloser>;
   pal_FatalAlert(title, text);
 }
 
-[[noreturn]] void corrupt(const char* title) { fatalWithPath(title, "Could not read package: %s", gDemoFilePath); }
+// The first fault found while reading a package; thrown inside this file
+// only and turned into a PkgProblem (or an alert) at its public functions.
+struct PkgFault {
+  const char* title;
+  std::string detail;
+};
+
+[[noreturn]] void corrupt(const char* title, const std::string& detail) { throw PkgFault{title, detail}; }
+
+std::string ofFrame(int32_t frame) { return "of frame " + std::to_string(frame); }
 
 uint32_t bigEndian32(const unsigned char* b) {
   return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
@@ -102,10 +113,10 @@ class FlowReader {
 
 // Reads the name or note of a frame into a text record: its index, -1 when
 // longer than 998 characters, -2 when no record is free.
-int64_t readTextField(FlowReader& in) {
+int64_t readTextField(FlowReader& in, const char* what, int32_t frame) {
   char text[DEMO_TEXT_LEN];
   const int64_t len = in.field(text, sizeof text);
-  if (len < 0) corrupt("Fatal Err013");
+  if (len < 0) corrupt("Fatal Err013", std::string("the ") + what + " " + ofFrame(frame) + " runs to the end of the file without its 254");
   if (len > DEMO_TEXT_MAX) return -1;
   return demoStoreNewTextValue(text);
 }
@@ -116,20 +127,25 @@ void readFrameRecords(FlowReader& in) {
   for (int32_t f = 0; f < gFrameCount; ++f) {
     FrameRec& fr = gFrameData[f];
     fr = FrameRec{};
-    fr.nameText = readTextField(in);
-    fr.noteText = readTextField(in);
+    fr.nameText = readTextField(in, "name", f);
+    fr.noteText = readTextField(in, "note", f);
     int64_t x, y, n;
-    if (!in.number(&x) || !in.number(&y) || !in.number(&n)) corrupt("Fatal Err013");
+    if (!in.number(&x) || !in.number(&y) || !in.number(&n))
+      corrupt("Fatal Err013", "the file ends inside the note position or instruction count " + ofFrame(f));
     fr.noteX = notePosition(x);
     fr.noteY = notePosition(y);
     // A count that would overflow a frame's instruction list or the table is a lie.
-    if (n < 0 || n > DEMO_INSTR_LIST_LEN - 1 || gInstrCount + n > DEMO_INSTR_CAP) corrupt("Fatal Err013");
-    if (in.get() != PKG_FIELD_END) corrupt("Fatal Err013");
+    if (n < 0 || n > DEMO_INSTR_LIST_LEN - 1 || gInstrCount + n > DEMO_INSTR_CAP)
+      corrupt("Fatal Err013", "the instruction count " + ofFrame(f) + " is " + std::to_string(n) +
+                                  ", beyond the 498 a frame or the " + std::to_string(DEMO_INSTR_CAP) +
+                                  " the table can hold");
+    if (in.get() != PKG_FIELD_END) corrupt("Fatal Err013", "no 254 after the numbers " + ofFrame(f));
     for (int64_t i = 0; i < n; ++i) {
       int64_t v[6];
+      const std::string which = "instruction " + std::to_string(i) + " " + ofFrame(f);
       for (int64_t& value : v)
-        if (!in.number(&value)) corrupt("Fatal Err015");
-      if (in.get() != PKG_FIELD_END) corrupt("Fatal Err015");
+        if (!in.number(&value)) corrupt("Fatal Err015", "the file ends inside " + which);
+      if (in.get() != PKG_FIELD_END) corrupt("Fatal Err015", "no 254 after " + which);
       InstrRec& r = gInstrData[gInstrCount++];
       r.frame = f;
       r.target = static_cast<int32_t>(v[0]);
@@ -143,10 +159,73 @@ void readFrameRecords(FlowReader& in) {
 // pool lie before the flow data; sets the pool's line count.
 void checkLayout(int64_t lineTablesRel, int64_t flowRel) {
   const int64_t w = gCropSize[2], h = gCropSize[3];
-  if (gFrameCount > DEMO_FRAME_CAP || w < 1 || h < 1 || w > kMaxSide || h > kMaxSide) corrupt("Fatal Err011");
+  if (gFrameCount > DEMO_FRAME_CAP)
+    corrupt("Fatal Err011", "more frames than the " + std::to_string(DEMO_FRAME_CAP) + " a demo can have");
+  if (w < 1 || h < 1 || w > kMaxSide || h > kMaxSide)
+    corrupt("Fatal Err011", "a frame size of " + std::to_string(w) + " x " + std::to_string(h));
   const int64_t poolRel = lineTablesRel + int64_t{gFrameCount} * h * 3;
-  if (poolRel > flowRel) corrupt("Fatal Err011");
+  if (poolRel > flowRel) corrupt("Fatal Err011", "the line tables run past the start of the flow data");
   gDemoPackageLineCount = (flowRel - poolRel) / (w * 3);
+}
+
+// Reads both words of a directory entry.
+void readEntry(pal_File* file, int64_t start, int entry, uint32_t* a, uint32_t* b) {
+  unsigned char dir[8];
+  if (pal_FileReadAt(file, start + 10 + 8 * int64_t{entry}, dir, 8) != 8)
+    corrupt("Fatal Err011", "the file ends inside the directory (entry " + std::to_string(entry) + ")");
+  *a = bigEndian32(dir);
+  *b = bigEndian32(dir + 4);
+}
+
+// Copies the text of entry into buffer (at most cap - 1 bytes and a NUL);
+// returns the count copied.
+int64_t readText(pal_File* file, int64_t start, int entry, char* buffer, int64_t cap) {
+  uint32_t a, b;
+  readEntry(file, start, entry, &a, &b);
+  const int64_t n = b < cap - 1 ? b : cap - 1;
+  buffer[0] = '\0';
+  if (n <= 0) return 0;
+  if (start + a + int64_t{b} > pal_FileSize(file) || pal_FileReadAt(file, start + a, buffer, n) != n)
+    corrupt("Fatal Err011", "the text of entry " + std::to_string(entry) + " lies beyond the end of the file");
+  buffer[n] = '\0';
+  return n;
+}
+
+// The reading of header values and flow data into the model.
+void readPackage(pal_File* file, int64_t start) {
+  uint32_t a, b;
+  readText(file, start, PKG_E_TITLE, gDemoPackageStrings.title, PKG_TITLE_LEN);
+  readText(file, start, PKG_E_DESCRIPTION, gDemoPackageStrings.description, PKG_DESCRIPTION_LEN);
+  readEntry(file, start, PKG_E_DATE, &a, &b);
+  gDemoPackageVals[PKG_VAL_DATE] = static_cast<int32_t>(a);
+  readEntry(file, start, PKG_E_FRAMES, &a, &b);
+  gFrameCount = a > DEMO_FRAME_CAP ? DEMO_FRAME_CAP + 1 : static_cast<int32_t>(a);
+  gDemoPackageVals[PKG_VAL_HOME_FRAME] = static_cast<int32_t>(b);
+  readEntry(file, start, PKG_E_SIZE, &a, &b);
+  gCropSize[0] = gCropSize[1] = 0;
+  gCropSize[2] = a > kMaxSide ? static_cast<int32_t>(kMaxSide + 1) : static_cast<int32_t>(a);
+  gCropSize[3] = b > kMaxSide ? static_cast<int32_t>(kMaxSide + 1) : static_cast<int32_t>(b);
+  gPlayerFlags.statusMode = -1;
+  readEntry(file, start, PKG_E_WINDOW, &a, &b);
+  gPlayerFlags.windowMode = static_cast<int32_t>(a);
+  readEntry(file, start, PKG_E_MODES, &a, &b);
+  gPlayerFlags.redBoxMode = static_cast<int32_t>(a);
+  gPlayerFlags.noteMode = static_cast<int32_t>(b);
+
+  uint32_t lineTablesRel, flowRel;
+  readEntry(file, start, PKG_E_LINE_TABLES, &lineTablesRel, &b);
+  readEntry(file, start, PKG_E_FLOW, &flowRel, &b);
+  readEntry(file, start, PKG_E_BRANDING, &a, &b);
+  gDemoPackageOffsetBytes[PKG_OFF_BRANDING] = start + a;
+  gDemoPackageOffsetBytes[PKG_OFF_LINE_TABLES] = start + lineTablesRel;
+  gDemoPackageOffsetBytes[PKG_OFF_FLOW] = start + flowRel;
+
+  FlowReader in(file, gDemoPackageOffsetBytes[PKG_OFF_FLOW]);
+  if (in.get() != PKG_FIELD_END) corrupt("Fatal Err010", "the flow data does not start with 254");
+  gInstrCount = 0;
+  if (gFrameCount < 1) return;
+  checkLayout(lineTablesRel, flowRel);  // the flow data's first byte lies inside the file
+  readFrameRecords(in);
 }
 
 }  // namespace
@@ -221,19 +300,14 @@ void setDemoParams() {
 int64_t getPkgValue(const char* path, int64_t packageStart, int entry, int word, char* buffer, int64_t bufSize) {
   File file(pal_FileOpenRead(path));
   if (!file) pal_FatalAlert("Exiting...", "Unexpected Err PKGread008");
-  unsigned char dir[8];
-  if (pal_FileReadAt(file.get(), packageStart + 10 + 8 * int64_t{entry}, dir, 8) != 8)
-    fatalWithPath("Fatal Err011", "Could not read package: %s", path);
-  if (buffer == nullptr) return bigEndian32(dir + 4 * (word ? 1 : 0));
-  const int64_t at = bigEndian32(dir), len = bigEndian32(dir + 4);
-  const int64_t n = len < bufSize - 1 ? len : bufSize - 1;
-  buffer[0] = '\0';
-  if (n <= 0) return 0;
-  if (packageStart + at + len > pal_FileSize(file.get()) ||
-      pal_FileReadAt(file.get(), packageStart + at, buffer, n) != n)
-    fatalWithPath("Fatal Err011", "Could not read package: %s", path);
-  buffer[n] = '\0';
-  return n;
+  try {
+    if (buffer != nullptr) return readText(file.get(), packageStart, entry, buffer, bufSize);
+    uint32_t a, b;
+    readEntry(file.get(), packageStart, entry, &a, &b);
+    return word ? b : a;
+  } catch (const PkgFault& f) {
+    fatalWithPath(f.title, "Could not read package: %s", path);
+  }
 }
 
 uint32_t getBrandingVal(const char* path, int64_t brandingStart, int index) {
@@ -246,39 +320,27 @@ uint32_t getBrandingVal(const char* path, int64_t brandingStart, int index) {
   return bigEndian32(b);
 }
 
-void loadMetaData() {
-  const char* path = gDemoFilePath;
-  const int64_t start = gDemoPackageOffsetBytes[PKG_OFF_START];
-  getPkgValue(path, start, PKG_E_TITLE, 0, gDemoPackageStrings.title, PKG_TITLE_LEN);
-  getPkgValue(path, start, PKG_E_DESCRIPTION, 0, gDemoPackageStrings.description, PKG_DESCRIPTION_LEN);
-  gDemoPackageVals[PKG_VAL_DATE] = static_cast<int32_t>(getPkgValue(path, start, PKG_E_DATE, 0));
-  const int64_t frames = getPkgValue(path, start, PKG_E_FRAMES, 0);
-  gDemoPackageVals[PKG_VAL_HOME_FRAME] = static_cast<int32_t>(getPkgValue(path, start, PKG_E_FRAMES, 1));
-  gFrameCount = frames > DEMO_FRAME_CAP ? DEMO_FRAME_CAP + 1 : static_cast<int32_t>(frames);
-  gCropSize[0] = gCropSize[1] = 0;
-  gCropSize[2] = static_cast<int32_t>(getPkgValue(path, start, PKG_E_SIZE, 0));
-  gCropSize[3] = static_cast<int32_t>(getPkgValue(path, start, PKG_E_SIZE, 1));
-  if (getPkgValue(path, start, PKG_E_SIZE, 0) > kMaxSide || getPkgValue(path, start, PKG_E_SIZE, 1) > kMaxSide)
-    gCropSize[2] = gCropSize[3] = 0;  // refused by the layout check below
-  gPlayerFlags.statusMode = -1;
-  gPlayerFlags.windowMode = static_cast<int32_t>(getPkgValue(path, start, PKG_E_WINDOW, 0));
-  gPlayerFlags.redBoxMode = static_cast<int32_t>(getPkgValue(path, start, PKG_E_MODES, 0));
-  gPlayerFlags.noteMode = static_cast<int32_t>(getPkgValue(path, start, PKG_E_MODES, 1));
-
-  const int64_t lineTablesRel = getPkgValue(path, start, PKG_E_LINE_TABLES, 0);
-  const int64_t flowRel = getPkgValue(path, start, PKG_E_FLOW, 0);
-  gDemoPackageOffsetBytes[PKG_OFF_BRANDING] = start + getPkgValue(path, start, PKG_E_BRANDING, 0);
-  gDemoPackageOffsetBytes[PKG_OFF_LINE_TABLES] = start + lineTablesRel;
-  gDemoPackageOffsetBytes[PKG_OFF_FLOW] = start + flowRel;
-
+bool demoReadPackage(const char* path, int64_t start, PkgProblem* problem) {
   File file(pal_FileOpenRead(path));
-  if (!file) pal_FatalAlert("Exiting...", "Unexpected Err PKGread018");
-  FlowReader in(file.get(), gDemoPackageOffsetBytes[PKG_OFF_FLOW]);
-  if (in.get() != PKG_FIELD_END) corrupt("Fatal Err010");
-  gInstrCount = 0;
-  if (gFrameCount < 1) return;
-  checkLayout(lineTablesRel, flowRel);  // the flow data's first byte lies inside the file
-  readFrameRecords(in);
+  if (!file) {
+    *problem = {"Exiting...", "Unexpected Err PKGread008", "the package file cannot be opened"};
+    return false;
+  }
+  try {
+    readPackage(file.get(), start);
+    return true;
+  } catch (const PkgFault& f) {
+    char text[PKG_PATH_LEN + 64];
+    std::snprintf(text, sizeof text, "Could not read package: %s", path);
+    *problem = {f.title, text, f.detail};
+    return false;
+  }
+}
+
+void loadMetaData() {
+  PkgProblem problem;
+  if (!demoReadPackage(gDemoFilePath, gDemoPackageOffsetBytes[PKG_OFF_START], &problem))
+    pal_FatalAlert(problem.title.c_str(), problem.text.c_str());
 }
 
 void readWholePackage() {

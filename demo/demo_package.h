@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 constexpr int PKG_DIR_ENTRIES = 30;
 constexpr int PKG_MARKER_LEN = 99;        // bytes 0, 1, ..., 98
@@ -81,8 +82,20 @@ int64_t getPkgValue(const char* path, int64_t packageStart, int entry, int word,
 // Branding value index (0..43) of the block at absolute offset brandingStart.
 uint32_t getBrandingVal(const char* path, int64_t brandingStart, int index);
 
-// Reads the header values and the flow data of the located package into
-// the demo model, the package globals and gPlayerFlags.
+// What is wrong with a package: the alert it ends the Presenter with, and a
+// detail for authors and support.
+struct PkgProblem {
+  std::string title;
+  std::string text;
+  std::string detail;
+};
+
+// Reads the header values and the flow data of the package at start of
+// path into the demo model, the package globals and gPlayerFlags. Returns
+// false with the first fault in problem; the model then holds what was read.
+bool demoReadPackage(const char* path, int64_t start, PkgProblem* problem);
+
+// demoReadPackage for the located package; a fault ends the program.
 void loadMetaData();
 
 // Reads the whole package file once (so that later reads come from the

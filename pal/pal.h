@@ -122,7 +122,26 @@ int pal_FontPixelHeight(int font);
 // Family name of the face that text is drawn with (for tests and support).
 const char* pal_TextFaceFamily();
 
-// ---- Files -------------------------------------------------------------
+// ---- Files, folders and threads ----------------------------------------
+// Copies source to destination in chunks of 99,996 bytes: mode 1 appends
+// (creating the destination if missing), other modes create or truncate.
+// After each chunk progress (if given) receives bytes read * 100 / size.
+// A file that cannot be opened, or a write that fails, is fatal.
+void pal_CopyOrAppendFile(const char* source, const char* destination, int mode, std::atomic<int>* progress);
+// 0 when path exists; else creates the folder and returns 1, or -1 when it
+// still does not exist.
+int pal_FindOrCreateDirectory(const char* path);
+// Deletes a folder: mode 0 only when empty, 1 with its files, 2 or more
+// with everything below it (links are removed, never followed). 1 on
+// success; -1 not removed, -6 an entry not deleted, -7 a folder not
+// opened, -8 the path is a lone separator, -9 it ends in two separators.
+int pal_DeleteDirectory(const char* path, int mode);
+// Starts fn on a new, detached thread and returns at once.
+void pal_BeginThread(void (*fn)());
+// Gives up the rest of the calling thread's time slice.
+void pal_ForfeitThreadExecution();
+
+// ---- Random-access files ------------------------------------------------
 // A file opened for random-access reading; opened and closed within one
 // operation by its users.
 struct pal_File;

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -126,6 +127,10 @@ int main(int argc, char** argv) {
   fx.title = "Saving a note in Jotter";
   fx.description = "A short tour of Jotter's File menu.\nClick, point and type as the red boxes show.";
   fx.frames = flow();
+  const time_t now = std::time(nullptr);
+  struct tm local;
+  localtime_r(&now, &local);
+  fx.date = static_cast<uint32_t>((local.tm_year + 1900 - 2000) * 65536 + (local.tm_mon + 1) * 256 + local.tm_mday);
   fx.row = [&](int32_t f, int32_t y, unsigned char* bgr) {
     std::memcpy(bgr, &frames[f][static_cast<size_t>(y) * kW * 3], size_t{kW} * 3);
   };

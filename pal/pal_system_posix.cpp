@@ -1,0 +1,129 @@
+// pal_system_posix.cpp: copying and appending files with progress,
+// creating and deleting folders, and starting threads, on POSIX systems.
+#include "pal/pal.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr size_t kCopyChunk = 99996;
+constexpr size_t kPathCap = 298;
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+bool isRealDirectory(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Deletes every entry of folder that is not a real folder; -7 when it cannot
+// be opened, -6 when an entry cannot be deleted.
+int deleteFilesIn(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return -7;
+  int result = 1;
+  while (dirent* e = ::readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    const std::string entry = folder + "/" + e->d_name;
+    if (isRealDirectory(entry)) continue;
+    if (::unlink(entry.c_str()) != 0) result = -6;
+  }
+  ::closedir(dir);
+  return result;
+}
+
+// The first real subfolder of folder, or empty; -7 in *error when the
+// folder cannot be opened.
+std::string firstSubfolder(const std::string& folder, int* error) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    *error = -7;
+    return {};
+  }
+  std::string found;
+  while (dirent* e = ::readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    const std::string entry = folder + "/" + e->d_name;
+    if (isRealDirectory(entry)) {
+      found = entry;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+// Removes the tree at root depth first: descend to a folder without
+// subfolders, empty it, remove it, start again from the root.
+int deleteTree(const std::string& root) {
+  for (;;) {
+    std::string folder = root;
+    int error = 0;
+    for (std::string sub = firstSubfolder(folder, &error); !sub.empty(); sub = firstSubfolder(folder, &error))
+      folder = sub;
+    if (error != 0) return error;
+    const int emptied = deleteFilesIn(folder);
+    if (emptied != 1) return emptied;
+    if (::rmdir(folder.c_str()) != 0) return -1;
+    if (folder == root) return 1;
+  }
+}
+
+}  // namespace
+
+void pal_CopyOrAppendFile(const char* source, const char* destination, int mode, std::atomic<int>* progress) {
+  File out(std::fopen(destination, mode == 1 ? "ab" : "wb"));
+  if (!out) pal_FatalAlert("Exiting...", mode == 1 ? "Unexpected Err PCOAF02" : "Unexpected Err PCOAF04");
+  File in(std::fopen(source, "rb"));
+  if (!in) pal_FatalAlert("Exiting...", "Unexpected Err PCOAF06");
+  struct stat st;
+  const int64_t size = ::fstat(::fileno(in.get()), &st) == 0 ? st.st_size : 0;
+  std::vector<char> chunk(kCopyChunk);
+  int64_t done = 0;
+  for (size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0;) {
+    // A short write (a full disk) would leave a silently truncated copy.
+    if (std::fwrite(chunk.data(), 1, got, out.get()) != got) pal_FatalAlert("Exiting...", "Unexpected Err PCOAF08");
+    done += static_cast<int64_t>(got);
+    if (progress != nullptr && size > 0) *progress = static_cast<int>(done * 100 / size);
+  }
+  if (std::ferror(in.get())) pal_FatalAlert("Exiting...", "Unexpected Err PCOAF07");
+  if (std::fclose(out.release()) != 0) pal_FatalAlert("Exiting...", "Unexpected Err PCOAF08");
+}
+
+int pal_FindOrCreateDirectory(const char* path) {
+  struct stat st;
+  if (::stat(path, &st) == 0) return 0;
+  ::mkdir(path, 0777);
+  return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode) ? 1 : -1;
+}
+
+int pal_DeleteDirectory(const char* path, int mode) {
+  std::string p(path, strnlen(path, kPathCap));
+  if (!p.empty() && (p.back() == '/' || p.back() == '\\')) {
+    if (p.size() == 1) return -8;
+    p.pop_back();
+  }
+  if (!p.empty() && (p.back() == '/' || p.back() == '\\')) return -9;
+  if (mode >= 2) return deleteTree(p);
+  if (mode == 1) {
+    const int emptied = deleteFilesIn(p);
+    if (emptied == -7) return -7;
+  }
+  return ::rmdir(p.c_str()) == 0 ? 1 : -1;
+}
+
+void pal_BeginThread(void (*fn)()) { std::thread(fn).detach(); }
+
+void pal_ForfeitThreadExecution() { std::this_thread::yield(); }

@@ -1,0 +1,110 @@
+// demo_files.h: the authoring program's files. The program folder holds
+// the capture slot (TempCapture.DMR and .DMW) and the "Demos" folder with
+// one folder per demo: NAME.DMR (recording: a text line and raw blue,
+// green, red pixels per record), NAME.DMW (foreground-window rectangles)
+// and NAME.DMD (the demo model: header values, frames, instructions and
+// texts, big-endian). Also the exchange files used when demos are joined,
+// and the demo library's file operations. Callable without any window.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+constexpr int DEMO_NAME_LEN = 70;        // 69 characters + NUL
+constexpr int DEMO_LIST_CAP = 96;
+constexpr int DEMO_LIST_NAME_LEN = 299;  // 298 characters + NUL
+constexpr int DEMO_LIST_DATE_LEN = 19;   // 18 characters + NUL
+constexpr int DMD_VERSION = 4;
+constexpr int DMD_TEXT_BYTES = 999;      // text bytes stored per record
+constexpr int DMD_TEXT_RECORD = 1005;    // two U24 numbers and the text bytes
+
+// Results of saveOrLoadDemoData beyond 1 (done).
+constexpr int DMD_CANNOT_OPEN = -1;
+constexpr int DMD_TRAILING_BYTES = -2;
+constexpr int DMD_DAMAGED = -3;  // cut short, a count beyond a table, or an unknown version
+
+extern char gProgramFolder[500];               // the authoring program's folder, ending in "/"
+extern char gCurrDemoName[DEMO_NAME_LEN];      // the demo being worked on
+extern std::atomic<int> gCreateFilesProgress;  // createDemoFolder: 0 .. 1000
+extern std::atomic<int> gCopyFilesPercent;     // copyDemoFiles, writeCombinedDemoFiles: 0 .. 100
+
+// ---- Paths ------------------------------------------------------------------
+std::string demosFolderPath();                                   // "<program>Demos/"
+std::string demoFolderPath(const std::string& name);             // "<program>Demos/NAME"
+std::string demoFilePath(const std::string& name, const char* ext);  // ".../NAME/NAME.DMR" etc.
+std::string captureSlotPath(const char* ext);                    // "<program>TempCapture.DMR" etc.
+std::string exchangeFramePath(const std::string& name);          // ".../NAME/tmpFrameData.txt"
+std::string exchangeInstrPath(const std::string& name);          // ".../NAME/tmpInstrData.txt"
+std::string exportedImagePath(const std::string& name, int frame);  // ".../NAME/<frame>.bmp"
+
+// ---- Recording file (.DMR) ----------------------------------------------------
+struct RecordLine {
+  int64_t mouseX, mouseY;  // pointer position when the screen was grabbed
+  int64_t W, H;            // recorded screen
+  int64_t x, y, w, h;      // rectangle whose pixels follow
+  int64_t time;            // milliseconds since the capture started
+  int64_t click;           // 1 when written because a button went down
+};
+
+// Appends one record (its line and w * h * 3 pixel bytes) to an open file.
+// A key frame has the rectangle 0, 0, W, H. Returns false on a write error.
+bool recWriteRecord(std::FILE* file, const RecordLine& r, const unsigned char* bgr);
+// Reads the record at offset: its line into *r and, when pixels is given,
+// its pixel bytes. Returns the offset of the next record, or -1 at the end
+// of the file, -2 for a line with fewer than eleven fields or a rectangle
+// outside the screen, -3 for pixels cut short.
+int64_t recReadRecord(std::FILE* file, int64_t offset, RecordLine* r, std::vector<unsigned char>* pixels);
+
+// ---- Window file (.DMW) ---------------------------------------------------------
+// Appends "left,top,right,bottom\r\n"; false when the file cannot be written.
+bool winAppendRect(const std::string& path, const int32_t rect[4]);
+// Reads every line of four numbers; lines that are not are skipped. False
+// when the file cannot be opened.
+bool winReadRects(const std::string& path, std::vector<std::array<int32_t, 4>>* rects);
+
+// ---- Demo data file (.DMD) -------------------------------------------------------
+// Mode 1 saves the current demo's NAME.DMD from the model (replacing the old
+// file only once the new one is complete on disk; a failure is fatal and
+// leaves the old file as it was); mode 2 loads it into the model. Returns 1,
+// or for loading DMD_CANNOT_OPEN, DMD_TRAILING_BYTES or DMD_DAMAGED. Other
+// modes return 1 and do nothing.
+int saveOrLoadDemoData(int mode);
+// Writes the model to path in the given version (4, or 0 for the old
+// 4-byte offsets) through a temporary file renamed over it; 1 or -1.
+int demoDataWrite(const std::string& path, int version);
+// Reads path into the model; the results of saveOrLoadDemoData. On a
+// failure *why (when given) says what is wrong.
+int demoDataRead(const std::string& path, std::string* why = nullptr);
+
+// ---- Demo library --------------------------------------------------------------------
+struct DemoListEntry {
+  char name[DEMO_LIST_NAME_LEN];
+  char date[DEMO_LIST_DATE_LEN];  // "%d-%b-%Y" of NAME.DMD's modification time
+};
+// Fills up to 96 entries with the complete demos, newest first; returns the count.
+int listDemos(DemoListEntry* entries);
+// Creates the current demo's folder and moves the capture slot into it,
+// after writing its data file; progress on gCreateFilesProgress.
+void createDemoFolder();
+// Copies the current demo's three files into the existing folder of
+// newName; the recording's copy reports gCopyFilesPercent.
+void copyDemoFiles(const std::string& newName);
+
+// ---- Exchange files and combined demos --------------------------------------------------
+// Writes name's exchange files from the model: frameId + idShift,
+// recording offsets + byteShift, instruction frames and non-negative
+// targets + frameShift. Returns 1, or -1 when a file cannot be written.
+int writeExchangeFiles(const std::string& name, int64_t idShift, int64_t byteShift, int64_t frameShift);
+// Appends the frames and instructions of name's exchange files to the
+// model, their names and notes as new text records. Returns 1; -1 when a
+// file cannot be opened, -2 when it is damaged, -3 when a table is full.
+int readExchangeFiles(const std::string& name);
+// Makes newName the current demo: its folder, its data file from the model,
+// its recording as first's followed by second's, and a window file of nine
+// "0,0,width,height" lines. Every failure is fatal.
+void writeCombinedDemoFiles(const std::string& first, const std::string& second, const std::string& newName,
+                            int32_t width, int32_t height, bool progressWanted);

@@ -1,0 +1,128 @@
+// File copying with progress, folder creation and deletion, threads.
+#include "pal/pal.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<unsigned char> bytesOf(size_t n, unsigned seed) {
+  std::vector<unsigned char> b(n);
+  for (size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>((i * 31 + seed) >> 3);
+  return b;
+}
+
+class System : public testing::Test {
+ protected:
+  void SetUp() override { resetRuntime(); }
+  TempDir dir;
+};
+
+TEST_F(System, CopyAndAppendInChunksWithProgress) {
+  const auto src = bytesOf(250000, 1);
+  ASSERT_TRUE(writeBytes(dir.file("a"), src));
+  std::atomic<int> progress{-1};
+  pal_CopyOrAppendFile(dir.file("a").c_str(), dir.file("b").c_str(), 0, &progress);
+  EXPECT_EQ(progress.load(), 100);
+  EXPECT_EQ(slurp(dir.file("b")), slurp(dir.file("a")));
+  pal_CopyOrAppendFile(dir.file("a").c_str(), dir.file("b").c_str(), 1, nullptr);
+  EXPECT_EQ(slurp(dir.file("b")), slurp(dir.file("a")) + slurp(dir.file("a")));
+  pal_CopyOrAppendFile(dir.file("a").c_str(), dir.file("b").c_str(), 0, nullptr);  // truncates
+  EXPECT_EQ(slurp(dir.file("b")).size(), 250000u);
+  pal_CopyOrAppendFile(dir.file("a").c_str(), dir.file("new").c_str(), 1, nullptr);  // append creates
+  EXPECT_EQ(slurp(dir.file("new")).size(), 250000u);
+}
+
+TEST_F(System, EmptySourceMakesAnEmptyCopyAndLeavesProgressAlone) {
+  ASSERT_TRUE(writeBytes(dir.file("empty"), {}));
+  ASSERT_TRUE(writeBytes(dir.file("old"), {1, 2, 3}));
+  std::atomic<int> progress{-5};
+  pal_CopyOrAppendFile(dir.file("empty").c_str(), dir.file("old").c_str(), 0, &progress);
+  EXPECT_EQ(progress.load(), -5);
+  EXPECT_TRUE(exists(dir.file("old")));
+  EXPECT_EQ(slurp(dir.file("old")).size(), 0u);
+}
+
+TEST_F(System, CopyFailuresAreFatal) {
+  ASSERT_TRUE(writeBytes(dir.file("a"), {1}));
+  EXPECT_EXIT(pal_CopyOrAppendFile(dir.file("missing").c_str(), dir.file("b").c_str(), 0, nullptr),
+              testing::ExitedWithCode(1), "ALERT 1 Exiting\\.\\.\\. \\| Unexpected Err PCOAF06");
+  EXPECT_EXIT(pal_CopyOrAppendFile(dir.file("a").c_str(), dir.file("no/such/b").c_str(), 0, nullptr),
+              testing::ExitedWithCode(1), "Unexpected Err PCOAF04");
+  EXPECT_EXIT(pal_CopyOrAppendFile(dir.file("a").c_str(), dir.file("no/such/b").c_str(), 1, nullptr),
+              testing::ExitedWithCode(1), "Unexpected Err PCOAF02");
+  EXPECT_EXIT(pal_CopyOrAppendFile(dir.file("a").c_str(), "/dev/full", 0, nullptr), testing::ExitedWithCode(1),
+              "Unexpected Err PCOAF08");
+}
+
+TEST_F(System, FindOrCreateDirectory) {
+  EXPECT_EQ(pal_FindOrCreateDirectory(dir.path().c_str()), 0);
+  EXPECT_EQ(pal_FindOrCreateDirectory(dir.file("sub").c_str()), 1);
+  EXPECT_EQ(pal_FindOrCreateDirectory(dir.file("sub").c_str()), 0);
+  EXPECT_EQ(pal_FindOrCreateDirectory(dir.file("x/y/z").c_str()), -1);
+}
+
+TEST_F(System, DeleteDirectoryModes) {
+  const std::string top = dir.file("top");
+  ::mkdir(top.c_str(), 0777);
+  ::mkdir((top + "/a").c_str(), 0777);
+  ::mkdir((top + "/a/b").c_str(), 0777);
+  ::mkdir((top + "/c").c_str(), 0777);
+  for (const char* f : {"/f1", "/a/f2", "/a/b/f3", "/c/f4"}) ASSERT_TRUE(writeBytes(top + f, {7}));
+  EXPECT_EQ(pal_DeleteDirectory(top.c_str(), 0), -1);  // not empty: nothing deleted
+  EXPECT_TRUE(exists(top + "/a/b/f3"));
+  EXPECT_EQ(pal_DeleteDirectory((top + "/c").c_str(), 1), 1);
+  EXPECT_FALSE(exists(top + "/c"));
+  EXPECT_EQ(pal_DeleteDirectory((top + "/").c_str(), 2), 1);
+  EXPECT_FALSE(exists(top));
+  EXPECT_EQ(pal_DeleteDirectory("/", 2), -8);
+  EXPECT_EQ(pal_DeleteDirectory((dir.path() + "//").c_str(), 2), -9);
+  EXPECT_TRUE(exists(dir.path()));
+  EXPECT_EQ(pal_DeleteDirectory(dir.file("missing").c_str(), 2), -7);
+}
+
+TEST_F(System, RecursiveDeleteRemovesLinksWithoutFollowingThem) {
+  const std::string keep = dir.file("keep"), top = dir.file("top");
+  ::mkdir(keep.c_str(), 0777);
+  ASSERT_TRUE(writeBytes(keep + "/precious", {1}));
+  ::mkdir(top.c_str(), 0777);
+  ASSERT_EQ(::symlink(keep.c_str(), (top + "/link").c_str()), 0);
+  EXPECT_EQ(pal_DeleteDirectory(top.c_str(), 2), 1);
+  EXPECT_FALSE(exists(top));
+  EXPECT_TRUE(exists(keep + "/precious"));
+}
+
+std::atomic<int> gThreadRan{0};
+void markRan() { gThreadRan = 1; }
+
+TEST_F(System, BeginThreadRunsTheFunction) {
+  gThreadRan = 0;
+  pal_BeginThread(markRan);
+  for (int i = 0; i < 2000 && gThreadRan == 0; ++i) {
+    pal_ForfeitThreadExecution();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(gThreadRan.load(), 1);
+}
+
+}  // namespace
