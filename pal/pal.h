@@ -56,10 +56,84 @@ extern char gpal_ExePath[PAL_PATH_LEN];   // the running program file
 extern char gpal_ProgPath[PAL_PATH_LEN];  // its folder, no trailing slash
 extern char gpal_AppPath[PAL_PATH_LEN];   // a further copy of the program path
 
+// ---- Event codes, handler results, virtual-key codes ---------------------
+enum {
+  PAL_EV_START = 1,        // a handler takes over: width, height
+  PAL_EV_TIMER = 32,       // timer number
+  PAL_EV_PRESS = 101,      // left press: x, y, and the clickable name
+  PAL_EV_RELEASE = 102,    // left release: x, y
+  PAL_EV_MOVE = 115,       // pointer moved: x, y
+  PAL_EV_RIGHT = 121,      // right press: x, y
+  PAL_EV_KEY = 203,        // key: character, modifier state, virtual-key code
+  PAL_EV_EDIT_DONE = 209,  // the active edit box finished: slot, height
+  PAL_EV_CLOSED = -1,      // the user closed the window: width, height
+  PAL_EV_NO_KEY = 0,       // a key without a virtual-key code
+};
+enum { PAL_SHOW = 11, PAL_CLOSE = 99, PAL_NOTHING = 1 };
+enum { PAL_MOD_NONE = 0, PAL_MOD_SHIFT = 1, PAL_MOD_CONTROL = 2, PAL_MOD_ALT = 3 };
+enum {
+  VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34,
+  VK_END = 35, VK_HOME = 36, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45,
+  VK_DELETE = 46, VK_F1 = 112, VK_F4 = 115, VK_F5 = 116
+};
+constexpr int PAL_TIMERS = 5;          // timers 1..5
+constexpr int PAL_CARET_TIMER = 5;     // doubles as the edit boxes' caret blink
+constexpr int PAL_CARET_MS = 450;
+constexpr int PAL_DRAG_BAR_ROWS = 30;  // top rows that drag windows of kind 10 and above
+
+// An event handler: gets the event record (code, first, second, third
+// value) and the name of the clickable rectangle under a press; returns
+// PAL_SHOW, PAL_CLOSE (after writing the next screen's number into the
+// code) or anything else for nothing.
+typedef int (*pal_EventHandler)(int32_t event[4], char* name);
+
+// A key as the window system reports it, already turned into a
+// virtual-key code, with the modifier keys of the moment.
+struct pal_Key {
+  int vk;            // virtual-key code; 0 when the key has none; -1 a modifier key alone
+  bool shift, capsLock, control, alt;
+  int character;     // the character of keys outside the table (keypad operators), else 0
+};
+
+extern pal_EventHandler gpal_CurrentEventHandler;
+extern int gpal_TimerStat[PAL_TIMERS + 1][2];  // per timer: mode (0 off, 1 once, 2 repeating), ms
+
 // ---- Start-up ----------------------------------------------------------
 // Resets every table of the layer, fills the font table and records the
 // program paths. Runs before any other operation.
 void pal_InitPAL();
+
+// ---- Window and event loop ---------------------------------------------
+// Opens a window (kind 1 framed, 15 borderless, 16 borderless with rounded
+// top corners; x or y -1 centres in the work area) with a drawing area of
+// width x height (slot 0), runs the event loop with handler and returns
+// the event code the handler left when it returned PAL_CLOSE. A negative
+// code ends the program with status 0.
+int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
+                  pal_EventHandler handler);
+// Hands the open window to handler: clears clickables and edit boxes,
+// calls it with PAL_EV_START, shows slot 0 when it returns PAL_SHOW.
+void pal_SetNewEventHandler(pal_EventHandler handler);
+// Fills event for a key press: code 203, character, modifier state, code.
+// A modifier key alone leaves code 1 (no event); a key without a code gives 0.
+void pal_MapKeyToEventCode(const pal_Key& key, int32_t event[4]);
+// Starts timer number (1..5) firing after ms, every ms when repeat is 1.
+// 1, or -1 after an alert (bad number, no window).
+int pal_SetTimer(int number, int ms, int repeat);
+void pal_DisableTimer(int number);
+void pal_DisableAllTimers();
+void pal_SetWindowTitle(const char* text);
+void pal_MinimizeWindow();
+// The window's outer rectangle on the screen: x, y, width, height.
+void pal_GetPalWindowRect(int32_t rect[4]);
+int pal_IsPwinForegroundWin();
+// Window-manager border sizes: kind 0 or 2 frame width, 1 title bar plus
+// frame, 3 frame height; 0 without a window manager or window.
+int pal_GetWindowBorderThickness(int kind);
+// Copies slot 0 to the window: all of it for null, else the rectangle.
+void pal_UpdateWindowFromBuffer(const int32_t* rect);
+// Shows the stored alert texts and waits for OK (the non-blocking alerts' thread body).
+void pal_doAlert();
 
 // ---- Alerts ------------------------------------------------------------
 // Shows a message box with the title, the text and one OK button. Kind 1
@@ -121,6 +195,64 @@ int pal_FontNominalSize(int font);
 int pal_FontPixelHeight(int font);
 // Family name of the face that text is drawn with (for tests and support).
 const char* pal_TextFaceFamily();
+
+// ---- Text edit boxes ----------------------------------------------------
+constexpr int PAL_EDIT_LINE_HEIGHT = 18;
+// Marks a named edit box with an initial text (null for empty); returns its
+// slot, or -1 when all 19 are taken. A height that is not a positive
+// multiple of 18 ends the program.
+int pal_MarkTextEditRect(const char* name, int32_t x, int32_t y, int32_t w, int32_t h, const char* text,
+                         int32_t maxLength, uint32_t background);
+// Copies the text of the box called name into dst (9,999 bytes); empty when none.
+void pal_GetMarkedTextEdit(const char* name, char* dst);
+// Makes the box called name active with the caret at the end of its text.
+void pal_StartTextEdit(const char* name);
+// Routes an event to the active box: -1 nothing to do, 1 handled, 2 caret
+// blink or press, 9 finished (Tab), -2 / -3 refused.
+int pal_TextEditHandler(const int32_t event[4]);
+// Paints box slot with text and copies its rectangle to the window.
+void pal_DrawTextEditRect(int slot, const char* text, int32_t maxLength, uint32_t background);
+// Sets the caret from a point relative to the active box's text origin.
+void pal_TextEditGetTextPosFromPixelPos(int32_t x, int32_t y);
+// Wraps text (changed in place) into box slot: 2 fits, -1 does not.
+int pal_AdjustTextToFitEditRect(int slot, char* text);
+// 1 fits; 0 too many lines; -2 a line too wide; -3 both.
+int pal_CheckTextToFitEditRect(const char* text, int32_t maxWidth, int lines);
+// out[1] characters fit from the start ("R") or the end; out[0] the last space among them.
+void pal_FindTextCharAtMaxWid(const char* text, int32_t maxWidth, int32_t out[2], const char* direction);
+// Copies line n of text into dst (when given) and returns its width; -1 when absent.
+int32_t pal_GetTextLineAndLengthInTextBlock(const char* text, char* dst, int line, int32_t* start);
+// Replaces remove characters at position with insert: 1, -1 over capacity, -2 too few to remove.
+int pal_ShortenOrLengthenString(char* string, int32_t position, int32_t remove, int32_t capacity,
+                                const char* insert);
+extern int gpal_TextEditCharsLeftOfCursor;
+extern int32_t gpal_TextEditSelectInfo[3];  // selection start, end (-1 none), selecting flag
+extern int gpal_TextEditCursOn;             // caret phase: 1 shown, -1 hidden
+
+// ---- Clipboard ----------------------------------------------------------
+void pal_PutClipboardText(const char* text, int mode);
+// Copies the clipboard's text (at most capacity - 2 characters) into dst.
+void pal_GetClipboardText(char* dst, int32_t capacity, int mode);
+
+// ---- Screen, pointer and synthetic clicks -------------------------------
+int pal_GetDisplayCount();
+// kind 0: 0, 0, width, height of the primary monitor; kind 1: the work area
+// as left, top, right, bottom. Returns the fourth value.
+int32_t pal_GetAvailableScreenPixels(int kind, int32_t out[4]);
+// The foreground window of whatever application is in front, outer
+// rectangle as left, top, right, bottom; all 0 when there is none.
+void pal_GetForegroundWinRect(int32_t out[4]);
+// Mode 'S' (83) moves the pointer to point; other modes read it into point.
+void pal_GetOrSetCursorPos(int mode, int32_t point[2]);
+// Action 1 presses the left button (then waits 70 ms); others release it.
+void pal_ClickMouseSingleAction(int action);
+// 1 single click, 2 double click, 10 press only, 11 release only.
+void pal_ClickMouse(int kind);
+// 1 when the left button is held, plus 2 for the right one.
+int pal_GetMouseClickStatus();
+// Captures the primary monitor as packed blue, green, red rows: 1, or -1
+// when the size is not the monitor's, -2 when the width is not a multiple of 4.
+int pal_ScreenToBGRbuffer(unsigned char* destination, int32_t width, int32_t height);
 
 // ---- Files, folders and threads ----------------------------------------
 // Copies source to destination in chunks of 99,996 bytes: mode 1 appends

@@ -1,8 +1,9 @@
-// pal_alert.cpp: alerts and the program's end.
-// In the automated mode (PICTOMIRA_ALERTS=stderr) every alert is one line on
-// standard error and returns as if OK had been pressed. Until the window
-// system's message boxes are wired in, alerts take the same line form.
+// pal_alert.cpp: the alert texts, the automated alert line and the
+// program's end. The message boxes themselves belong to the window-system
+// file. In the automated mode (PICTOMIRA_ALERTS=stderr) every alert is one
+// line on standard error and returns as if OK had been pressed.
 #include "pal/pal.h"
+#include "pal/pal_internal.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,19 +26,11 @@ std::string oneLine(const char* text) {
   return out;
 }
 
-void copyBounded(char* dst, size_t cap, const char* src) {
-  std::strncpy(dst, src ? src : "", cap - 1);
-  dst[cap - 1] = '\0';
-}
-
 }  // namespace
 
-void pal_Alert(int kind, const char* title, const char* text) {
-  copyBounded(gpal_AlertHeader, sizeof gpal_AlertHeader, title);
-  copyBounded(gpal_AlertBody, sizeof gpal_AlertBody, text);
+void palPrintAlertLine(int kind) {
   std::fflush(stdout);
-  std::fprintf(stderr, "ALERT %d %s | %s\n", kind, oneLine(gpal_AlertHeader).c_str(),
-               oneLine(gpal_AlertBody).c_str());
+  std::fprintf(stderr, "ALERT %d %s | %s\n", kind, oneLine(gpal_AlertHeader).c_str(), oneLine(gpal_AlertBody).c_str());
   std::fflush(stderr);
 }
 

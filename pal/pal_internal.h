@@ -6,3 +6,21 @@
 // Scales all of srcSlot into the rectangle (x, y, w, h) of slot 0 with the
 // smoothing filter, clipped to slot 0; both slots hold pixels.
 void palScaleSmoothed(int srcSlot, int32_t x, int32_t y, int32_t w, int32_t h);
+
+// Starts or stops the caret blink (timer 5, 450 ms, repeating); does
+// nothing while no window is open.
+void palCaretTimer(bool on);
+
+// Gives the edit boxes their share of a loop event: a press looks up the
+// clickable name (into name) and may activate or leave a box; presses,
+// releases, moves, keys and caret blinks of the active box are handled.
+// Returns true when the event is consumed; a Tab that finishes editing
+// turns the event into PAL_EV_EDIT_DONE and is not consumed.
+bool palEditRouteEvent(int32_t event[4], char* name);
+
+// True while a window is open (the window-system file knows).
+bool palWindowOpen();
+
+// Prints the stored alert as one line "ALERT <kind> <title> | <text>" on
+// standard error (line breaks written as \n).
+void palPrintAlertLine(int kind);

@@ -7,6 +7,8 @@ packages=(
   cmake g++ make pkg-config
   libfreetype-dev libfontconfig-dev fonts-open-sans
   libpixman-1-dev liblodepng-dev
+  libsdl2-dev libx11-dev libxext-dev libxtst-dev libxrandr-dev
+  xvfb xdotool openbox x11-apps x11-utils x11-xserver-utils ffmpeg
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 

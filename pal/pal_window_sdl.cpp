@@ -1,0 +1,466 @@
+// pal_window_sdl.cpp: the one window of a program on X11 through SDL2:
+// opening the three window kinds, the event loop that turns SDL events
+// into the layer's event records, the five timers, alerts, the clipboard
+// and the small window operations. SDL is initialised only when the first
+// window opens, so programs without a window never need a display.
+// Window-system details that SDL leaves out (rounded corners, the active
+// window, border sizes) go to Xlib through the window's X handle.
+#include "pal/pal.h"
+#include "pal/pal_internal.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+pal_EventHandler gpal_CurrentEventHandler = nullptr;
+int gpal_TimerStat[PAL_TIMERS + 1][2];
+void* gpal_WinID = nullptr;
+
+namespace {
+
+SDL_Window* gWindow = nullptr;
+Uint32 gTimerEvent = 0;                      // registered SDL event type of timer firings
+SDL_TimerID gTimerIds[PAL_TIMERS + 1];
+std::atomic<unsigned> gTimerGeneration[PAL_TIMERS + 1];  // stale firings are dropped
+std::string gLocalClipboard;                 // the clipboard while no window system is up
+bool gVideoUp = false;
+
+// Drag bar state: the press point while the top rows of a kind >= 10 window are held.
+struct Drag {
+  bool active = false;
+  int32_t x = 0, y = 0;
+} gDrag;
+int gKind = 0;
+
+bool automatedAlerts() {
+  const char* mode = std::getenv("PICTOMIRA_ALERTS");
+  return mode != nullptr && std::strcmp(mode, "stderr") == 0;
+}
+
+void startVideo() {
+  if (gVideoUp) return;
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+    char text[400];
+    std::snprintf(text, sizeof text, "Cannot open a window: %s", SDL_GetError());
+    pal_FatalAlert("No Display", text);
+  }
+  gTimerEvent = SDL_RegisterEvents(1);
+  gVideoUp = true;
+}
+
+bool x11Handles(Display** display, Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (gWindow == nullptr || !SDL_GetWindowWMInfo(gWindow, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  *display = info.info.x11.display;
+  *window = info.info.x11.window;
+  return true;
+}
+
+// Rounds the two top corners: rows of the top five lines lose the pixels
+// outside an 11 x 11 corner ellipse; the rest of the window stays whole.
+void roundTopCorners(int32_t width, int32_t height) {
+  Display* display;
+  Window window;
+  if (!x11Handles(&display, &window)) return;
+  XRectangle rects[6];
+  int n = 0;
+  constexpr double r = 5.5;
+  for (int row = 0; row < 5; ++row) {
+    const double dy = r - (row + 0.5);
+    const int inset = static_cast<int>(std::lround(r - std::sqrt(r * r - dy * dy)));
+    rects[n++] = {static_cast<short>(inset), static_cast<short>(row), static_cast<unsigned short>(width - 2 * inset), 1};
+  }
+  rects[n++] = {0, 5, static_cast<unsigned short>(width), static_cast<unsigned short>(height - 5)};
+  XShapeCombineRectangles(display, window, ShapeBounding, 0, 0, rects, n, ShapeSet, Unsorted);
+  XFlush(display);
+}
+
+// Maps an SDL key to its virtual-key code; -1 for a modifier key alone, 0
+// for a key that has none.
+pal_Key keyOf(const SDL_Keysym& k) {
+  pal_Key key{0, (k.mod & KMOD_SHIFT) != 0, (k.mod & KMOD_CAPS) != 0, (k.mod & KMOD_CTRL) != 0,
+              (k.mod & KMOD_ALT) != 0, 0};
+  const SDL_Keycode s = k.sym;
+  const bool numLock = (k.mod & KMOD_NUM) != 0;
+  if (s >= SDLK_a && s <= SDLK_z) key.vk = static_cast<int>(s - SDLK_a + 'A');
+  else if (s >= SDLK_0 && s <= SDLK_9) key.vk = static_cast<int>(s - SDLK_0 + '0');
+  else if (s >= SDLK_F1 && s <= SDLK_F12) key.vk = static_cast<int>(s - SDLK_F1 + VK_F1);
+  else if (s >= SDLK_KP_1 && s <= SDLK_KP_9 && numLock) key.vk = static_cast<int>(s - SDLK_KP_1 + '1');
+  else if (s == SDLK_KP_0 && numLock) key.vk = '0';
+  else {
+    struct Entry {
+      SDL_Keycode sym;
+      int vk;
+      int character;
+    };
+    static const Entry table[] = {
+        {SDLK_BACKSPACE, VK_BACK, 0}, {SDLK_TAB, VK_TAB, 0}, {SDLK_RETURN, VK_RETURN, 0},
+        {SDLK_KP_ENTER, VK_RETURN, 0}, {SDLK_ESCAPE, VK_ESCAPE, 0}, {SDLK_SPACE, VK_SPACE, 0},
+        {SDLK_LEFT, VK_LEFT, 0}, {SDLK_UP, VK_UP, 0}, {SDLK_RIGHT, VK_RIGHT, 0}, {SDLK_DOWN, VK_DOWN, 0},
+        {SDLK_DELETE, VK_DELETE, 0}, {SDLK_HOME, VK_HOME, 0}, {SDLK_END, VK_END, 0}, {SDLK_PAGEUP, VK_PRIOR, 0},
+        {SDLK_PAGEDOWN, VK_NEXT, 0}, {SDLK_INSERT, VK_INSERT, 0}, {SDLK_SEMICOLON, 186, 0},
+        {SDLK_EQUALS, 187, 0}, {SDLK_COMMA, 188, 0}, {SDLK_MINUS, 189, 0}, {SDLK_PERIOD, 190, 0},
+        {SDLK_SLASH, 191, 0}, {SDLK_BACKQUOTE, 192, 0}, {SDLK_LEFTBRACKET, 219, 0}, {SDLK_BACKSLASH, 220, 0},
+        {SDLK_RIGHTBRACKET, 221, 0}, {SDLK_QUOTE, 222, 0}, {SDLK_KP_MULTIPLY, 106, '*'},
+        {SDLK_KP_PLUS, 107, '+'}, {SDLK_KP_MINUS, 109, '-'}, {SDLK_KP_DIVIDE, 111, '/'},
+        // Keypad keys without Num Lock are the navigation keys they are labelled with.
+        {SDLK_KP_7, VK_HOME, 0}, {SDLK_KP_8, VK_UP, 0}, {SDLK_KP_9, VK_PRIOR, 0}, {SDLK_KP_4, VK_LEFT, 0},
+        {SDLK_KP_5, 12, 0}, {SDLK_KP_6, VK_RIGHT, 0}, {SDLK_KP_1, VK_END, 0}, {SDLK_KP_2, VK_DOWN, 0},
+        {SDLK_KP_3, VK_NEXT, 0}, {SDLK_KP_0, VK_INSERT, 0},
+        {SDLK_LSHIFT, -1, 0}, {SDLK_RSHIFT, -1, 0}, {SDLK_LCTRL, -1, 0}, {SDLK_RCTRL, -1, 0},
+        {SDLK_LALT, -1, 0}, {SDLK_RALT, -1, 0}, {SDLK_CAPSLOCK, -1, 0}, {SDLK_LGUI, -1, 0}, {SDLK_RGUI, -1, 0},
+        {SDLK_NUMLOCKCLEAR, -1, 0}, {SDLK_MODE, -1, 0}};
+    for (const Entry& e : table)
+      if (e.sym == s) {
+        key.vk = e.vk;
+        key.character = e.character;
+      }
+    if (s == SDLK_KP_PERIOD) {
+      key.vk = numLock ? 110 : VK_DELETE;
+      key.character = numLock ? '.' : 0;
+    }
+  }
+  return key;
+}
+
+Uint32 timerCallback(Uint32 interval, void* param) {
+  const auto packed = reinterpret_cast<uintptr_t>(param);
+  SDL_Event e{};
+  e.type = gTimerEvent;
+  e.user.code = static_cast<Sint32>(packed & 0xFF);
+  e.user.data1 = reinterpret_cast<void*>(packed >> 8);  // the generation it was started in
+  SDL_PushEvent(&e);
+  return gpal_TimerStat[packed & 0xFF][0] == 2 ? interval : 0;
+}
+
+void stopTimer(int n) {
+  if (gTimerIds[n] != 0) SDL_RemoveTimer(gTimerIds[n]);
+  gTimerIds[n] = 0;
+  ++gTimerGeneration[n];
+}
+
+void startTimer(int n, int ms, bool repeat) {
+  stopTimer(n);
+  gpal_TimerStat[n][0] = repeat ? 2 : 1;
+  gpal_TimerStat[n][1] = ms;
+  const uintptr_t packed = static_cast<uintptr_t>(n) | (static_cast<uintptr_t>(gTimerGeneration[n].load()) << 8);
+  gTimerIds[n] = SDL_AddTimer(static_cast<Uint32>(ms > 0 ? ms : 1), timerCallback, reinterpret_cast<void*>(packed));
+}
+
+void showBox(const char* title, const char* text) {
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, nullptr) != 0)
+    std::fprintf(stderr, "ALERT %s | %s\n", title, text);  // no display to show it on
+}
+
+void alertThread() { pal_doAlert(); }
+
+// Drops the input that queued up while a blocking alert was shown.
+void dropQueuedInput() {
+  SDL_PumpEvents();
+  SDL_FlushEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL);
+  SDL_FlushEvent(gTimerEvent);
+}
+
+bool isInput(const SDL_Event& e) {
+  return e.type == SDL_KEYDOWN || e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP ||
+         e.type == SDL_MOUSEMOTION || e.type == gTimerEvent;
+}
+
+// Moves the window while the drag bar is held.
+void followDrag(int32_t x, int32_t y) {
+  int wx, wy;
+  SDL_GetWindowPosition(gWindow, &wx, &wy);
+  SDL_SetWindowPosition(gWindow, wx + x - gDrag.x, wy + y - gDrag.y);
+}
+
+// Fills the record from one SDL event; false when the event is not for the handler.
+bool translate(const SDL_Event& e, int32_t ev[4], char* name) {
+  switch (e.type) {
+    case SDL_QUIT: ev[0] = PAL_EV_CLOSED; return true;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+        ev[0] = PAL_EV_CLOSED;
+        return true;
+      }
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) pal_UpdateWindowFromBuffer(nullptr);
+      return false;
+    case SDL_MOUSEBUTTONDOWN:
+      if (e.button.button == SDL_BUTTON_LEFT) {
+        ev[0] = PAL_EV_PRESS;
+        ev[1] = e.button.x;
+        ev[2] = e.button.y;
+        if (gKind >= 10 && e.button.y < PAL_DRAG_BAR_ROWS) gDrag = {true, e.button.x, e.button.y};
+        if (palEditRouteEvent(ev, name)) ev[0] = PAL_EV_START;
+        return ev[0] != PAL_EV_START;
+      }
+      if (e.button.button == SDL_BUTTON_RIGHT) {
+        ev[0] = PAL_EV_RIGHT;
+        ev[1] = e.button.x;
+        ev[2] = e.button.y;
+        return gpal_TextEditCurrSlot < 0;
+      }
+      return false;
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.button != SDL_BUTTON_LEFT) return false;
+      gDrag.active = false;
+      ev[0] = PAL_EV_RELEASE;
+      ev[1] = e.button.x;
+      ev[2] = e.button.y;
+      return !palEditRouteEvent(ev, name);
+    case SDL_MOUSEMOTION:
+      if (gDrag.active && (e.motion.state & SDL_BUTTON_LMASK)) followDrag(e.motion.x, e.motion.y);
+      ev[0] = PAL_EV_MOVE;
+      ev[1] = e.motion.x;
+      ev[2] = e.motion.y;
+      return !palEditRouteEvent(ev, name);
+    case SDL_KEYDOWN:
+      pal_MapKeyToEventCode(keyOf(e.key.keysym), ev);
+      if (ev[0] == PAL_EV_START) return false;
+      return !palEditRouteEvent(ev, name);
+    default:
+      if (e.type != gTimerEvent) return false;
+      {
+        const int n = e.user.code;
+        if (n < 1 || n > PAL_TIMERS || gpal_TimerStat[n][0] == 0 ||
+            reinterpret_cast<uintptr_t>(e.user.data1) != gTimerGeneration[n].load())
+          return false;
+        if (gpal_TimerStat[n][0] != 2) {
+          gpal_TimerStat[n][0] = 0;
+          gTimerIds[n] = 0;
+        }
+        ev[0] = PAL_EV_TIMER;
+        ev[1] = n;
+        ev[2] = 0;
+        return !palEditRouteEvent(ev, name);
+      }
+  }
+}
+
+void closeWindow() {
+  pal_DisableAllTimers();
+  SDL_DestroyWindow(gWindow);
+  gWindow = nullptr;
+  gpal_WinID = nullptr;
+  gDrag.active = false;
+  pal_DestroyWinBuff(0);
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+
+}  // namespace
+
+bool palWindowOpen() { return gWindow != nullptr; }
+
+void palCaretTimer(bool on) {
+  if (gWindow == nullptr) return;
+  if (on) startTimer(PAL_CARET_TIMER, PAL_CARET_MS, true);
+  else pal_DisableTimer(PAL_CARET_TIMER);
+}
+
+int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
+                  pal_EventHandler handler) {
+  if (gpal_PlatformFlag == 0) pal_FatalAlert("Need Init", "Please run 'pal_InitPAL' first");
+  startVideo();
+  gKind = kind;
+  gpal_WinSize[0] = width;
+  gpal_WinSize[1] = height;
+  gpal_WinSize[2] = kind == 16 ? 1 : 0;
+  int32_t work[4];
+  pal_GetAvailableScreenPixels(1, work);
+  if (x == -1) x = work[0] + (work[2] - work[0] - width) / 2;
+  if (y == -1) y = work[1] + (work[3] - work[1] - height) / 2;
+  Uint32 flags = SDL_WINDOW_HIDDEN;
+  if (kind == 15 || kind == 16) flags |= SDL_WINDOW_BORDERLESS;
+  gWindow = SDL_CreateWindow(title, x, y, width, height, flags);
+  if (gWindow == nullptr) {
+    char text[400];
+    std::snprintf(text, sizeof text, "Cannot open a window: %s", SDL_GetError());
+    pal_FatalAlert("No Display", text);
+  }
+  gpal_WinID = gWindow;
+  if (kind == 16) roundTopCorners(width, height);
+  pal_InitWinBuf(0, width, height);
+
+  int32_t ev[4] = {PAL_EV_START, width, height, 0};
+  char name[PAL_NAME_LEN] = "";
+  gpal_CurrentEventHandler = handler;
+  pal_UnmarkAllClickableRects();
+  int result = handler(ev, name);
+  SDL_ShowWindow(gWindow);
+  SDL_RaiseWindow(gWindow);
+  if (result == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
+
+  SDL_Event e;
+  while (result != PAL_CLOSE && SDL_WaitEvent(&e)) {
+    ev[0] = PAL_EV_START;
+    ev[1] = gpal_WinSize[0];
+    ev[2] = gpal_WinSize[1];
+    name[0] = '\0';
+    if (gpal_AlertShowing != 0 && isInput(e)) continue;
+    if (!translate(e, ev, name)) continue;
+    result = gpal_CurrentEventHandler(ev, name);
+    if (result == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
+    if (ev[0] == PAL_EV_CLOSED && result != PAL_CLOSE) break;
+  }
+  closeWindow();
+  if (ev[0] < 0) pal_EndProgram(0);
+  return ev[0];
+}
+
+void pal_SetNewEventHandler(pal_EventHandler handler) {
+  pal_UnmarkAllClickableRects();
+  gpal_CurrentEventHandler = handler;
+  int32_t ev[4] = {PAL_EV_START, gpal_WinSize[0], gpal_WinSize[1], 0};
+  char name[PAL_NAME_LEN] = "";
+  if (handler(ev, name) == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
+}
+
+int pal_SetTimer(int number, int ms, int repeat) {
+  if (number < 1 || number > PAL_TIMERS) {
+    pal_Alert(1, "Bad Timer Number", "Timer number must be 1 to 5");
+    return -1;
+  }
+  if (gWindow == nullptr) {
+    pal_Alert(1, "No Window", "Cannot Set Timer with no Window Avaliable");
+    return -1;
+  }
+  startTimer(number, ms, repeat == 1);
+  return 1;
+}
+
+void pal_DisableTimer(int number) {
+  if (number < 1 || number > PAL_TIMERS) return;
+  if (gVideoUp) stopTimer(number);
+  gpal_TimerStat[number][0] = 0;
+}
+
+void pal_DisableAllTimers() {
+  for (int n = 1; n <= PAL_TIMERS; ++n) pal_DisableTimer(n);
+}
+
+void pal_UpdateWindowFromBuffer(const int32_t* rect) {
+  if (gWindow == nullptr || gpal_ImageBuffBits[0] == nullptr) return;
+  SDL_Surface* surface = SDL_GetWindowSurface(gWindow);
+  if (surface == nullptr) return;
+  const int32_t bw = gpal_ImageBuffSize[0][0], bh = gpal_ImageBuffSize[0][1];
+  int32_t x0 = 0, y0 = 0, x1 = std::min(bw, surface->w), y1 = std::min(bh, surface->h);
+  if (rect != nullptr) {
+    x0 = std::max(x0, rect[0]);
+    y0 = std::max(y0, rect[1]);
+    x1 = std::min(x1, rect[0] + rect[2]);
+    y1 = std::min(y1, rect[1] + rect[3]);
+  }
+  if (x0 >= x1 || y0 >= y1) return;
+  SDL_LockSurface(surface);
+  const unsigned char* src = gpal_ImageBuffBits[0] + (static_cast<size_t>(y0) * bw + x0) * 4;
+  auto* dst = static_cast<unsigned char*>(surface->pixels) + static_cast<size_t>(y0) * surface->pitch + x0 * 4;
+  // Buffer pixels are blue, green, red, unused: the surface's own layout
+  // (RGB888 with the framebuffer hint); others are converted.
+  if (surface->format->format == SDL_PIXELFORMAT_RGB888 || surface->format->format == SDL_PIXELFORMAT_ARGB8888) {
+    for (int32_t row = y0; row < y1; ++row, src += bw * 4, dst += surface->pitch)
+      std::memcpy(dst, src, static_cast<size_t>(x1 - x0) * 4);
+  } else {
+    SDL_ConvertPixels(x1 - x0, y1 - y0, SDL_PIXELFORMAT_RGB888, src, bw * 4, surface->format->format, dst,
+                      surface->pitch);
+  }
+  SDL_UnlockSurface(surface);
+  if (rect == nullptr) {
+    SDL_UpdateWindowSurface(gWindow);
+  } else {
+    const SDL_Rect r{x0, y0, x1 - x0, y1 - y0};
+    SDL_UpdateWindowSurfaceRects(gWindow, &r, 1);
+  }
+}
+
+void pal_Alert(int kind, const char* title, const char* text) {
+  std::snprintf(gpal_AlertHeader, PAL_ALERT_TITLE_LEN, "%s", title ? title : "");
+  std::snprintf(gpal_AlertBody, PAL_ALERT_TEXT_LEN, "%s", text ? text : "");
+  if (automatedAlerts()) {
+    palPrintAlertLine(kind);
+    return;
+  }
+  if (gWindow == nullptr || kind == 1) {
+    if (gWindow != nullptr) gpal_AlertShowing = 1;
+    pal_doAlert();
+    if (gWindow != nullptr) dropQueuedInput();
+    gpal_AlertShowing = 0;
+    return;
+  }
+  if (kind >= 0) gpal_AlertShowing = 1;
+  std::thread(alertThread).detach();
+}
+
+void pal_doAlert() {
+  showBox(gpal_AlertHeader, gpal_AlertBody);
+  gpal_AlertShowing = 0;
+}
+
+void pal_PutClipboardText(const char* text, int /*mode*/) {
+  if (!gVideoUp) {
+    gLocalClipboard = text;
+    return;
+  }
+  SDL_SetClipboardText(text);
+}
+
+void pal_GetClipboardText(char* dst, int32_t capacity, int /*mode*/) {
+  std::string text = gLocalClipboard;
+  if (gVideoUp) {
+    // Never ask SDL_HasClipboardText first: it uses up a one-shot owner's reply.
+    char* clip = SDL_GetClipboardText();
+    text = clip ? clip : "";
+    SDL_free(clip);
+  }
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  if (static_cast<int32_t>(text.size()) > capacity - 2) text.resize(static_cast<size_t>(capacity - 2));
+  std::memcpy(dst, text.c_str(), text.size() + 1);
+}
+
+void pal_SetWindowTitle(const char* text) {
+  if (gWindow != nullptr) SDL_SetWindowTitle(gWindow, text);
+}
+
+void pal_MinimizeWindow() {
+  if (gWindow != nullptr) SDL_MinimizeWindow(gWindow);
+}
+
+void pal_GetPalWindowRect(int32_t rect[4]) {
+  rect[0] = rect[1] = rect[2] = rect[3] = 0;
+  if (gWindow == nullptr) return;
+  int x, y, w, h, top = 0, left = 0, bottom = 0, right = 0;
+  SDL_GetWindowPosition(gWindow, &x, &y);
+  SDL_GetWindowSize(gWindow, &w, &h);
+  SDL_GetWindowBordersSize(gWindow, &top, &left, &bottom, &right);
+  rect[0] = x - left;
+  rect[1] = y - top;
+  rect[2] = w + left + right;
+  rect[3] = h + top + bottom;
+}
+
+int pal_IsPwinForegroundWin() {
+  return gWindow != nullptr && (SDL_GetWindowFlags(gWindow) & SDL_WINDOW_INPUT_FOCUS) != 0 ? 1 : 0;
+}
+
+int pal_GetWindowBorderThickness(int kind) {
+  if (gWindow == nullptr) return 0;
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (SDL_GetWindowBordersSize(gWindow, &top, &left, &bottom, &right) != 0) return 0;
+  if (kind == 0 || kind == 2) return left;
+  if (kind == 1) return top;
+  if (kind == 3) return bottom;
+  return 0;
+}

@@ -1,0 +1,306 @@
+// pal_x11_system.cpp: what the programs ask of the X server beyond their own
+// window: monitors and the work area, the foreground window of another
+// application, the pointer and the global button state, synthetic clicks
+// through the XTest extension, and capturing the primary monitor through
+// shared memory (XShm, with XGetImage as the fallback). One connection of
+// its own, opened on first use; Xlib is put in thread-safe mode because the
+// capture and click-watching workers call in from their own threads.
+#include "pal/pal.h"
+#include "pal/pal_internal.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr int kClickHoldMs = 70;
+
+Display* gDisplay = nullptr;
+std::once_flag gOpenOnce;
+std::mutex gCaptureMutex;
+
+Display* display() {
+  std::call_once(gOpenOnce, [] {
+    XInitThreads();
+    gDisplay = XOpenDisplay(nullptr);
+  });
+  return gDisplay;
+}
+
+struct Monitor {
+  int x, y, w, h;
+};
+
+// The primary monitor from XRandR, else the first one, else the root window.
+Monitor primaryMonitor(Display* d) {
+  const Window root = DefaultRootWindow(d);
+  Monitor m{0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+  int n = 0;
+  XRRMonitorInfo* mons = XRRGetMonitors(d, root, True, &n);
+  if (mons != nullptr) {
+    int pick = 0;
+    for (int i = 0; i < n; ++i)
+      if (mons[i].primary) pick = i;
+    if (n > 0) m = {mons[pick].x, mons[pick].y, mons[pick].width, mons[pick].height};
+    XRRFreeMonitors(mons);
+  }
+  return m;
+}
+
+// Reads a CARDINAL or WINDOW property of window as longs; the count read.
+int longProperty(Display* d, Window w, const char* name, Atom type, long* out, int max) {
+  Atom actual;
+  int format;
+  unsigned long count = 0, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, max, False, type, &actual, &format, &count, &after,
+                         &data) != Success ||
+      data == nullptr) {
+    return 0;
+  }
+  int n = 0;
+  if (format == 32)
+    for (; n < static_cast<int>(count) && n < max; ++n) out[n] = reinterpret_cast<long*>(data)[n];
+  XFree(data);
+  return n;
+}
+
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+// True when a window manager is running: the root names a check window
+// that still exists and names itself.
+bool windowManagerAlive(Display* d) {
+  long check = 0, self = 0;
+  if (longProperty(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &check, 1) != 1) return false;
+  auto old = XSetErrorHandler(ignoreErrors);
+  const bool alive = longProperty(d, static_cast<Window>(check), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &self, 1) == 1 &&
+                     self == check;
+  XSync(d, False);
+  XSetErrorHandler(old);
+  return alive;
+}
+
+// Shared-memory image of the primary monitor, kept between captures.
+struct Grabber {
+  XImage* image = nullptr;
+  XShmSegmentInfo shm{};
+  int w = 0, h = 0;
+  bool shmBroken = false;
+
+  bool prepare(Display* d, int width, int height) {
+    if (image != nullptr && w == width && h == height) return true;
+    release(d);
+    if (shmBroken || !XShmQueryExtension(d)) return false;
+    const int screen = DefaultScreen(d);
+    image = XShmCreateImage(d, DefaultVisual(d, screen), DefaultDepth(d, screen), ZPixmap, nullptr, &shm, width, height);
+    if (image == nullptr) return false;
+    shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600);
+    shm.shmaddr = image->data = static_cast<char*>(shmat(shm.shmid, nullptr, 0));
+    shm.readOnly = False;
+    auto old = XSetErrorHandler(ignoreErrors);
+    const bool attached = shm.shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(d, &shm);
+    XSync(d, False);
+    XSetErrorHandler(old);
+    shmctl(shm.shmid, IPC_RMID, nullptr);  // freed once both sides detach
+    if (!attached) {
+      shmBroken = true;
+      release(d);
+      return false;
+    }
+    w = width;
+    h = height;
+    return true;
+  }
+  void release(Display* d) {
+    if (image == nullptr) return;
+    XShmDetach(d, &shm);
+    shmdt(shm.shmaddr);
+    image->data = nullptr;
+    XDestroyImage(image);
+    image = nullptr;
+  }
+} gGrabber;
+
+// Packs 32-bit blue, green, red, unused pixels of one row into 3 bytes each.
+void packRow(const unsigned char* src, unsigned char* dst, int count) {
+  int i = 0;
+  for (; i + 4 <= count; i += 4, src += 16, dst += 12) {
+    uint32_t p[4];
+    std::memcpy(p, src, 16);
+    const uint32_t w[3] = {(p[0] & 0xFFFFFFu) | (p[1] << 24), ((p[1] >> 8) & 0xFFFFu) | (p[2] << 16),
+                           ((p[2] >> 16) & 0xFFu) | (p[3] << 8)};
+    std::memcpy(dst, w, 12);
+  }
+  for (; i < count; ++i, src += 4, dst += 3) std::memcpy(dst, src, 3);
+}
+
+}  // namespace
+
+int pal_GetDisplayCount() {
+  Display* d = display();
+  if (d == nullptr) return 0;
+  int n = 0;
+  XRRMonitorInfo* mons = XRRGetMonitors(d, DefaultRootWindow(d), True, &n);
+  if (mons != nullptr) XRRFreeMonitors(mons);
+  return n > 0 ? n : 1;
+}
+
+int32_t pal_GetAvailableScreenPixels(int kind, int32_t out[4]) {
+  Display* d = display();
+  if (kind != 0 && kind != 1) {
+    out[0] = out[1] = 0;
+    return out[3];
+  }
+  if (d == nullptr) {
+    out[0] = out[1] = out[2] = out[3] = 0;
+    return 0;
+  }
+  const Monitor m = primaryMonitor(d);
+  if (kind == 0) {
+    out[0] = out[1] = 0;
+    out[2] = m.w;
+    out[3] = m.h;
+    return out[3];
+  }
+  out[0] = m.x;
+  out[1] = m.y;
+  out[2] = m.x + m.w;
+  out[3] = m.y + m.h;
+  long area[4];
+  if (windowManagerAlive(d) && longProperty(d, DefaultRootWindow(d), "_NET_WORKAREA", XA_CARDINAL, area, 4) == 4) {
+    // The work area of the first desktop, cut to the primary monitor.
+    out[0] = std::max<int32_t>(m.x, static_cast<int32_t>(area[0]));
+    out[1] = std::max<int32_t>(m.y, static_cast<int32_t>(area[1]));
+    out[2] = std::min<int32_t>(m.x + m.w, static_cast<int32_t>(area[0] + area[2]));
+    out[3] = std::min<int32_t>(m.y + m.h, static_cast<int32_t>(area[1] + area[3]));
+  }
+  return out[3];
+}
+
+void pal_GetForegroundWinRect(int32_t out[4]) {
+  out[0] = out[1] = out[2] = out[3] = 0;
+  Display* d = display();
+  if (d == nullptr || !windowManagerAlive(d)) return;  // without a window manager nothing is active
+  long active = 0;
+  if (longProperty(d, DefaultRootWindow(d), "_NET_ACTIVE_WINDOW", XA_WINDOW, &active, 1) != 1 || active == 0) return;
+  const auto w = static_cast<Window>(active);
+  auto old = XSetErrorHandler(ignoreErrors);
+  XWindowAttributes attr;
+  int x = 0, y = 0;
+  Window child;
+  const bool ok = XGetWindowAttributes(d, w, &attr) &&
+                  XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+  long frame[4] = {0, 0, 0, 0};  // left, right, top, bottom
+  longProperty(d, w, "_NET_FRAME_EXTENTS", XA_CARDINAL, frame, 4);
+  XSync(d, False);
+  XSetErrorHandler(old);
+  if (!ok) return;
+  out[0] = x - static_cast<int32_t>(frame[0]);
+  out[1] = y - static_cast<int32_t>(frame[2]);
+  out[2] = x + attr.width + static_cast<int32_t>(frame[1]);
+  out[3] = y + attr.height + static_cast<int32_t>(frame[3]);
+}
+
+void pal_GetOrSetCursorPos(int mode, int32_t point[2]) {
+  Display* d = display();
+  if (d == nullptr) return;
+  if (mode == 'S') {
+    XTestFakeMotionEvent(d, -1, point[0], point[1], CurrentTime);
+    XSync(d, False);
+    return;
+  }
+  Window root, child;
+  int rx = 0, ry = 0, wx, wy;
+  unsigned int mask;
+  XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &mask);
+  point[0] = rx;
+  point[1] = ry;
+}
+
+void pal_ClickMouseSingleAction(int action) {
+  Display* d = display();
+  if (d == nullptr) return;
+  XTestFakeButtonEvent(d, 1, action == 1 ? True : False, CurrentTime);
+  XSync(d, False);
+  if (action == 1) std::this_thread::sleep_for(std::chrono::milliseconds(kClickHoldMs));
+}
+
+void pal_ClickMouse(int kind) {
+  switch (kind) {
+    case 1:
+      pal_ClickMouseSingleAction(1);
+      pal_ClickMouseSingleAction(0);
+      break;
+    case 2:
+      for (int i = 0; i < 2; ++i) {
+        pal_ClickMouseSingleAction(1);
+        pal_ClickMouseSingleAction(0);
+      }
+      break;
+    case 10: pal_ClickMouseSingleAction(1); break;
+    case 11: pal_ClickMouseSingleAction(0); break;
+    default: break;
+  }
+}
+
+int pal_GetMouseClickStatus() {
+  Display* d = display();
+  if (d == nullptr) return 0;
+  Window root, child;
+  int rx, ry, wx, wy;
+  unsigned int mask = 0;
+  XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &mask);
+  return ((mask & Button1Mask) ? 1 : 0) + ((mask & Button3Mask) ? 2 : 0);
+}
+
+int pal_ScreenToBGRbuffer(unsigned char* destination, int32_t width, int32_t height) {
+  Display* d = display();
+  if (d == nullptr) return -1;
+  const Monitor m = primaryMonitor(d);
+  if (width != m.w || height != m.h) return -1;
+  if (width % 4 != 0) return -2;
+  std::lock_guard<std::mutex> lock(gCaptureMutex);
+  XImage* image = nullptr;
+  const bool shared = gGrabber.prepare(d, width, height) &&
+                      XShmGetImage(d, DefaultRootWindow(d), gGrabber.image, m.x, m.y, AllPlanes);
+  if (shared) image = gGrabber.image;
+  else image = XGetImage(d, DefaultRootWindow(d), m.x, m.y, width, height, AllPlanes, ZPixmap);
+  if (image == nullptr) return -1;
+  const bool bgrx = image->bits_per_pixel == 32 && image->byte_order == LSBFirst && image->red_mask == 0xFF0000 &&
+                    image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+  for (int32_t y = 0; y < height; ++y) {
+    unsigned char* dst = destination + static_cast<size_t>(y) * width * 3;
+    if (bgrx) {
+      packRow(reinterpret_cast<unsigned char*>(image->data) + static_cast<size_t>(y) * image->bytes_per_line, dst,
+              width);
+      continue;
+    }
+    for (int32_t x = 0; x < width; ++x, dst += 3) {  // any other visual, pixel by pixel
+      const unsigned long p = XGetPixel(image, x, y);
+      auto channel = [p](unsigned long mask) {
+        if (mask == 0) return 0ul;
+        int shift = 0;
+        while (((mask >> shift) & 1ul) == 0) ++shift;
+        const unsigned long max = mask >> shift;
+        return ((p & mask) >> shift) * 255ul / max;
+      };
+      dst[0] = static_cast<unsigned char>(channel(image->blue_mask));
+      dst[1] = static_cast<unsigned char>(channel(image->green_mask));
+      dst[2] = static_cast<unsigned char>(channel(image->red_mask));
+    }
+  }
+  if (!shared) XDestroyImage(image);
+  return 1;
+}

@@ -1,0 +1,250 @@
+// Text edit boxes driven by event records: marking, caret, selection, key
+// commands, the clipboard, fitting and drawing. No window is open, so the
+// clipboard is the process's own and timers are not started.
+#include "pal/pal.h"
+#include "pal/pal_internal.h"
+#include "tests/support/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class TextEdit : public testing::Test {
+ protected:
+  void SetUp() override {
+    resetRuntime();
+    pal_InitWinBuf(0, 400, 200);
+  }
+  void TearDown() override { resetRuntime(); }
+
+  int key(int vk, int ch = 0, int mod = PAL_MOD_NONE) {
+    const int32_t ev[4] = {PAL_EV_KEY, ch, mod, vk};
+    return pal_TextEditHandler(ev);
+  }
+  void type(const std::string& s) {
+    for (char c : s) key(c >= 'a' && c <= 'z' ? c - 32 : c, c);
+  }
+  int mouse(int code, int x, int y) {
+    const int32_t ev[4] = {code, x, y, 0};
+    return pal_TextEditHandler(ev);
+  }
+  std::string text(const char* name = "box") {
+    char out[PAL_EDIT_TEXT_LEN];
+    pal_GetMarkedTextEdit(name, out);
+    return out;
+  }
+  int mark(int w, int h, const char* initial = nullptr) {
+    const int slot = pal_MarkTextEditRect("box", 10, 20, w, h, initial, 100, 0xFFFFFF);
+    pal_StartTextEdit("box");
+    return slot;
+  }
+};
+
+TEST_F(TextEdit, HeightsThatAreNotMultiplesOfTheLineEndTheProgram) {
+  EXPECT_EXIT(pal_MarkTextEditRect("a", 0, 0, 100, 40, nullptr, 10, 0), testing::ExitedWithCode(1),
+              "ALERT 1 Cannot Mark TextEdit \\| Vertical Edit Size: need even multiple of 18 pixels:\\\\n 2 lines = 36 "
+              "pixels");
+  EXPECT_EXIT(pal_MarkTextEditRect("a", 0, 0, 100, 10, nullptr, 10, 0), testing::ExitedWithCode(1),
+              "Not enough vertical pixels for a Single Line Edit \\(need 18 pixels\\)");
+}
+
+TEST_F(TextEdit, NineteenSlotsThenAnAlert) {
+  for (int i = 0; i < PAL_EDIT_SLOTS; ++i)
+    EXPECT_EQ(pal_MarkTextEditRect(("b" + std::to_string(i)).c_str(), 0, i * 18, 0, 18, "x", 10, 0), i);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(pal_MarkTextEditRect("twenty", 0, 0, 10, 18, nullptr, 10, 0), -1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("All 19 editing slots already in use"), std::string::npos);
+  EXPECT_EQ(text("b7"), "x");
+  EXPECT_EQ(text("none"), "");
+}
+
+TEST_F(TextEdit, OneLineBoxRefusesTextBeyondItsWidth) {
+  mark(60, 18);
+  type("wwwwwwwwwwwwwwwwwwww");
+  const std::string full = text();
+  EXPECT_LT(pal_GetTextWidth(full.c_str(), 2), 60 - 7);
+  EXPECT_LT(full.size(), 20u);
+  EXPECT_EQ(key('W', 'w'), -2);  // still refused
+  key(VK_BACK);
+  key(VK_BACK);
+  type(" ");
+  type("wwwwww");  // a space does not help: there is no second line
+  EXPECT_LT(pal_GetTextWidth(text().c_str(), 2), 53);
+  EXPECT_EQ(text().find('\n'), std::string::npos);
+}
+
+TEST_F(TextEdit, LongWordAtTheEndOfAFullLineMovesToTheNextLine) {
+  mark(pal_GetTextWidth("one two three four", 2) + 9, 54);  // the first four words just fit
+  type("one two three four");
+  ASSERT_EQ(text().find('\n'), std::string::npos);
+  type(" extraordinarily");
+  const std::string t = text();
+  EXPECT_EQ(t, "one two three four\nextraordinarily");
+}
+
+TEST_F(TextEdit, UndoSwapsWithTheUndoCopy) {
+  mark(300, 36, "first");
+  key('A', 0, PAL_MOD_CONTROL);
+  key('X', 0, PAL_MOD_CONTROL);  // the cut saves "first" as the undo copy
+  type("second");
+  EXPECT_EQ(text(), "second");
+  key('Z', 0, PAL_MOD_CONTROL);
+  EXPECT_EQ(text(), "first");
+  key('Z', 0, PAL_MOD_CONTROL);
+  EXPECT_EQ(text(), "second");
+}
+
+TEST_F(TextEdit, CopyCutAndPasteThroughTheClipboard) {
+  mark(300, 36, "alpha beta");
+  pal_PutClipboardText("unchanged", 0);
+  EXPECT_EQ(key('C', 0, PAL_MOD_CONTROL), -1);  // nothing selected: clipboard left alone
+  char clip[100];
+  pal_GetClipboardText(clip, sizeof clip, 0);
+  EXPECT_STREQ(clip, "unchanged");
+  key('A', 0, PAL_MOD_CONTROL);
+  EXPECT_EQ(key('C', 0, PAL_MOD_CONTROL), 1);
+  pal_GetClipboardText(clip, sizeof clip, 0);
+  EXPECT_STREQ(clip, "alpha beta");
+  key(VK_DELETE);
+  EXPECT_EQ(text(), "");
+  pal_PutClipboardText("one\r\ntwo", 0);  // carriage returns are dropped on the way in
+  EXPECT_EQ(key('V', 0, PAL_MOD_CONTROL), 1);
+  EXPECT_EQ(text(), "one\ntwo");
+  pal_GetClipboardText(clip, 5, 0);
+  EXPECT_STREQ(clip, "one");  // capacity - 2 characters at most
+}
+
+TEST_F(TextEdit, PasteThatDoesNotFitIsRefusedWithAnAlert) {
+  mark(100, 18, "keep");
+  pal_PutClipboardText(std::string(300, 'm').c_str(), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(key('V', 0, PAL_MOD_CONTROL), -2);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "ALERT 0 Paste Too Big | The text in the Paste buffer is too long to fit"),
+            std::string::npos);
+  EXPECT_EQ(text(), "keep");
+}
+
+TEST_F(TextEdit, CaretMovesAndDeletes) {
+  mark(300, 54, "abc\nabc");
+  EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 7);
+  key(VK_UP);
+  EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 3);  // end of "abc", same pixel column
+  key(VK_UP);
+  EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 3);  // the first line has nothing above
+  key(VK_LEFT);
+  key(VK_BACK);
+  EXPECT_EQ(text(), "ac\nabc");
+  key(VK_DELETE);
+  EXPECT_EQ(text(), "a\nabc");
+  key(VK_RETURN);
+  EXPECT_EQ(text(), "a\n\nabc");
+  key(VK_DOWN);
+  key(VK_DOWN);
+  EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 3);
+  gpal_TextEditCharsLeftOfCursor = 0;
+  EXPECT_EQ(key(VK_BACK), -1);
+}
+
+TEST_F(TextEdit, TabFinishesEditingAsEvent209) {
+  mark(300, 36, "done");
+  char name[PAL_NAME_LEN] = "";
+  int32_t ev[4] = {PAL_EV_KEY, 0, 0, VK_TAB};
+  EXPECT_FALSE(palEditRouteEvent(ev, name));
+  EXPECT_EQ(ev[0], PAL_EV_EDIT_DONE);
+  EXPECT_EQ(ev[1], 0);
+  EXPECT_EQ(gpal_TextEditCurrSlot, -1);
+  int32_t k[4] = {PAL_EV_KEY, 'x', 0, 'X'};
+  EXPECT_FALSE(palEditRouteEvent(k, name));  // no box active: the key goes to the handler
+}
+
+TEST_F(TextEdit, PressPlacesTheCaretAtTheNearerCharacterBoundary) {
+  mark(300, 36, "MMMM\nii");
+  const int m = pal_GetTextWidth("M", 2);
+  // Text starts at box x + 4 in the press's coordinates.
+  mouse(PAL_EV_PRESS, 10 + 4 + m + m / 4, 25);
+  EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 1);
+  mouse(PAL_EV_PRESS, 10 + 4 + m + 3 * m / 4, 25);
+  EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 2);
+  mouse(PAL_EV_PRESS, 10 + 4 + 200, 25);
+  EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 4);  // right of the line's end
+  mouse(PAL_EV_PRESS, 10 + 4 + 200, 20 + 20);
+  EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 7);  // second line
+}
+
+TEST_F(TextEdit, DragSelectsAndTypingReplacesTheSelection) {
+  mark(300, 36, "hello world");
+  const int hello = pal_GetTextWidth("hello", 2);
+  mouse(PAL_EV_PRESS, 10 + 4, 25);
+  mouse(PAL_EV_MOVE, 10 + 4 + hello, 25);
+  mouse(PAL_EV_RELEASE, 10 + 4 + hello, 25);
+  EXPECT_EQ(gpal_TextEditSelectInfo[0], 0);
+  EXPECT_EQ(gpal_TextEditSelectInfo[1], 5);
+  type("j");
+  EXPECT_EQ(text(), "j world");
+}
+
+TEST_F(TextEdit, DrawingShowsBackgroundTextAndCaret) {
+  pal_MarkTextEditRect("box", 10, 20, 200, 36, "Hi", 100, 0x00FF00);
+  EXPECT_EQ(pixelColour(0, 150, 50), 0x00FF00u);
+  EXPECT_EQ(pixelColour(0, 9, 20), 0x000000u);  // outside the box: untouched (zeroed buffer)
+  bool ink = false;
+  for (int x = 12; x < 30; ++x)
+    for (int y = 20; y < 38; ++y) ink = ink || pixelColour(0, x, y) != 0x00FF00;
+  EXPECT_TRUE(ink);
+  pal_StartTextEdit("box");
+  const int caretX = 10 + pal_GetTextWidth("Hi", 2) + 2;
+  EXPECT_EQ(pixelColour(0, caretX, 30), 0x000000u);
+  EXPECT_EQ(pixelColour(0, caretX, 38), 0x000000u);
+  EXPECT_EQ(pixelColour(0, caretX + 6, 30), 0x00FF00u);
+}
+
+TEST_F(TextEdit, FittingWrapsAtSpacesAndCleansTheText) {
+  const int width = pal_GetTextWidth("the quick brown", 2) + 8;  // that much fits on a line
+  pal_MarkTextEditRect("box", 0, 0, width, 36, nullptr, 100, 0);
+  char t[PAL_EDIT_TEXT_LEN] = "a\tb\x01 c\x02\x03";
+  EXPECT_EQ(pal_AdjustTextToFitEditRect(0, t), 2);
+  EXPECT_STREQ(t, "a b  c");
+  std::snprintf(t, sizeof t, "one\ntwo\nthree");
+  EXPECT_EQ(pal_AdjustTextToFitEditRect(0, t), 2);
+  EXPECT_STREQ(t, "one\ntwo three");  // a line feed beginning a third line becomes a space
+  std::snprintf(t, sizeof t, "the quick brown fox jumps");
+  EXPECT_EQ(pal_AdjustTextToFitEditRect(0, t), 2);
+  EXPECT_STREQ(t, "the quick brown\nfox jumps");
+  std::snprintf(t, sizeof t, "the quick brown fox jumps the quick brown fox");
+  EXPECT_EQ(pal_AdjustTextToFitEditRect(0, t), -1);  // three lines' worth
+  std::snprintf(t, sizeof t, "%s", std::string(60, 'w').c_str());
+  EXPECT_EQ(pal_AdjustTextToFitEditRect(0, t), -1);  // no space to break at
+}
+
+TEST_F(TextEdit, HelpersOfTheFittingTable) {
+  const int w = pal_GetTextWidth("abc", 2);
+  EXPECT_EQ(pal_CheckTextToFitEditRect("abc\nabc", w + 1, 2), 1);
+  EXPECT_EQ(pal_CheckTextToFitEditRect("abc\nabc\nabc", w + 1, 2), 0);
+  EXPECT_EQ(pal_CheckTextToFitEditRect("abcd", w + 1, 2), -2);
+  EXPECT_EQ(pal_CheckTextToFitEditRect("abcd\na\nb", w + 1, 2), -3);
+  int32_t out[2];
+  pal_FindTextCharAtMaxWid("ab cd ef", pal_GetTextWidth("ab cd", 2) + 1, out, "R");
+  EXPECT_EQ(out[1], 5);
+  EXPECT_EQ(out[0], 2);
+  pal_FindTextCharAtMaxWid("ab cd ef", pal_GetTextWidth(" ef", 2) + 1, out, "L");
+  EXPECT_EQ(out[1], 3);
+  EXPECT_EQ(out[0], 5);
+  char line[50];
+  int32_t start = -1;
+  EXPECT_EQ(pal_GetTextLineAndLengthInTextBlock("ab\ncde", line, 1, &start), pal_GetTextWidth("cde", 2));
+  EXPECT_STREQ(line, "cde");
+  EXPECT_EQ(start, 3);
+  EXPECT_EQ(pal_GetTextLineAndLengthInTextBlock("ab\ncde", line, 2, nullptr), -1);
+  EXPECT_STREQ(line, "");
+  char s[12] = "hello";
+  EXPECT_EQ(pal_ShortenOrLengthenString(s, 1, 3, sizeof s, "EYYY"), 1);
+  EXPECT_STREQ(s, "hEYYYo");
+  EXPECT_EQ(pal_ShortenOrLengthenString(s, 5, 2, sizeof s, ""), -2);
+  EXPECT_EQ(pal_ShortenOrLengthenString(s, 0, 0, sizeof s, "123456"), -1);
+  EXPECT_STREQ(s, "hEYYYo");
+}
+
+}  // namespace
