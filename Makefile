@@ -28,6 +28,7 @@ run: build
 
 bench: build
 	@$(BUILD)/bench/bench_frame
+	@$(BUILD)/bench/bench_capture
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

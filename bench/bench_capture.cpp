@@ -1,0 +1,62 @@
+// bench_capture: grabbing the primary monitor of a 1280 x 800 Xvfb screen
+// into packed blue, green, red bytes with pal_ScreenToBGRbuffer, beside the
+// frame rate that ffmpeg's x11grab reaches on the same screen in the same
+// run. Starts its own Xvfb.
+#include "pal/pal.h"
+#include "tests/support/xsession.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kW = 1280, kH = 800;
+
+void BM_ScreenToBGRbuffer(benchmark::State& state) {
+  std::vector<unsigned char> frame(size_t{kW} * kH * 3);
+  for (auto _ : state) {
+    if (pal_ScreenToBGRbuffer(frame.data(), kW, kH) != 1) state.SkipWithError("capture failed");
+    benchmark::DoNotOptimize(frame.data());
+  }
+  state.counters["grabs/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Frames per second that ffmpeg's x11grab reaches in three seconds.
+double ffmpegFramesPerSecond(const std::string& display) {
+  const std::string cmd = "ffmpeg -nostdin -hide_banner -f x11grab -video_size 1280x800 -framerate 100000 -i " +
+                          display + " -t 3 -fps_mode passthrough -f null - 2>&1";
+  std::FILE* p = popen(cmd.c_str(), "r");
+  if (p == nullptr) return 0;
+  std::string out;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  pclose(p);
+  const size_t at = out.rfind("frame=");
+  if (at == std::string::npos) return 0;
+  return std::atof(out.c_str() + at + 6) / 3.0;
+}
+
+}  // namespace
+
+BENCHMARK(BM_ScreenToBGRbuffer)->UseRealTime()->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+int main(int argc, char** argv) {
+  XServer server(kW, kH);
+  if (!server.ok()) {
+    std::fprintf(stderr, "Xvfb did not start\n");
+    return 1;
+  }
+  pal_InitPAL();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  const double fps = ffmpegFramesPerSecond(server.display());
+  std::printf("ffmpeg x11grab on the same screen: %.0f frames per second (%.3f ms a frame)\n", fps,
+              1000.0 / std::max(1.0, fps));
+  return 0;
+}
