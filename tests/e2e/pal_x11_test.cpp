@@ -238,6 +238,15 @@ TEST_F(X11, ScreenQueriesWithoutAWindowManager) {
   Child fg({builtProgram("pal_probe"), "--foreground"});
   ASSERT_TRUE(fg.waitFor("FG", 5000, &line));
   EXPECT_EQ(line, "FG 0 0 0 0");  // no window manager: no active window
+  // Two monitors side by side: the primary one is the left half.
+  Child({"xrandr", "--setmonitor", "left", "640/169x800/254+0+0", "screen"}).wait(5000);
+  Child({"xrandr", "--setmonitor", "right", "640/169x800/254+640+0", "none"}).wait(5000);
+  Child two({builtProgram("pal_probe"), "--screen"});
+  ASSERT_TRUE(two.waitFor("SCREEN", 5000, &line));
+  EXPECT_EQ(line, "SCREEN 0 0 640 800 WORK 0 0 640 800 DISPLAYS 2");
+  Child cap({builtProgram("pal_probe"), "--capture", "1280", "800", "0", "0"});
+  ASSERT_TRUE(cap.waitFor("CAPTURE", 5000, &line));
+  EXPECT_EQ(line.substr(0, 10), "CAPTURE -1");  // only the primary monitor's size is captured
 }
 
 // ---- With a window manager ------------------------------------------------------
