@@ -24,7 +24,7 @@ test: build build-sanitize
 	@ctest --test-dir $(SAN_BUILD) --output-on-failure -j$(JOBS)
 
 run: build
-	@$(BUILD)/tools/pictomira_sample $(BUILD)/sample
+	@cd $(BUILD)/Presenter && ./Pictomira_Presenter
 
 bench: build
 	@$(BUILD)/bench/bench_frame

@@ -1,8 +1,8 @@
 // pictomira_sample: writes the bundled sample package, a short demo of a
 // made-up note-taking application ("Jotter") drawn with the tree's own
 // primitives: a click on a menu, a mouse-over pair on a menu item, a typed
-// key, Enter, and a timer. Usage: pictomira_sample FOLDER; writes
-// FOLDER/Sample.PMP and FOLDER/PMP_set.txt naming it.
+// key, Enter, and a timer. Usage: pictomira_sample FOLDER [BRANDING_FILE];
+// writes FOLDER/Sample.PMP and FOLDER/PMP_set.txt naming it.
 #include "demo/demo_model.h"
 #include "pag/pag.h"
 #include "pal/pal.h"
@@ -103,8 +103,8 @@ std::vector<FixtureFrame> flow() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s FOLDER [BRANDING_FILE]\n", argv[0]);
     return 2;
   }
   const std::string folder = argv[1];
@@ -127,6 +127,15 @@ int main(int argc, char** argv) {
   fx.title = "Saving a note in Jotter";
   fx.description = "A short tour of Jotter's File menu.\nClick, point and type as the red boxes show.";
   fx.frames = flow();
+  if (argc == 3) {
+    std::FILE* b = std::fopen(argv[2], "rb");
+    if (b == nullptr) {
+      std::fprintf(stderr, "Could not read the branding block %s\n", argv[2]);
+      return 1;
+    }
+    for (int c; (c = std::fgetc(b)) != EOF;) fx.branding.push_back(static_cast<unsigned char>(c));
+    std::fclose(b);
+  }
   const time_t now = std::time(nullptr);
   struct tm local;
   localtime_r(&now, &local);

@@ -1,0 +1,183 @@
+// presenter_present.cpp: showing frames and the presenting screen's events.
+#include "demo/demo_frames.h"
+#include "demo/demo_match.h"
+#include "demo/demo_model.h"
+#include "demo/demo_overlays.h"
+#include "demo/demo_package.h"
+#include "pag/pag.h"
+#include "pal/pal.h"
+#include "presenter/presenter.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Type of frame's first instruction, or 0 when it has none. Builds the list.
+int32_t firstTypeOf(int32_t frame) {
+  demoLoadFrameInstructionsToMemory(frame);
+  return gCurrInstrList[0] >= 0 ? gInstrData[gCurrInstrList[0]].type : 0;
+}
+
+void drawStatusLine(int32_t frame) {
+  char text[120];
+  presenterStatusText(frame, text, sizeof text);
+  pag_FillGradientRoundedRect(1, 5, 2, pal_GetTextWidth(text, 2) + 20, 22, 0x515655, 0x000000);
+  pag_DrawTextOnBuff(1, 10, 2, text, 2, 0xFFFFFF);
+}
+
+// A frame left by its timer is no step to return to, nor is the click frame
+// that follows a mouse-over frame.
+bool belongsInHistory(int32_t frame, int32_t firstType) {
+  if (firstType == INSTR_TIMER) return false;
+  if (firstType == INSTR_LEFT && frame >= 1) {
+    const bool afterMouseOver = firstTypeOf(frame - 1) == INSTR_MOVE_IN;
+    demoLoadFrameInstructionsToMemory(frame);
+    if (afterMouseOver) return false;
+  }
+  return true;
+}
+
+void reload() { loadDemoFrame(gCurrShownFrame, nullptr); }
+
+int onKeyboardMatch(const MatchResult& m) {
+  if (m.kind == 1) {
+    loadDemoFrame(m.value, nullptr);
+    return PAL_SHOW;
+  }
+  if (m.kind != 2) return PAL_NOTHING;
+  switch (m.value) {
+    case DEMO_NAV_TAB: {
+      const int32_t target = demoSmoothMouseMoveToDefaultLoc();
+      if (target < 0) return PAL_NOTHING;
+      loadDemoFrame(target, nullptr);
+      return PAL_SHOW;
+    }
+    case DEMO_NAV_ESC:
+      pal_DestroyWinBuff(1);
+      pal_EndProgram(0);
+    case DEMO_NAV_HOME: {
+      int32_t& home = gDemoPackageVals[PKG_VAL_HOME_FRAME];
+      if (home < 0 || home >= gFrameCount) home = 0;  // for good
+      loadDemoFrame(home, nullptr);
+      return PAL_SHOW;
+    }
+    case DEMO_NAV_F1:
+      if (gPlayerFlags.redBoxMode == 2) return PAL_NOTHING;
+      gPlayerFlags.redBoxMode = gPlayerFlags.noteMode = gPlayerFlags.redBoxMode == 1 ? -1 : 1;
+      reload();
+      return PAL_SHOW;
+    case DEMO_NAV_F4: gPlayerFlags.noteMode = -gPlayerFlags.noteMode; reload(); return PAL_SHOW;
+    case DEMO_NAV_F5: gPlayerFlags.redBoxMode = -gPlayerFlags.redBoxMode; reload(); return PAL_SHOW;
+    default: return PAL_NOTHING;
+  }
+}
+
+int onTimer(const int32_t event[4]) {
+  if (event[1] != PRESENT_FRAME_TIMER) return PAL_NOTHING;
+  for (int p = 0; p < DEMO_INSTR_LIST_LEN && gCurrInstrList[p] >= 0; ++p) {
+    const InstrRec& in = gInstrData[gCurrInstrList[p]];
+    if (in.type != INSTR_TIMER) continue;
+    if (in.frame == gCurrShownFrame) loadDemoFrame(in.target == -1 ? in.frame + 1 : in.target, nullptr);
+    return PAL_SHOW;
+  }
+  return PAL_NOTHING;
+}
+
+}  // namespace
+
+void presenterStatusText(int32_t frame, char* out, int cap) {
+  const int32_t first = gCurrInstrList[0];
+  const InstrRec* in = first >= 0 && first < gInstrCount ? &gInstrData[first] : nullptr;
+  if (frame >= gFrameCount - 1) {
+    std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - End of Demo", frame);
+    return;
+  }
+  if (in == nullptr) {
+    std::snprintf(out, static_cast<size_t>(cap), "Frame: %d", frame);
+    return;
+  }
+  const char* wait = nullptr;
+  switch (in->type) {
+    case INSTR_KEY:
+      if (in->v[0] != 0) {
+        std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - Waiting for Key Press: %ld", frame,
+                      static_cast<long>(in->v[0]));
+        return;
+      }
+      wait = "Any Key Press";
+      break;
+    case INSTR_TIMER:
+      std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - Waiting %.2f Seconds", frame, in->v[0] / 1000.0);
+      return;
+    case INSTR_LEFT: wait = "Click"; break;
+    case INSTR_MOVE_IN: wait = "Mouseover"; break;
+    case INSTR_RIGHT: wait = "RightClick"; break;
+    case INSTR_UP: wait = "UpClick"; break;
+    case INSTR_MOVE_OUT: wait = "Mouse Out"; break;
+    default: std::snprintf(out, static_cast<size_t>(cap), "Frame: %d", frame); return;
+  }
+  std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - Waiting for %s", frame, wait);
+}
+
+void loadDemoFrame(int32_t frame, const int32_t* destination) {
+  if (frame < 0 || frame >= gFrameCount) {
+    std::printf("BadFrameRequest:%d ", frame);
+    std::fflush(stdout);
+    return;
+  }
+  pal_DisableTimer(PRESENT_FRAME_TIMER);
+  pkgFrameToBuff(frame);
+  demoLoadFrameInstructionsToMemory(frame);
+  for (int p = 0; p < DEMO_INSTR_LIST_LEN && gCurrInstrList[p] >= 0; ++p) {
+    const InstrRec& in = gInstrData[gCurrInstrList[p]];
+    if (in.type == INSTR_TIMER) pal_SetTimer(PRESENT_FRAME_TIMER, in.v[0], 0);  // a later one replaces it
+  }
+  if (gDemoPackageVals[PKG_VAL_SKIP_SPLASH] != 1) {
+    if (gPlayerFlags.redBoxMode == 1) demoDrawRedInstructionBoxes(0);
+    if (gPlayerFlags.noteMode == 1) demoDrawSpeakerNotes(frame);
+  }
+  if (gPlayerFlags.statusMode == 1) drawStatusLine(frame);
+  if (destination != nullptr)
+    pal_ScaleBufferOntoMainBuffer(1, destination[0], destination[1], destination[2], destination[3]);
+  else
+    pal_ScaleBufferOntoMainBuffer(1, 0, 0, gpal_ImageBuffSize[0][0], gpal_ImageBuffSize[0][1]);
+  gCurrShownFrame = frame;
+  const int32_t firstType = gCurrInstrList[0] >= 0 ? gInstrData[gCurrInstrList[0]].type : 0;
+  if (belongsInHistory(frame, firstType)) demoPushHistory(frame);
+}
+
+int runDemoHandler(int32_t event[4], char* /*name*/) {
+  MatchResult m{0, 0};
+  switch (event[0]) {
+    case PAL_EV_START:
+      pal_UnmarkAllClickableRects();
+      pal_DisableAllTimers();
+      gEdSizes[1] = gEdSizes[2] = 0;
+      pal_InitWinBuf(1, gCropSize[2], gCropSize[3]);
+      gCurrShownFrame = 0;
+      std::memset(gHistoryStack, 0, sizeof gHistoryStack);
+      loadDemoFrame(0, nullptr);
+      return PAL_SHOW;
+    case PAL_EV_PRESS: demoCheckMatchingLeftClickInstruction(event, &m); break;
+    case PAL_EV_RIGHT: demoCheckMatchingRightClickInstruction(event, &m); break;
+    case PAL_EV_MOVE: demoCheckMatchingMouseMoveInstruction(event, &m); break;
+    case PAL_EV_TIMER: return onTimer(event);
+    case PAL_EV_KEY:
+      if (event[2] == PAL_MOD_CONTROL && event[3] == 'T') {
+        gPlayerFlags.statusMode = -gPlayerFlags.statusMode;
+        reload();
+        return PAL_SHOW;
+      }
+      if (event[2] == PAL_MOD_CONTROL && event[3] == 'L') {
+        pal_SetNewEventHandler(selfLoopHandler);
+        return PAL_NOTHING;
+      }
+      demoCheckMatchingKeyboardInstruction(event, &m);
+      return onKeyboardMatch(m);
+    default: return PAL_NOTHING;
+  }
+  if (m.kind != 1) return PAL_NOTHING;
+  loadDemoFrame(m.value, nullptr);
+  return PAL_SHOW;
+}
