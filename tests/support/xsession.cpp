@@ -192,6 +192,14 @@ XInput::~XInput() {
 
 void XInput::sync() { XSync(dpy(display_), False); }
 
+void XInput::pointer(int* x, int* y) {
+  Display* d = dpy(display_);
+  Window root, child;
+  int wx, wy;
+  unsigned int mask;
+  XQueryPointer(d, DefaultRootWindow(d), &root, &child, x, y, &wx, &wy, &mask);
+}
+
 void XInput::move(int x, int y) {
   XTestFakeMotionEvent(dpy(display_), -1, x, y, CurrentTime);
   sync();

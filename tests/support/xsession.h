@@ -60,6 +60,8 @@ class XInput {
   void keycode(int code, bool down);
   int keycodeOf(unsigned long keysym);
   void sync();
+  // The pointer's position on the root window.
+  void pointer(int* x, int* y);
   // Colour 0xRRGGBB of a root-window pixel.
   uint32_t pixel(int x, int y);
   // Waits until pixel (x, y) has colour; false after ms.
