@@ -264,15 +264,21 @@ class X11WithWindowManager : public X11 {
     X11::TearDown();
     wm.reset();
   }
-  // Starts xcalc and waits until it is the active window; returns its window.
+  // Starts xcalc and waits until the window manager has framed it and made
+  // it the active window (clicking its title bar if it was not given the
+  // focus on its own, as happens when it appeared before the manager was
+  // ready); returns its window.
   unsigned long startCalculator() {
     app = std::make_unique<Child>(std::vector<std::string>{"xcalc"});
     unsigned long calc = 0;
-    for (int i = 0; i < 100; ++i, sleepMs(50)) {
+    int32_t f[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 200 && (calc == 0 || !input->framed(calc)); ++i, sleepMs(50))
       calc = input->findWindow("Calculator");
-      if (calc != 0 && input->activeWindow() != 0) break;
-    }
-    sleepMs(300);
+    if (calc != 0) input->frameRect(calc, f);
+    for (int i = 0; i < 60 && input->activeWindow() == 0; ++i) sleepMs(50);
+    if (calc != 0 && input->activeWindow() == 0) input->click((f[0] + f[2]) / 2, f[1] + 6);
+    for (int i = 0; i < 100 && input->activeWindow() == 0; ++i) sleepMs(50);
+    sleepMs(200);
     return calc;
   }
   std::unique_ptr<Child> wm, app;

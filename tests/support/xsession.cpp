@@ -295,6 +295,14 @@ unsigned long XInput::findWindow(const std::string& name) {
   return search(DefaultRootWindow(d));
 }
 
+bool XInput::framed(unsigned long window) {
+  Window root, parent, *children = nullptr;
+  unsigned int n;
+  if (!XQueryTree(dpy(display_), window, &root, &parent, &children, &n)) return false;
+  if (children) XFree(children);
+  return parent != root;
+}
+
 void XInput::frameRect(unsigned long window, int32_t out[4]) {
   Display* d = dpy(display_);
   // Climb to the child of the root: the window manager's frame around it.

@@ -71,6 +71,8 @@ class XInput {
   unsigned long activeWindow();
   // The top-level window whose name is name (searched below the root), or 0.
   unsigned long findWindow(const std::string& name);
+  // True when a window manager has put window into a frame of its own.
+  bool framed(unsigned long window);
   // Outer rectangle (left, top, right, bottom) of a top-level window's frame.
   void frameRect(unsigned long window, int32_t out[4]);
 
