@@ -27,6 +27,7 @@ run: build
 	@cd $(BUILD)/Presenter && ./Pictomira_Presenter
 
 bench: build
+	@scripts/install-deps.sh --bench
 	@$(BUILD)/bench/bench_frame
 	@$(BUILD)/bench/bench_capture
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing the tree need.
-# Only missing packages are installed, so a machine that has them all is left alone.
+# Installs the Debian packages that building and testing the tree need
+# (with --bench also what the benchmarks compare against). Only missing
+# packages are installed, so a machine that has them all is left alone.
 set -euo pipefail
 
 packages=(
