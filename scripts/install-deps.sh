@@ -9,9 +9,12 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-open-sans
   libpixman-1-dev liblodepng-dev
   libsdl2-dev libx11-dev libxext-dev libxtst-dev libxrandr-dev
-  xvfb xdotool openbox x11-apps x11-utils x11-xserver-utils ffmpeg
+  xvfb xdotool openbox x11-apps x11-utils x11-xserver-utils
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(ffmpeg)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
