@@ -31,6 +31,7 @@ constexpr int PAL_RED = 2;
 
 // ---- Shared state ------------------------------------------------------
 extern int gpal_PlatformFlag;                        // 0 until pal_InitPAL; 30 on Linux
+extern void* gpal_WinID;                             // the open window's handle, or null
 extern int32_t gpal_WinSize[3];                      // drawing width, height, rounded flag
 extern int32_t gpal_ImageBuffSize[PAL_BUFFER_SLOTS][2];
 extern unsigned char* gpal_ImageBuffBits[PAL_BUFFER_SLOTS];

@@ -17,7 +17,7 @@
 
 namespace {
 
-// Branding values the splash reads (Part of the package's branding block).
+// Branding values the splash reads from the package's branding block.
 enum { BV_CENTRE_X = 4, BV_TITLE_Y = 9, BV_BACKGROUND = 14, BV_TEXT = 19, BV_WINDOW_TITLE = 29, BV_NO_HELP = 34,
        BV_BUTTONS_DRAWN = 39 };
 

@@ -98,6 +98,11 @@ int onKey(int32_t ev[4], char* name) {
     case VK_ESCAPE: ev[0] = gOpt.exitCode; return PAL_CLOSE;
     case 'H': pal_SetNewEventHandler(second); return PAL_NOTHING;
     case 'T': pal_SetWindowTitle("Renamed"); return PAL_NOTHING;
+    case 'B':  // a blocking alert: the loop waits for OK
+      pal_Alert(1, "Wait", "A blocking alert");
+      std::printf("BLOCKING-DONE\n");
+      std::fflush(stdout);
+      return PAL_NOTHING;
     case 'W': {
       int32_t r[4];
       pal_GetPalWindowRect(r);

@@ -178,6 +178,24 @@ TEST_F(X11, NonBlockingAlertDropsClicksUntilAcknowledged) {
   EXPECT_EQ(next("EV 101"), "EV 101 20 280 0 ");
 }
 
+TEST_F(X11, BlockingAlertWaitsForOkAndDropsWhatCameMeanwhile) {
+  startProbe({"--kind", "15", "--at", "0", "0"}, 10, 10, {"PICTOMIRA_ALERTS="});
+  input->move(300, 250);
+  input->key(XK_b);
+  unsigned long box = 0;
+  for (int i = 0; i < 100 && box == 0; ++i, sleepMs(50)) box = input->findWindow("Wait");
+  ASSERT_NE(box, 0u) << "no message box";
+  input->click(20, 280);  // queued while the box waits: dropped afterwards
+  for (const std::string& l : probe->drain(300)) EXPECT_EQ(l.find("BLOCKING-DONE"), std::string::npos);
+  int32_t r[4];
+  input->frameRect(box, r);
+  input->click((r[0] + r[2]) / 2, r[3] - 38);
+  EXPECT_EQ(next("BLOCKING-DONE", 3000), "BLOCKING-DONE");
+  for (const std::string& l : probe->drain(300)) EXPECT_NE(l.substr(0, 6), "EV 101") << l;
+  input->click(20, 280);
+  EXPECT_EQ(next("EV 101").substr(0, 13), "EV 101 20 280");  // the third value is not set for presses
+}
+
 TEST_F(X11, ClipboardTravelsBetweenTwoProcesses) {
   startProbe({"--kind", "15", "--at", "0", "0", "--clip-put", "hello from one"}, 10, 10);
   sleepMs(300);
