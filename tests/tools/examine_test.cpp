@@ -21,7 +21,7 @@ struct Outcome {
 
 Outcome inspect(const std::string& args) {
   Outcome r{-1, {}};
-  std::FILE* p = popen((std::string(PICTOMIRA_INSPECT_BIN) + " " + args + " 2>&1").c_str(), "r");
+  std::FILE* p = popen((std::string(PICTOMIRA_EXAMINE_BIN) + " " + args + " 2>&1").c_str(), "r");
   char buf[4096];
   for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
   const int w = pclose(p);

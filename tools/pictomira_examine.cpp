@@ -1,8 +1,8 @@
-// pictomira_inspect: prints a demo data file (.DMD), a recording file's
+// pictomira_examine: prints a demo data file (.DMD), a recording file's
 // records (.DMR) or a package's directory, texts and flow data in readable
 // text, and says what is wrong with a damaged one. For authors and support:
 // "why does my demo not open". Usage:
-//   pictomira_inspect [--kind dmd|dmr|package] FILE
+//   pictomira_examine [--kind dmd|dmr|package] FILE
 // Without --kind the kind is taken from the extension, else from the content.
 // Exit status: 0 the file is sound, 1 it is damaged, 2 wrong usage.
 #include "demo/demo_model.h"
