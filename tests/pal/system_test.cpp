@@ -112,6 +112,29 @@ TEST_F(System, RecursiveDeleteRemovesLinksWithoutFollowingThem) {
   EXPECT_TRUE(exists(keep + "/precious"));
 }
 
+int handlerNeverCalled(int32_t*, char*) { return PAL_CLOSE; }
+
+void runWindowBeforeInit() {
+  gpal_PlatformFlag = 0;
+  pal_RunWindow(1, -1, -1, 100, 100, "Too early", handlerNeverCalled);
+}
+
+TEST_F(System, WindowBeforeInitialisationEndsTheProgramWithAnAlert) {
+  EXPECT_EXIT(runWindowBeforeInit(), testing::ExitedWithCode(1),
+              "ALERT 1 Need Init \\| Please run 'pal_InitPAL' first");
+}
+
+TEST_F(System, TimersNeedAWindowAndANumberFromOneToFive) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(pal_SetTimer(3, 100, 0), -1);
+  EXPECT_EQ(pal_SetTimer(6, 100, 0), -1);
+  EXPECT_EQ(pal_SetTimer(0, 100, 1), -1);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("ALERT 1 No Window | Cannot Set Timer with no Window Avaliable"), std::string::npos);
+  EXPECT_NE(err.find("ALERT 1 Bad Timer Number | Timer number must be 1 to 5"), std::string::npos);
+  EXPECT_EQ(gpal_TimerStat[3][0], 0);
+}
+
 std::atomic<int> gThreadRan{0};
 void markRan() { gThreadRan = 1; }
 
