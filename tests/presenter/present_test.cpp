@@ -190,3 +190,24 @@ TEST_F(Present, EscapeEndsTheProgramNormally) {
 }
 
 }  // namespace
+
+#include "demo/demo_scale.h"
+
+namespace {
+
+TEST(DisplayScale, FitsTheCropIntoTheAreaAndEnlargesOnlyWhenAllowed) {
+  const int32_t work[4] = {0, 0, 1280, 984};
+  gCropSize[2] = 1600;
+  gCropSize[3] = 1000;
+  EXPECT_EQ(demoSetDemoScale(work, 0), 800);
+  EXPECT_EQ(demoSetDemoScale(work, 1), 800);
+  EXPECT_EQ(gDemoScale, 800);
+  gCropSize[2] = 800;
+  gCropSize[3] = 600;
+  EXPECT_EQ(demoSetDemoScale(work, 0), 1000);
+  EXPECT_EQ(demoSetDemoScale(work, 1), 1600);  // min(1600, 1640)
+  gCropSize[2] = 0;
+  EXPECT_EQ(demoSetDemoScale(work, 1), 1000);  // no crop: no division by zero
+}
+
+}  // namespace
