@@ -2,6 +2,7 @@
 // the status texts and the display-mode keys, on packages built for the test.
 #include "demo/demo_model.h"
 #include "demo/demo_package.h"
+#include "demo/demo_scale.h"
 #include "pal/pal.h"
 #include "presenter/presenter.h"
 #include "tests/support/package_builder.h"
@@ -190,8 +191,6 @@ TEST_F(Present, EscapeEndsTheProgramNormally) {
 }
 
 }  // namespace
-
-#include "demo/demo_scale.h"
 
 namespace {
 
