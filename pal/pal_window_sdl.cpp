@@ -138,14 +138,17 @@ pal_Key keyOf(const SDL_Keysym& k) {
   return key;
 }
 
+// Runs on SDL's timer thread: it touches nothing shared, only posts the
+// firing (timer number and the generation it was started in) to the loop.
+// The parameter packs the number (bits 0-6), repeat (bit 7) and generation.
 Uint32 timerCallback(Uint32 interval, void* param) {
   const auto packed = reinterpret_cast<uintptr_t>(param);
   SDL_Event e{};
   e.type = gTimerEvent;
-  e.user.code = static_cast<Sint32>(packed & 0xFF);
-  e.user.data1 = reinterpret_cast<void*>(packed >> 8);  // the generation it was started in
+  e.user.code = static_cast<Sint32>(packed & 0x7F);
+  e.user.data1 = reinterpret_cast<void*>(packed >> 8);
   SDL_PushEvent(&e);
-  return gpal_TimerStat[packed & 0xFF][0] == 2 ? interval : 0;
+  return (packed & 0x80) != 0 ? interval : 0;
 }
 
 void stopTimer(int n) {
@@ -158,7 +161,8 @@ void startTimer(int n, int ms, bool repeat) {
   stopTimer(n);
   gpal_TimerStat[n][0] = repeat ? 2 : 1;
   gpal_TimerStat[n][1] = ms;
-  const uintptr_t packed = static_cast<uintptr_t>(n) | (static_cast<uintptr_t>(gTimerGeneration[n].load()) << 8);
+  const uintptr_t packed = static_cast<uintptr_t>(n) | (repeat ? 0x80u : 0u) |
+                           (static_cast<uintptr_t>(gTimerGeneration[n].load()) << 8);
   gTimerIds[n] = SDL_AddTimer(static_cast<Uint32>(ms > 0 ? ms : 1), timerCallback, reinterpret_cast<void*>(packed));
 }
 
@@ -166,8 +170,6 @@ void showBox(const char* title, const char* text) {
   if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, nullptr) != 0)
     std::fprintf(stderr, "ALERT %s | %s\n", title, text);  // no display to show it on
 }
-
-void alertThread() { pal_doAlert(); }
 
 // Drops the input that queued up while a blocking alert was shown.
 void dropQueuedInput() {
@@ -401,7 +403,11 @@ void pal_Alert(int kind, const char* title, const char* text) {
     return;
   }
   if (kind >= 0) gpal_AlertShowing = 1;
-  std::thread(alertThread).detach();
+  // The thread shows its own copy of the texts: a later alert may overwrite the stored ones.
+  std::thread([title = std::string(gpal_AlertHeader), body = std::string(gpal_AlertBody)] {
+    showBox(title.c_str(), body.c_str());
+    gpal_AlertShowing = 0;
+  }).detach();
 }
 
 void pal_doAlert() {
