@@ -131,6 +131,6 @@ int32_t demoSmoothMouseMoveToDefaultLoc() {
   }
   for (int p = 0; const InstrRec* in = listEntry(p); ++p)
     if (in->type == INSTR_MOVE_IN && demoRectHolds(*in, cx, cy))
-      return in->target == -1 ? in->frame + 1 : in->target;
+      return demoResolveTarget(*in);
   return -1;
 }

@@ -78,7 +78,7 @@ int onTimer(const int32_t event[4]) {
   for (int p = 0; p < DEMO_INSTR_LIST_LEN && gCurrInstrList[p] >= 0; ++p) {
     const InstrRec& in = gInstrData[gCurrInstrList[p]];
     if (in.type != INSTR_TIMER) continue;
-    if (in.frame == gCurrShownFrame) loadDemoFrame(in.target == -1 ? in.frame + 1 : in.target, nullptr);
+    if (in.frame == gCurrShownFrame) loadDemoFrame(demoResolveTarget(in), nullptr);
     return PAL_SHOW;
   }
   return PAL_NOTHING;

@@ -130,7 +130,7 @@ int selfLoopTick() {
   if (first >= 0) {
     const InstrRec& in = gInstrData[first];
     type = in.type;
-    next = in.target == -1 ? gCurrShownFrame + 1 : in.target;
+    next = demoResolveTarget(in);
   }
   if (next >= gFrameCount - 1) {  // the loop starts over before the last frame
     next = 0;
@@ -164,7 +164,7 @@ int selfLoopFrameTimer() {
   for (int p = 0; p < DEMO_INSTR_LIST_LEN && gCurrInstrList[p] >= 0; ++p) {
     const InstrRec& in = gInstrData[gCurrInstrList[p]];
     if (in.type == INSTR_TIMER && in.frame == gCurrShownFrame) {
-      showNext(in.target == -1 ? in.frame + 1 : in.target);
+      showNext(demoResolveTarget(in));
       break;
     }
   }

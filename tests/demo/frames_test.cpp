@@ -25,12 +25,7 @@ class PackageFrames : public testing::Test {
   void loadFixture(PackageFixture fx, std::vector<unsigned char>* edit = nullptr) {
     std::vector<unsigned char> bytes = buildPackage(fx);
     if (edit) *edit = bytes;
-    ASSERT_TRUE(writeBytes(dir.file("Demo.PMP"), edit ? *edit : bytes));
-    const std::string set = ">Demo.PMP";
-    ASSERT_TRUE(writeBytes(dir.file("PMP_set.txt"), std::vector<unsigned char>(set.begin(), set.end())));
-    std::snprintf(gPathToFiles, PKG_PATH_LEN, "%s/", dir.path().c_str());
-    setDemoParams();
-    loadMetaData();
+    ASSERT_TRUE(loadPackageWithSetFile(dir, "Demo.PMP", bytes, ">Demo.PMP"));
   }
   static PackageFixture fixture(int frames) {
     PackageFixture fx;

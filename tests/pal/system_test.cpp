@@ -16,11 +16,6 @@
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 bool exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;

@@ -39,12 +39,7 @@ class Present : public testing::Test {
         bgr[x * 3 + 2] = static_cast<unsigned char>(f * 20);
       }
     };
-    ASSERT_TRUE(writeBytes(dir.file("D.PMP"), buildPackage(fx)));
-    const std::string set = ">D.PMP";
-    ASSERT_TRUE(writeBytes(dir.file("PMP_set.txt"), std::vector<unsigned char>(set.begin(), set.end())));
-    std::snprintf(gPathToFiles, PKG_PATH_LEN, "%s/", dir.path().c_str());
-    setDemoParams();
-    loadMetaData();
+    ASSERT_TRUE(loadPackageWithSetFile(dir, "D.PMP", buildPackage(fx), ">D.PMP"));
     pal_InitWinBuf(0, 40, 30);
     event(PAL_EV_START);
   }

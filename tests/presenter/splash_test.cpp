@@ -34,12 +34,7 @@ class Splash : public testing::Test {
     fx.branding = fixtureBranding(values, kPicture, 1);
     fx.frames.resize(1);
     fx.row = [](int32_t, int32_t, unsigned char* bgr) { std::fill(bgr, bgr + 18, 9); };
-    ASSERT_TRUE(writeBytes(dir.file("S.PMP"), buildPackage(fx)));
-    const std::string set = ">S.PMP";
-    ASSERT_TRUE(writeBytes(dir.file("PMP_set.txt"), std::vector<unsigned char>(set.begin(), set.end())));
-    std::snprintf(gPathToFiles, PKG_PATH_LEN, "%s/", dir.path().c_str());
-    setDemoParams();
-    loadMetaData();
+    ASSERT_TRUE(loadPackageWithSetFile(dir, "S.PMP", buildPackage(fx), ">S.PMP"));
     pal_InitWinBuf(0, SPLASH_W, SPLASH_H);
   }
   int clickables() {

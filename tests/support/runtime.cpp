@@ -7,7 +7,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/support/package_builder.h"
 
 void resetRuntime() {
   for (int slot = 0; slot < PAL_BUFFER_SLOTS; ++slot) pal_DestroyWinBuff(slot);
@@ -34,6 +39,22 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool loadPackageWithSetFile(const TempDir& dir, const std::string& name, const std::vector<unsigned char>& bytes,
+                            const std::string& setLine) {
+  if (!writeBytes(dir.file(name), bytes) ||
+      !writeBytes(dir.file("PMP_set.txt"), std::vector<unsigned char>(setLine.begin(), setLine.end())))
+    return false;
+  std::snprintf(gPathToFiles, PKG_PATH_LEN, "%s/", dir.path().c_str());
+  setDemoParams();
+  loadMetaData();
+  return true;
 }
 
 uint32_t pixelColour(int slot, int32_t x, int32_t y) {

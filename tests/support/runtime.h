@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Releases every buffer, re-initialises the platform tables and empties the demo model.
 void resetRuntime();
@@ -19,6 +20,14 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The whole content of a file (empty when it cannot be read).
+std::string slurp(const std::string& path);
+
+// Writes a package as dir/name with a set file whose line is setLine, points
+// gPathToFiles at dir, and locates and loads it; false when a file cannot be written.
+bool loadPackageWithSetFile(const TempDir& dir, const std::string& name, const std::vector<unsigned char>& bytes,
+                            const std::string& setLine);
 
 // The long colour of pixel (x, y) of slot.
 uint32_t pixelColour(int slot, int32_t x, int32_t y);

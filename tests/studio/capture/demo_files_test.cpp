@@ -24,11 +24,6 @@
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void put(const std::string& path, const std::string& text) {
   ASSERT_TRUE(writeBytes(path, std::vector<unsigned char>(text.begin(), text.end())));
 }
