@@ -1,11 +1,17 @@
-// pictomira_sample: writes the bundled sample package, a short demo of a
-// made-up note-taking application ("Jotter") drawn with the tree's own
-// primitives: a click on a menu, a mouse-over pair on a menu item, a typed
-// key, Enter, and a timer. Usage: pictomira_sample FOLDER [BRANDING_FILE];
-// writes FOLDER/Sample.PMP and FOLDER/PMP_set.txt naming it.
+// pictomira_sample: writes the bundled sample, a short demo of a made-up
+// note-taking application ("Jotter") drawn with the tree's own primitives:
+// a click on a menu, a mouse-over pair on a menu item, a typed key, Enter,
+// and a timer. Usage:
+//   pictomira_sample FOLDER [BRANDING_FILE]
+//     writes the package FOLDER/Sample.PMP and FOLDER/PMP_set.txt naming it;
+//   pictomira_sample --demo PROGRAM_FOLDER
+//     writes the same steps as the authoring program's demo
+//     PROGRAM_FOLDER/Demos/Jotter Sample/, recorded on a 1024 x 768 screen
+//     with the Jotter window at 112, 104.
 #include "demo/demo_model.h"
 #include "pag/pag.h"
 #include "pal/pal.h"
+#include "tests/support/demo_builder.h"
 #include "tests/support/package_builder.h"
 
 #include <cstdio>
@@ -100,15 +106,9 @@ std::vector<FixtureFrame> flow() {
   return f;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 2 && argc != 3) {
-    std::fprintf(stderr, "usage: %s FOLDER [BRANDING_FILE]\n", argv[0]);
-    return 2;
-  }
-  const std::string folder = argv[1];
-  ::mkdir(folder.c_str(), 0755);
+// Draws every step through image buffer kSlot: kSteps frames of kW x kH
+// pixels, blue, green, red.
+std::vector<std::vector<unsigned char>> drawSteps() {
   pal_InitPAL();
   pal_InitWinBuf(kSlot, kW, kH);
   std::vector<std::vector<unsigned char>> frames(kSteps, std::vector<unsigned char>(size_t{kW} * kH * 3));
@@ -121,16 +121,22 @@ int main(int argc, char** argv) {
       frames[s][i * 3 + 2] = p[PAL_RED];
     }
   }
+  return frames;
+}
+
+int writeSamplePackage(const std::string& folder, const char* brandingPath) {
+  ::mkdir(folder.c_str(), 0755);
+  const std::vector<std::vector<unsigned char>> frames = drawSteps();
   PackageFixture fx;
   fx.width = kW;
   fx.height = kH;
   fx.title = "Saving a note in Jotter";
   fx.description = "A short tour of Jotter's File menu.\nClick, point and type as the red boxes show.";
   fx.frames = flow();
-  if (argc == 3) {
-    std::FILE* b = std::fopen(argv[2], "rb");
+  if (brandingPath != nullptr) {
+    std::FILE* b = std::fopen(brandingPath, "rb");
     if (b == nullptr) {
-      std::fprintf(stderr, "Could not read the branding block %s\n", argv[2]);
+      std::fprintf(stderr, "Could not read the branding block %s\n", brandingPath);
       return 1;
     }
     for (int c; (c = std::fgetc(b)) != EOF;) fx.branding.push_back(static_cast<unsigned char>(c));
@@ -152,4 +158,73 @@ int main(int argc, char** argv) {
   }
   std::printf("Sample package written: %s (%d frames of %d x %d)\n", pkg.c_str(), kSteps, kW, kH);
   return 0;
+}
+
+// The screen the sample demo was recorded on, and where the window sat.
+constexpr int32_t kScreenW = 1024, kScreenH = 768;
+constexpr int32_t kWinLeft = 112, kWinTop = 104;
+constexpr uint32_t kDesktop = 0x2E5D7A;
+const char* const kDemoName = "Jotter Sample";
+
+// The package's frames with notes and rectangles moved from window pixels
+// to recorded-screen pixels, as the authoring program stores them.
+std::vector<DemoFixtureFrame> demoFlow() {
+  std::vector<DemoFixtureFrame> out;
+  for (const FixtureFrame& f : flow()) {
+    DemoFixtureFrame d{f.name, f.note, f.noteX, f.noteY, f.instrs};
+    if (d.noteX != DEMO_NO_POSITION) d.noteX += kWinLeft;
+    if (d.noteY != DEMO_NO_POSITION) d.noteY += kWinTop;
+    for (InstrRec& in : d.instrs) {
+      if (in.type == INSTR_TIMER || in.type == INSTR_KEY) continue;
+      in.v[0] += kWinLeft;
+      in.v[1] += kWinTop;
+      in.v[2] += kWinLeft;
+      in.v[3] += kWinTop;
+    }
+    out.push_back(d);
+  }
+  return out;
+}
+
+int writeSampleDemo(const std::string& programFolder) {
+  const std::vector<std::vector<unsigned char>> frames = drawSteps();
+  DemoFixture fx;
+  fx.screenW = kScreenW;
+  fx.screenH = kScreenH;
+  fx.crop[0] = kWinLeft;
+  fx.crop[1] = kWinTop;
+  fx.crop[2] = kW;
+  fx.crop[3] = kH;
+  fx.homeFrameId = 0;
+  fx.corners = 0;
+  fx.frames = demoFlow();
+  fx.row = [&](int32_t f, int32_t y, unsigned char* bgr) {
+    for (int32_t x = 0; x < kScreenW; ++x) {
+      bgr[x * 3] = kDesktop & 0xFF;
+      bgr[x * 3 + 1] = (kDesktop >> 8) & 0xFF;
+      bgr[x * 3 + 2] = (kDesktop >> 16) & 0xFF;
+    }
+    if (y >= kWinTop && y < kWinTop + kH)
+      std::memcpy(bgr + kWinLeft * 3, &frames[f][static_cast<size_t>(y - kWinTop) * kW * 3], size_t{kW} * 3);
+  };
+  if (!writeDemoFolder(programFolder, kDemoName, fx)) {
+    std::fprintf(stderr, "Could not write the sample demo into %s\n", programFolder.c_str());
+    return 1;
+  }
+  std::string folder = programFolder;
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  std::printf("Sample demo written: %sDemos/%s (%d frames, %d x %d window on a %d x %d screen)\n", folder.c_str(),
+              kDemoName, kSteps, kW, kH, kScreenW, kScreenH);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--demo") == 0) return writeSampleDemo(argv[2]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s FOLDER [BRANDING_FILE]\n       %s --demo PROGRAM_FOLDER\n", argv[0], argv[0]);
+    return 2;
+  }
+  return writeSamplePackage(argv[1], argc == 3 ? argv[2] : nullptr);
 }
