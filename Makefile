@@ -1,9 +1,9 @@
-# The tree's whole user interface: make test, make run, make bench.
+# The tree's whole user interface: make test, make run, make present, make bench.
 BUILD      := build
 SAN_BUILD  := build-sanitize
 JOBS       ?= 2
 
-.PHONY: all deps build build-sanitize test run bench clean
+.PHONY: all deps build build-sanitize test run present bench clean
 
 all: build
 
@@ -23,7 +23,12 @@ test: build build-sanitize
 	@ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	@ctest --test-dir $(SAN_BUILD) --output-on-failure -j$(JOBS)
 
+# The authoring program from its program folder, with the sample demo in its library.
 run: build
+	@cd $(BUILD)/Pictomira && ./Pictomira
+
+# The stand-alone Presenter with the sample package beside it.
+present: build
 	@cd $(BUILD)/Presenter && ./Pictomira_Presenter
 
 bench: build

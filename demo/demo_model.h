@@ -51,12 +51,18 @@ struct MatchResult {
   int32_t value;
 };
 
+// The display modes of a presenting run, and the authoring program's
+// further settings of it: nineteen values in all.
 struct PlayerFlags {
-  int32_t redBoxMode;  // 1 shown, -1 hidden, 2 / -2 switched off
-  int32_t statusMode;  // 1 shown, -1 hidden
-  int32_t noteMode;    // as redBoxMode
-  int32_t windowMode;  // 0 square window corners, otherwise rounded top corners
+  int32_t redBoxMode;      // 1 shown, -1 hidden, 2 / -2 switched off
+  int32_t statusMode;      // 1 shown, -1 hidden
+  int32_t noteMode;        // as redBoxMode
+  int32_t windowMode;      // 0 square window corners, otherwise rounded top corners
+  int32_t packageSetting;  // stored beside windowMode in a package's directory; 30 in the authoring program
+  int32_t further[14];     // settings of later authoring screens; 0 until they use them
 };
+constexpr int PLAYER_FLAG_COUNT = 19;
+static_assert(sizeof(PlayerFlags) == PLAYER_FLAG_COUNT * sizeof(int32_t), "nineteen display values");
 
 // ---- Tables ---------------------------------------------------------------
 extern FrameRec gFrameData[DEMO_FRAME_CAP];

@@ -391,7 +391,7 @@ int listDemos(DemoListEntry* entries) {
   if (dir == nullptr) return 0;
   while (dirent* e = ::readdir(dir)) {
     const std::string name = e->d_name;
-    if (name == "." || name == ".." || !canOpen(demoFilePath(name, ".DMR"))) continue;
+    if (demoNameCode(name.c_str()) != 1 || !canOpen(demoFilePath(name, ".DMR"))) continue;
     const bool hasWindowFile = canOpen(demoFilePath(name, ".DMW"));
     struct stat st;
     const std::string dmd = demoFilePath(name, ".DMD");
@@ -425,14 +425,6 @@ void createDemoFolder() {
   gCreateFilesProgress = 200;
   moveOrEnd(captureSlotPath(".DMR"), demoFilePath(gCurrDemoName, ".DMR"));
   gCreateFilesProgress = 1000;
-}
-
-void copyDemoFiles(const std::string& newName) {
-  gCopyFilesPercent = 0;
-  for (const char* ext : {".DMW", ".DMD", ".DMR"}) {
-    pal_CopyOrAppendFile(demoFilePath(gCurrDemoName, ext).c_str(), demoFilePath(newName, ext).c_str(), 0,
-                         std::strcmp(ext, ".DMR") == 0 ? &gCopyFilesPercent : nullptr);
-  }
 }
 
 // ---- Exchange files and combined demos ----------------------------------------------------

@@ -85,14 +85,36 @@ struct DemoListEntry {
   char name[DEMO_LIST_NAME_LEN];
   char date[DEMO_LIST_DATE_LEN];  // "%d-%b-%Y" of NAME.DMD's modification time
 };
-// Fills up to 96 entries with the complete demos, newest first; returns the count.
+// Fills up to 96 entries with the complete demos, newest first; returns the
+// count. Folders whose names break the name rules are left out, so every
+// listed name fits the current demo name and means exactly that folder.
 int listDemos(DemoListEntry* entries);
 // Creates the current demo's folder and moves the capture slot into it,
 // after writing its data file; progress on gCreateFilesProgress.
 void createDemoFolder();
 // Copies the current demo's three files into the existing folder of
-// newName; the recording's copy reports gCopyFilesPercent.
+// newName; the recording's copy reports gCopyFilesPercent. The recording is
+// copied under a temporary name and renamed last, so an interrupted copy is
+// never a complete demo. Ends with gCopyFilesPercent 100 and gCopyFilesDone 1.
 void copyDemoFiles(const std::string& newName);
+extern std::atomic<int> gCopyFilesDone;  // 1 once copyDemoFiles has finished
+// Clears the copy's progress, then runs copyDemoFiles(newName) on a worker thread.
+void startCopyDemoFiles(const std::string& newName);
+
+// ---- Demo names and renaming -----------------------------------------------------------
+constexpr int DEMO_NAME_MAX = DEMO_NAME_LEN - 1;
+// The first rule a name breaks: -9 empty, -8 longer than 69 characters,
+// -7 starts with a space, -6 ends with one, -1 holds a character that is not
+// printable or one of & ? . / > ^ < \ : * ! ; , | and the double quote; 1 good.
+int demoNameCode(const char* name);
+// The message of a rule code; empty for 1.
+const char* demoNameMessage(int code);
+// Moves oldName's .DMW, .DMD and .DMR (in that order) into newName's existing
+// folder under the new name, then deletes the old folder with whatever is
+// left in it. Returns 1; when a move fails the files already moved go back,
+// newName's folder is removed and the result names the file: -1 .DMW, -2
+// .DMD, -3 .DMR. -4: everything moved but the old folder is still there.
+int renameDemoFiles(const std::string& oldName, const std::string& newName);
 
 // ---- Exchange files and combined demos --------------------------------------------------
 // Writes name's exchange files from the model: frameId + idShift,

@@ -1,0 +1,65 @@
+// shell.h: the authoring program's shell: start-up, the main state machine
+// that chooses the next screen, the home screen with the paged demo
+// library, the demo management screen (rename, copy, delete) and the demo
+// screen from which a demo is presented, edited or shared.
+#pragma once
+
+#include <cstdint>
+
+// Screens of the main state machine; a state below 1 ends the program.
+enum {
+  STATE_HOME = 10,
+  STATE_CAPTURE = 20,
+  STATE_ABSTRACT = 30,
+  STATE_DEMO = 35,
+  STATE_PRESENT = 40,
+  STATE_EDITOR = 50
+};
+constexpr int PICTOMIRA_VERSION = 151;
+constexpr int HOME_W = 900, HOME_H = 600;
+constexpr int HOME_PAGE_ROWS = 9;
+constexpr int HOME_TIMER = 1;        // the front-window size strip; the copy's progress
+constexpr int HOME_TIMER_MS = 200;
+constexpr const char* SYSTEM_FOLDER_NAME = "zPictomiraSystemFiles";
+
+extern int gHomePage;  // the page of the demo list shown
+
+// ---- Start-up -------------------------------------------------------------------
+// The authoring program: start-up and the state loop; returns the exit status.
+int studioMain();
+// 1 when a folder path has ".zip" (any case) starting 8 characters before
+// its end or earlier: the program runs inside an archive not yet unpacked.
+int checkZippedFolder(const char* path);
+// Creates the system files and Demos folders when missing; warns when that fails.
+void checkSystemFolders();
+// Moves a replay pair pmra.DMR / pmra.DMW of the program folder into the
+// capture slot: the start state, 30 when it did, else 10.
+int replayCaptureIfPresent();
+
+// ---- Demo names ---------------------------------------------------------------------
+// 1 for a good name, else the rule's negative code; with showAlerts 1 the
+// rule's message is shown in an alert titled "Bad Demo Name".
+int validateDemoName(const char* name, int showAlerts);
+
+// ---- Home and demo management --------------------------------------------------------
+int homeScreenHandler(int32_t event[4], char* name);
+int manageScreenHandler(int32_t event[4], char* name);
+// The number of pages of a list of count demos (at least 1).
+int homePageCount(int count);
+
+// ---- Demo screen -----------------------------------------------------------------------
+int demoScreenHandler(int32_t event[4], char* name);
+// Reads the crop text "left,top,width,height": a number that is missing
+// (fewer commas, nothing between two) or not a number gives -1.
+void parseCropText(const char* text, int32_t crop[4]);
+// The backdrop of frame 0 on a window W x H: x, y, width, height of the
+// scaled frame for a crop of cropW x cropH (width 0 when it cannot show).
+void demoBackdropRect(int32_t W, int32_t H, int32_t cropW, int32_t cropH, int32_t out[4]);
+// The presenting scale of the crop on a work area (left, top, right,
+// bottom): the largest that fits, never above 1000; stored in gDemoScale.
+int32_t demoScreenScale(const int32_t work[4]);
+// Loads the current demo for its screen: data file, crop, display modes and
+// scale. 1, or 0 with *why saying what is wrong (the model is then empty).
+int openCurrentDemo(char* why, int cap);
+// Draws the demo screen into slot 0 (frame 0's backdrop, panels, buttons).
+void drawDemoScreen();

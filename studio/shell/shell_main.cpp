@@ -1,0 +1,93 @@
+// shell_main.cpp: the authoring program's start-up (folders, the replay
+// pair), the main state machine and the demo name check with its alerts.
+#include "studio/capture/demo_files.h"
+#include "studio/shell/screen_kit.h"
+#include "studio/shell/shell.h"
+
+#include "pal/pal.h"
+
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+bool canRead(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  std::fclose(f);
+  return true;
+}
+
+void ensureFolder(const std::string& path, const char* warning) {
+  if (pal_FindOrCreateDirectory(path.c_str()) == -1) pal_Alert(1, "Warning", warning);
+}
+
+// A screen of a later build: its alert, then the screen the author came from.
+int notYetAvailable(const char* what, int back) {
+  studioNotYetAvailable(what);
+  return back;
+}
+
+}  // namespace
+
+int checkZippedFolder(const char* path) {
+  const auto len = static_cast<int64_t>(std::string(path).size());
+  for (int64_t i = len - 8; i >= 0; --i) {
+    if (path[i] != '.') continue;
+    const std::string ext = {path[i + 1], path[i + 2], path[i + 3]};
+    if (std::tolower(static_cast<unsigned char>(ext[0])) == 'z' && std::tolower(static_cast<unsigned char>(ext[1])) == 'i' &&
+        std::tolower(static_cast<unsigned char>(ext[2])) == 'p')
+      return 1;
+  }
+  return 0;
+}
+
+void checkSystemFolders() {
+  ensureFolder(std::string(gProgramFolder) + SYSTEM_FOLDER_NAME, "This Pictomira build appears to be incomplete (DirA).");
+  ensureFolder(demosFolderPath(), "This Pictomira build appears to be incomplete (DirB).");
+}
+
+int replayCaptureIfPresent() {
+  const std::string recording = std::string(gProgramFolder) + "pmra.DMR";
+  const std::string windows = std::string(gProgramFolder) + "pmra.DMW";
+  if (!canRead(recording) || !canRead(windows)) return STATE_HOME;
+  std::remove(captureSlotPath(".DMR").c_str());
+  std::remove(captureSlotPath(".DMW").c_str());
+  pal_CopyOrAppendFile(recording.c_str(), captureSlotPath(".DMR").c_str(), 0, nullptr);
+  pal_CopyOrAppendFile(windows.c_str(), captureSlotPath(".DMW").c_str(), 0, nullptr);
+  return STATE_ABSTRACT;
+}
+
+int validateDemoName(const char* name, int showAlerts) {
+  const int code = demoNameCode(name);
+  if (code != 1 && showAlerts == 1) pal_Alert(1, "Bad Demo Name", demoNameMessage(code));
+  return code;
+}
+
+int studioMain() {
+  pal_InitPAL();
+  std::snprintf(gProgramFolder, sizeof gProgramFolder, "%.498s/", gpal_ProgPath);
+  if (gpal_PlatformFlag == 10 && checkZippedFolder(gProgramFolder) == 1) {
+    pal_Alert(1, "Folder is Zipped", "Please Unzip the folder before running Pictomira.");
+    return 0;
+  }
+  checkSystemFolders();
+  char homeTitle[40];
+  std::snprintf(homeTitle, sizeof homeTitle, "Pictomira (v%d)", PICTOMIRA_VERSION);
+  int state = replayCaptureIfPresent();
+  while (state >= 1) {
+    switch (state) {
+      case STATE_HOME: state = pal_RunWindow(1, -1, -1, HOME_W, HOME_H, homeTitle, homeScreenHandler); break;
+      case STATE_DEMO:
+        state = pal_RunWindow(1, -1, -1, HOME_W, HOME_H, "Ready to Abstract - Pictomira", demoScreenHandler);
+        break;
+      case STATE_CAPTURE: state = notYetAvailable("New Demo...", STATE_HOME); break;
+      case STATE_ABSTRACT: state = notYetAvailable("Abstract Demo...", STATE_HOME); break;
+      case STATE_PRESENT: state = notYetAvailable("Present the Demo", STATE_DEMO); break;
+      case STATE_EDITOR: state = notYetAvailable("Edit Demo", STATE_DEMO); break;
+      default: state = STATE_HOME; break;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,218 @@
+// The built authoring program under Xvfb: a program folder of its own with
+// demos written by the fixture builder, real input through XTest, and
+// judged by its window titles (xdotool), the files on disk and its pixels.
+#include "studio/capture/demo_files.h"
+
+#include "tests/support/demo_builder.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/runtime.h"
+#include "tests/support/xsession.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The 900 x 600 home and demo windows, centred on the 1280 x 800 screen.
+constexpr int kX = 190, kY = 100;
+constexpr int kRowsY = kY + 365;
+
+uint32_t colourOf(int f) { return static_cast<uint32_t>((200 - f * 40) << 16 | (60 + f * 50) << 8 | (30 + f * 20)); }
+uint32_t greyOf(uint32_t c) {
+  const uint32_t v = (((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF)) / 6;
+  return v << 16 | v << 8 | v;
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// A 640 x 400 demo cropped out of an 800 x 600 screen; frame f is one colour.
+DemoFixture flatDemo(int frames) {
+  DemoFixture fx;
+  fx.screenW = 800;
+  fx.screenH = 600;
+  const int32_t crop[4] = {80, 100, 640, 400};
+  std::copy(crop, crop + 4, fx.crop);
+  fx.frames.resize(static_cast<size_t>(frames));
+  for (int f = 0; f + 1 < frames; ++f) fx.frames[static_cast<size_t>(f)].instrs = {InstrRec{0, -1, 'L', {100, 120, 200, 160}}};
+  fx.row = [](int32_t f, int32_t, unsigned char* bgr) {
+    for (int x = 0; x < 800; ++x) {
+      const uint32_t c = colourOf(f);
+      bgr[x * 3] = c & 0xFF;
+      bgr[x * 3 + 1] = (c >> 8) & 0xFF;
+      bgr[x * 3 + 2] = (c >> 16) & 0xFF;
+    }
+  };
+  return fx;
+}
+
+// Every visible window's title, one a line, through xdotool.
+std::string titles() {
+  std::string out;
+  if (std::FILE* p = popen("xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null", "r")) {
+    char line[400];
+    while (std::fgets(line, sizeof line, p)) out += line;
+    pclose(p);
+  }
+  return out;
+}
+
+class Studio : public testing::Test {
+ protected:
+  void SetUp() override {
+    server = std::make_unique<XServer>();
+    ASSERT_TRUE(server->ok());
+    input = std::make_unique<XInput>();
+    const std::string bytes = slurp(PICTOMIRA_STUDIO_BIN);
+    ASSERT_TRUE(writeBytes(dir.file("Pictomira"), std::vector<unsigned char>(bytes.begin(), bytes.end())));
+    ::chmod(dir.file("Pictomira").c_str(), 0755);
+  }
+  void TearDown() override {
+    if (HasFailure() && app)
+      for (const std::string& line : app->drain(300))
+        if (line.rfind("availLines", 0) != 0) std::printf("program: %s\n", line.c_str());
+    app.reset();
+    input.reset();
+    server.reset();
+  }
+  void start() {
+    app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
+                                  std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
+  }
+  void demo(const std::string& name, int frames, int64_t mtime) {
+    DemoFixture fx = flatDemo(frames);
+    fx.mtime = mtime;
+    ASSERT_TRUE(writeDemoFolder(dir.path(), name, fx));
+  }
+  std::string demoFile(const std::string& name, const char* ext) {
+    return dir.path() + "/Demos/" + name + "/" + name + ext;
+  }
+  bool titled(const std::string& title, int ms = 5000) {
+    for (int waited = 0; waited < ms; waited += 50, sleepMs(50))
+      if (titles().find(title + "\n") != std::string::npos) return true;
+    ADD_FAILURE() << "no window titled '" << title << "' among:\n" << titles();
+    return false;
+  }
+  bool alert(const std::string& line, int ms = 3000) { return app->waitFor("ALERT 1 " + line, ms); }
+  void click(int x, int y) { input->click(kX + x, kY + y); }
+  // Replaces the text of the edit box at (x, y) of the window with text.
+  void typeInto(int x, int y, const std::string& text) {
+    click(x, y);
+    sleepMs(100);
+    input->key(XK_a, {XK_Control_L});
+    const std::string cmd = "xdotool type --delay 15 '" + text + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    sleepMs(150);
+  }
+
+  TempDir dir;
+  std::unique_ptr<XServer> server;
+  std::unique_ptr<XInput> input;
+  std::unique_ptr<Child> app;
+};
+
+TEST_F(Studio, FirstStartMakesItsFoldersAndStubsSayNotYetAvailable) {
+  start();
+  ASSERT_TRUE(titled("Pictomira (v151)"));
+  EXPECT_TRUE(exists(dir.file("Demos")));
+  EXPECT_TRUE(exists(dir.file("zPictomiraSystemFiles")));
+  EXPECT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 3000));  // "New Demo..." button face
+  click(200, 347);
+  EXPECT_TRUE(alert("Not Yet Available | 'New Demo...' is not available in this build yet."));
+  EXPECT_TRUE(titled("Pictomira (v151)"));
+}
+
+TEST_F(Studio, LibraryListsNewestFirstAndOpensTheDemoScreen) {
+  demo("Oldest", 2, 1000000);
+  demo("Newest", 3, 3000000);
+  demo("Middle", 2, 2000000);
+  ::mkdir(dir.file("Demos/Half").c_str(), 0777);  // no files: not a demo
+  start();
+  ASSERT_TRUE(titled("Pictomira (v151)"));
+  click(300, 365 + 24 * 1 + 12);  // the second row
+  ASSERT_TRUE(titled("Middle - Pictomira"));
+  click(70, 300);  // "<< Back to Home "
+  ASSERT_TRUE(titled("Pictomira (v151)"));
+  click(300, 365 + 12);
+  ASSERT_TRUE(titled("Newest - Pictomira"));
+  // Frame 0 darkened behind the panels: 640 x 400 shown as it is, centred from y 10.
+  EXPECT_TRUE(input->waitForPixel(kX + 135, kY + 15, greyOf(colourOf(0)), 3000));
+  EXPECT_EQ(input->pixel(kX + 765, kY + 405), greyOf(colourOf(0)));
+  EXPECT_EQ(input->pixel(kX + 125, kY + 15), 0x3D455Cu);  // the background's first row
+  EXPECT_EQ(input->pixel(kX + 400, kY + 300), 0x000000u);  // the key panel
+  click(900 - 450, 600 - 58 + 11);                         // "Edit Demo"
+  EXPECT_TRUE(alert("Not Yet Available | 'Edit Demo' is not available in this build yet."));
+  click(900 - 70, 600 - 88 + 11);  // "Simulation"
+  EXPECT_TRUE(alert("Not Yet Available | 'Simulation' is not available in this build yet."));
+  input->move(kX + 400, kY + 300);
+  input->key(XK_w, {XK_Control_L});
+  EXPECT_TRUE(alert("Not Yet Available | 'Control + W' is not available in this build yet."));
+  EXPECT_TRUE(titled("Newest - Pictomira"));
+}
+
+TEST_F(Studio, RenameCopyAndDeleteThroughTheManagementScreen) {
+  demo("Alpha", 2, 1000000);
+  const std::string recording = slurp(demoFile("Alpha", ".DMR"));
+  start();
+  ASSERT_TRUE(titled("Pictomira (v151)"));
+  click(742, 365 + 12);  // the row's ">"
+  ASSERT_TRUE(input->waitForPixel(kX + 609, kY + 133, 0xFFFFFF, 3000));  // the "Rename" button
+  const struct {
+    std::string name, alert;
+  } bad[] = {{"Bad.Name", "Bad Demo Name | Name for Demo contains an illegal character"},
+             {" Lead", "Bad Demo Name | Name for Demo cannot start with ' '"},
+             {"Alpha", "Demo Exists | A Demo of the same name already exists"}};
+  for (const auto& b : bad) {
+    typeInto(300, 144, b.name);
+    click(665, 144);
+    EXPECT_TRUE(alert(b.alert)) << b.name;
+  }
+  typeInto(300, 144, "Beta 2");
+  click(665, 144);
+  ASSERT_TRUE(titled("Pictomira (v151)"));
+  EXPECT_FALSE(exists(dir.file("Demos/Alpha")));
+  EXPECT_EQ(slurp(demoFile("Beta 2", ".DMR")), recording);
+
+  click(742, 365 + 12);
+  ASSERT_TRUE(input->waitForPixel(kX + 609, kY + 238, 0xFFFFFF, 3000));  // the "Copy" button
+  typeInto(300, 249, "Gamma");
+  click(665, 249);
+  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));  // home again
+  for (const char* ext : {".DMW", ".DMD", ".DMR"}) EXPECT_EQ(slurp(demoFile("Gamma", ext)), slurp(demoFile("Beta 2", ext)));
+
+  click(742, 365 + 12);  // the newest row: the copy
+  ASSERT_TRUE(input->waitForPixel(kX + 609, kY + 317, 0xFFFFFF, 3000));
+  click(665, 328);  // "Delete"
+  ASSERT_TRUE(input->waitForPixel(kX + 484, kY + 320, 0xFFFFFF, 3000));
+  click(575, 332);  // "No, Do NOT Delete"
+  ASSERT_TRUE(input->waitForPixel(kX + 609, kY + 317, 0xFFFFFF, 3000));
+  click(665, 328);
+  ASSERT_TRUE(input->waitForPixel(kX + 234, kY + 320, 0xFFFFFF, 3000));
+  click(325, 332);  // "Yes, Delete the Demo"
+  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
+  EXPECT_TRUE(exists(dir.file("Demos/Beta 2")));
+  EXPECT_FALSE(exists(dir.file("Demos/Gamma")));
+}
+
+TEST_F(Studio, ADemoThatCannotBeOpenedSaysWhyAndStaysHome) {
+  demo("Broken", 2, 1000000);
+  const std::string dmd = slurp(demoFile("Broken", ".DMD"));
+  ASSERT_TRUE(writeBytes(demoFile("Broken", ".DMD"), std::vector<unsigned char>(dmd.begin(), dmd.begin() + 20)));
+  start();
+  ASSERT_TRUE(titled("Pictomira (v151)"));
+  click(300, 365 + 12);
+  EXPECT_TRUE(app->waitFor("ALERT 1 Cannot Open Demo | The demo 'Broken' could not be opened: its data file is damaged",
+                           5000));
+  EXPECT_TRUE(titled("Pictomira (v151)"));
+  EXPECT_EQ(slurp(demoFile("Broken", ".DMD")).size(), 20u);  // nothing written over it
+}
+
+}  // namespace
