@@ -34,6 +34,7 @@ present: build
 bench: build
 	@scripts/install-deps.sh --bench
 	@$(BUILD)/bench/bench_frame
+	@$(BUILD)/bench/bench_demo_screen
 	@$(BUILD)/bench/bench_capture
 
 clean:
