@@ -28,13 +28,16 @@ std::string oneLine(const char* text) {
 
 }  // namespace
 
-void palPrintAlertLine(int kind) {
+void palPrintAlertLine(int kind, const char* title, const char* text) {
   std::fflush(stdout);
-  std::fprintf(stderr, "ALERT %d %s | %s\n", kind, oneLine(gpal_AlertHeader).c_str(), oneLine(gpal_AlertBody).c_str());
+  std::fprintf(stderr, "ALERT %d %s | %s\n", kind, oneLine(title).c_str(), oneLine(text).c_str());
   std::fflush(stderr);
 }
 
 void pal_FatalAlert(const char* title, const char* text) {
+  // A worker must not touch the loop's window nor run the exit handlers
+  // while the loop thread still uses what they tear down.
+  if (!palOnLoopThread()) palFatalAlertOffLoop(title ? title : "", text ? text : "");
   pal_Alert(1, title, text);
   pal_EndProgram(1);
 }

@@ -21,6 +21,20 @@ bool palEditRouteEvent(int32_t event[4], char* name);
 // True while a window is open (the window-system file knows).
 bool palWindowOpen();
 
-// Prints the stored alert as one line "ALERT <kind> <title> | <text>" on
-// standard error (line breaks written as \n).
-void palPrintAlertLine(int kind);
+// Prints an alert as one line "ALERT <kind> <title> | <text>" on standard
+// error (line breaks written as \n).
+void palPrintAlertLine(int kind, const char* title, const char* text);
+
+// True on the thread that runs the window's event loop, and on every
+// thread while no loop runs (programs without a window).
+bool palOnLoopThread();
+
+// Records the calling thread as the one running the event loop (true), or
+// that no loop runs (false); pal_RunWindow does both.
+void palSetLoopThread(bool running);
+
+// Ends the process from a thread other than the loop's: shows the fatal
+// alert in a box of its own (or as the alert line when alerts are
+// automated or no box can be shown), flushes the output and exits with
+// status 1 without running the exit handlers.
+[[noreturn]] void palFatalAlertOffLoop(const char* title, const char* text);

@@ -74,6 +74,20 @@ int lineLength(const char* text, int start) {
   return n;
 }
 
+// The caret position within line s that a press at x (relative to the
+// text origin) picks: the nearer boundary of the character under x, the
+// line's end right of it.
+int boundaryAt(const std::string& s, int32_t x) {
+  const int len = static_cast<int>(s.size());
+  if (x >= widthOf(s)) return len;
+  // w0: the longest start narrower than x; w1: that start and its next character.
+  int n = 0;
+  while (n < len && widthOf(s.substr(0, static_cast<size_t>(n) + 1)) < x) ++n;
+  const int32_t w0 = widthOf(s.substr(0, static_cast<size_t>(n)));
+  const int32_t w1 = widthOf(s.substr(0, static_cast<size_t>(n) + 1));
+  return x + 2 - w0 > w1 - x ? n + 1 : n;
+}
+
 void fillInSlot0(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
   for (int32_t row = y; row < y + h; ++row)
     for (int32_t col = x; col < x + w; ++col) pal_SetBufferPixelLongColor(0, col, row, colour);
@@ -145,17 +159,17 @@ int commandKey(int slot, int vk) {
       return 1;
     case 'X': {
       if (!hasSelection()) return -1;
+      saveUndo(slot);
       if (selectionHigh() > static_cast<int>(text.size())) return -2;
       const int caret = gpal_TextEditCharsLeftOfCursor;
-      saveUndo(slot);
       pal_PutClipboardText(text.substr(selectionLow(), selectionHigh() - selectionLow()).c_str(), 0);
       if (replaceSelection(slot, "")) return 1;
       gpal_TextEditCharsLeftOfCursor = caret;
       return -3;
     }
-    case 'V': {
-      std::vector<char> clip(kTextCap);
-      pal_GetClipboardText(clip.data(), kTextCap, 0);
+    case 'V': {  // up to a whole box's worth: capacity - 2 characters
+      std::vector<char> clip(kTextCap + 1);
+      pal_GetClipboardText(clip.data(), kTextCap + 1, 0);
       saveUndo(slot);
       if (replaceSelection(slot, clip.data())) return 1;
       pal_Alert(0, "Paste Too Big", "The text in the Paste buffer is too long to fit");
@@ -177,10 +191,8 @@ void caretToLine(int slot, int step) {
   const int start = lineStart(text, line);
   const int32_t x = widthOf(std::string(text + start, static_cast<size_t>(column)));
   const int target = lineStart(text, line + step);
-  const int len = lineLength(text, target);
-  int col = 0;
-  while (col < len && widthOf(std::string(text + target, static_cast<size_t>(col + 1))) <= x) ++col;
-  gpal_TextEditCharsLeftOfCursor = target + col;
+  const std::string s(text + target, static_cast<size_t>(lineLength(text, target)));
+  gpal_TextEditCharsLeftOfCursor = target + boundaryAt(s, x);
 }
 
 int plainKey(int slot, const int32_t ev[4]) {
@@ -301,17 +313,7 @@ void pal_TextEditGetTextPosFromPixelPos(int32_t x, int32_t y) {
   line = std::min(line, lineCount - 1);
   const int start = lineStart(text, line);
   const int len = lineLength(text, start);
-  const std::string s(text + start, static_cast<size_t>(len));
-  if (x >= widthOf(s)) {
-    gpal_TextEditCharsLeftOfCursor = start + len;
-    return;
-  }
-  // w0: the longest start narrower than x; w1: that start and its next character.
-  int n = 0;
-  while (n < len && widthOf(s.substr(0, static_cast<size_t>(n) + 1)) < x) ++n;
-  const int32_t w0 = widthOf(s.substr(0, static_cast<size_t>(n)));
-  const int32_t w1 = widthOf(s.substr(0, static_cast<size_t>(n) + 1));
-  gpal_TextEditCharsLeftOfCursor = start + (x + 2 - w0 > w1 - x ? n + 1 : n);
+  gpal_TextEditCharsLeftOfCursor = start + boundaryAt(std::string(text + start, static_cast<size_t>(len)), x);
 }
 
 int pal_TextEditHandler(const int32_t event[4]) {
@@ -403,9 +405,9 @@ int pal_AdjustTextToFitEditRect(int slot, char* text) {
   std::vector<std::string> lines = splitLines(s);
   int result = 2;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (widthOf(lines[i]) < usable) continue;
-    int32_t fit[2];
-    pal_FindTextCharAtMaxWid(lines[i].c_str(), usable, fit, "R");
+    if (widthOf(lines[i]) <= usable) continue;
+    int32_t fit[2];  // the longest start at most usable wide
+    pal_FindTextCharAtMaxWid(lines[i].c_str(), usable + 1, fit, "R");
     // A space right after the part that fits breaks the line too: it becomes
     // the line feed and needs no room, so typing a space at a full line's
     // end moves on to the next line instead of taking the last word along.

@@ -13,6 +13,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -32,8 +33,17 @@ namespace {
 
 SDL_Window* gWindow = nullptr;
 Uint32 gTimerEvent = 0;                      // registered SDL event type of timer firings
+Uint32 gWakeEvent = 0;                       // registered SDL event type that only wakes the loop
 SDL_TimerID gTimerIds[PAL_TIMERS + 1];
 std::atomic<unsigned> gTimerGeneration[PAL_TIMERS + 1];  // stale firings are dropped
+std::atomic<std::thread::id> gLoopThread{};  // the thread running the event loop; none while no loop runs
+
+// A one-shot firing that came while an alert showed, kept for delivery
+// after it closes (loop thread only).
+struct HeldFiring {
+  bool held = false;
+  unsigned generation = 0;
+} gHeld[PAL_TIMERS + 1];
 std::string gLocalClipboard;                 // the clipboard while no window system is up
 bool gVideoUp = false;
 
@@ -58,7 +68,8 @@ void startVideo() {
     std::snprintf(text, sizeof text, "Cannot open a window: %s", SDL_GetError());
     pal_FatalAlert("No Display", text);
   }
-  gTimerEvent = SDL_RegisterEvents(1);
+  gTimerEvent = SDL_RegisterEvents(2);
+  gWakeEvent = gTimerEvent + 1;
   gVideoUp = true;
 }
 
@@ -154,6 +165,7 @@ Uint32 timerCallback(Uint32 interval, void* param) {
 void stopTimer(int n) {
   if (gTimerIds[n] != 0) SDL_RemoveTimer(gTimerIds[n]);
   gTimerIds[n] = 0;
+  gHeld[n].held = false;
   ++gTimerGeneration[n];
 }
 
@@ -171,11 +183,45 @@ void showBox(const char* title, const char* text) {
     std::fprintf(stderr, "ALERT %s | %s\n", title, text);  // no display to show it on
 }
 
-// Drops the input that queued up while a blocking alert was shown.
+// Keeps a one-shot timer's current firing that came while an alert
+// showed; repeating and stale firings are dropped.
+void holdOneShot(const SDL_Event& e) {
+  if (e.type != gTimerEvent) return;
+  const int n = e.user.code;
+  const auto generation = static_cast<unsigned>(reinterpret_cast<uintptr_t>(e.user.data1));
+  if (n < 1 || n > PAL_TIMERS || gpal_TimerStat[n][0] != 1 || generation != gTimerGeneration[n].load()) return;
+  gHeld[n] = {true, generation};
+}
+
+// Takes the first held firing out as a timer event of the queue's form; false when none is held.
+bool takeHeldFiring(SDL_Event* e) {
+  for (int n = 1; n <= PAL_TIMERS; ++n) {
+    if (!gHeld[n].held) continue;
+    gHeld[n].held = false;
+    *e = SDL_Event{};
+    e->type = gTimerEvent;
+    e->user.code = n;
+    e->user.data1 = reinterpret_cast<void*>(static_cast<uintptr_t>(gHeld[n].generation));
+    return true;
+  }
+  return false;
+}
+
+// Drops the input that queued up while a blocking alert was shown; the
+// one-shot timer firings among it are held for delivery.
 void dropQueuedInput() {
   SDL_PumpEvents();
   SDL_FlushEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL);
-  SDL_FlushEvent(gTimerEvent);
+  SDL_Event firings[16];
+  for (int got; (got = SDL_PeepEvents(firings, 16, SDL_GETEVENT, gTimerEvent, gTimerEvent)) > 0;)
+    for (int i = 0; i < got; ++i) holdOneShot(firings[i]);
+}
+
+// Wakes the loop from its wait; safe on any thread.
+void wakeLoop(Uint32 type) {
+  SDL_Event e{};
+  e.type = type;
+  SDL_PushEvent(&e);
 }
 
 bool isInput(const SDL_Event& e) {
@@ -190,6 +236,40 @@ void followDrag(int32_t x, int32_t y) {
   SDL_SetWindowPosition(gWindow, wx + x - gDrag.x, wy + y - gDrag.y);
 }
 
+// Buttons SDL takes for held although the X server has them up: a window
+// that closed between a press and its release never saw the release, and
+// SDL then drops the next press of the button as no change of state.
+Uint32 gStaleButtons = 0;
+
+void noteStaleButtons() {
+  Display* display;
+  Window window;
+  gStaleButtons = 0;
+  const Uint32 held = SDL_GetMouseState(nullptr, nullptr) & (SDL_BUTTON_LMASK | SDL_BUTTON_RMASK);
+  if (held == 0 || !x11Handles(&display, &window)) return;
+  Window root, child;
+  int rx, ry, wx, wy;
+  unsigned int mask = 0;
+  XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rx, &ry, &wx, &wy, &mask);
+  if ((held & SDL_BUTTON_LMASK) && !(mask & Button1Mask)) gStaleButtons |= SDL_BUTTON_LMASK;
+  if ((held & SDL_BUTTON_RMASK) && !(mask & Button3Mask)) gStaleButtons |= SDL_BUTTON_RMASK;
+}
+
+// Fills the record for a press of the left (101) or right (121) button.
+bool press(const SDL_MouseButtonEvent& b, int32_t ev[4], char* name) {
+  ev[1] = b.x;
+  ev[2] = b.y;
+  if (b.button == SDL_BUTTON_RIGHT) {
+    ev[0] = PAL_EV_RIGHT;
+    return gpal_TextEditCurrSlot < 0;
+  }
+  if (b.button != SDL_BUTTON_LEFT) return false;
+  ev[0] = PAL_EV_PRESS;
+  if (gKind >= 10 && b.y < PAL_DRAG_BAR_ROWS) gDrag = {true, b.x, b.y};
+  if (palEditRouteEvent(ev, name)) ev[0] = PAL_EV_START;
+  return ev[0] != PAL_EV_START;
+}
+
 // Fills the record from one SDL event; false when the event is not for the handler.
 bool translate(const SDL_Event& e, int32_t ev[4], char* name) {
   switch (e.type) {
@@ -202,22 +282,20 @@ bool translate(const SDL_Event& e, int32_t ev[4], char* name) {
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED) pal_UpdateWindowFromBuffer(nullptr);
       return false;
     case SDL_MOUSEBUTTONDOWN:
-      if (e.button.button == SDL_BUTTON_LEFT) {
-        ev[0] = PAL_EV_PRESS;
-        ev[1] = e.button.x;
-        ev[2] = e.button.y;
-        if (gKind >= 10 && e.button.y < PAL_DRAG_BAR_ROWS) gDrag = {true, e.button.x, e.button.y};
-        if (palEditRouteEvent(ev, name)) ev[0] = PAL_EV_START;
-        return ev[0] != PAL_EV_START;
-      }
-      if (e.button.button == SDL_BUTTON_RIGHT) {
-        ev[0] = PAL_EV_RIGHT;
-        ev[1] = e.button.x;
-        ev[2] = e.button.y;
-        return gpal_TextEditCurrSlot < 0;
-      }
-      return false;
+      gStaleButtons &= ~SDL_BUTTON(e.button.button);
+      return press(e.button, ev, name);
     case SDL_MOUSEBUTTONUP:
+      if ((gStaleButtons & SDL_BUTTON(e.button.button)) != 0) {
+        // SDL swallowed this button's press: it still took the button for
+        // held since a window that closed under the press. The release
+        // stands for the press too; the release itself follows.
+        gStaleButtons &= ~SDL_BUTTON(e.button.button);
+        if (e.button.button == SDL_BUTTON_LEFT) {
+          SDL_Event release = e;
+          SDL_PushEvent(&release);
+        }
+        return press(e.button, ev, name);
+      }
       if (e.button.button != SDL_BUTTON_LEFT) return false;
       gDrag.active = false;
       ev[0] = PAL_EV_RELEASE;
@@ -267,6 +345,21 @@ void closeWindow() {
 
 bool palWindowOpen() { return gWindow != nullptr; }
 
+bool palOnLoopThread() {
+  const std::thread::id loop = gLoopThread.load();
+  return loop == std::thread::id() || loop == std::this_thread::get_id();
+}
+
+void palSetLoopThread(bool running) { gLoopThread = running ? std::this_thread::get_id() : std::thread::id(); }
+
+void palFatalAlertOffLoop(const char* title, const char* text) {
+  if (automatedAlerts() || SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) != 0)
+    palPrintAlertLine(1, title, text);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  _exit(1);
+}
+
 void palCaretTimer(bool on) {
   if (gWindow == nullptr) return;
   if (on) startTimer(PAL_CARET_TIMER, PAL_CARET_MS, true);
@@ -276,6 +369,7 @@ void palCaretTimer(bool on) {
 int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
                   pal_EventHandler handler) {
   if (gpal_PlatformFlag == 0) pal_FatalAlert("Need Init", "Please run 'pal_InitPAL' first");
+  palSetLoopThread(true);
   startVideo();
   gKind = kind;
   gpal_WinSize[0] = width;
@@ -304,21 +398,27 @@ int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
   int result = handler(ev, name);
   SDL_ShowWindow(gWindow);
   SDL_RaiseWindow(gWindow);
+  noteStaleButtons();
   if (result == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
 
   SDL_Event e;
-  while (result != PAL_CLOSE && SDL_WaitEvent(&e)) {
+  // Held one-shot firings go first once no alert shows; then the queue.
+  while (result != PAL_CLOSE && ((gpal_AlertShowing == 0 && takeHeldFiring(&e)) || SDL_WaitEvent(&e))) {
     ev[0] = PAL_EV_START;
     ev[1] = gpal_WinSize[0];
     ev[2] = gpal_WinSize[1];
     name[0] = '\0';
-    if (gpal_AlertShowing != 0 && isInput(e)) continue;
+    if (gpal_AlertShowing != 0 && isInput(e)) {
+      holdOneShot(e);
+      continue;
+    }
     if (!translate(e, ev, name)) continue;
     result = gpal_CurrentEventHandler(ev, name);
     if (result == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
     if (ev[0] == PAL_EV_CLOSED && result != PAL_CLOSE) break;
   }
   closeWindow();
+  palSetLoopThread(false);
   if (ev[0] < 0) pal_EndProgram(0);
   return ev[0];
 }
@@ -392,7 +492,7 @@ void pal_Alert(int kind, const char* title, const char* text) {
   std::snprintf(gpal_AlertHeader, PAL_ALERT_TITLE_LEN, "%s", title ? title : "");
   std::snprintf(gpal_AlertBody, PAL_ALERT_TEXT_LEN, "%s", text ? text : "");
   if (automatedAlerts()) {
-    palPrintAlertLine(kind);
+    palPrintAlertLine(kind, gpal_AlertHeader, gpal_AlertBody);
     return;
   }
   if (gWindow == nullptr || kind == 1) {
@@ -403,10 +503,12 @@ void pal_Alert(int kind, const char* title, const char* text) {
     return;
   }
   if (kind >= 0) gpal_AlertShowing = 1;
-  // The thread shows its own copy of the texts: a later alert may overwrite the stored ones.
-  std::thread([title = std::string(gpal_AlertHeader), body = std::string(gpal_AlertBody)] {
+  // The thread shows its own copy of the texts: a later alert may overwrite
+  // the stored ones. After OK it wakes the loop for any held timer firing.
+  std::thread([title = std::string(gpal_AlertHeader), body = std::string(gpal_AlertBody), wake = gWakeEvent] {
     showBox(title.c_str(), body.c_str());
     gpal_AlertShowing = 0;
+    wakeLoop(wake);
   }).detach();
 }
 

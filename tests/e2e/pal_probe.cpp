@@ -16,7 +16,7 @@ constexpr uint32_t kFill = 0x2050A0, kButton = 0xE03020, kGreen = 0x30C050;
 
 struct Options {
   int kind = 1, x = -1, y = -1, w = 400, h = 300;
-  int timer = 0, timerMs = 0, timerRepeat = 0, stopAfter = 0;
+  int timer = 0, timerMs = 0, timerRepeat = 0, stopAfter = 0, onceBeforeAlert = 0;
   bool badTimer = false, alertOnClick = false, edit = false, minimize = false, pollStatus = false;
   std::string clipPut;
   bool clipGet = false;
@@ -92,6 +92,11 @@ int onTimer(int32_t ev[4], char* name) {
   return PAL_NOTHING;
 }
 
+// Starts one-shot timer 1 when asked, so that it fires while the next alert shows.
+void armOnceBeforeAlert() {
+  if (gOpt.onceBeforeAlert > 0) pal_SetTimer(1, gOpt.onceBeforeAlert, 0);
+}
+
 int onKey(int32_t ev[4], char* name) {
   log(ev, name);
   switch (ev[3]) {
@@ -99,8 +104,15 @@ int onKey(int32_t ev[4], char* name) {
     case 'H': pal_SetNewEventHandler(second); return PAL_NOTHING;
     case 'T': pal_SetWindowTitle("Renamed"); return PAL_NOTHING;
     case 'B':  // a blocking alert: the loop waits for OK
+      armOnceBeforeAlert();
       pal_Alert(1, "Wait", "A blocking alert");
       std::printf("BLOCKING-DONE\n");
+      std::fflush(stdout);
+      return PAL_NOTHING;
+    case 'N':  // a non-blocking alert: the loop goes on while it shows
+      armOnceBeforeAlert();
+      pal_Alert(0, "Note", "A non-blocking alert");
+      std::printf("ALERTED\n");
       std::fflush(stdout);
       return PAL_NOTHING;
     case 'W': {
@@ -186,6 +198,7 @@ int main(int argc, char** argv) {
     else if (a == "--size") { gOpt.w = next(); gOpt.h = next(); }
     else if (a == "--timer") { gOpt.timer = next(); gOpt.timerMs = next(); gOpt.timerRepeat = next(); }
     else if (a == "--stop-after") gOpt.stopAfter = next();
+    else if (a == "--once-before-alert") gOpt.onceBeforeAlert = next();
     else if (a == "--bad-timer") gOpt.badTimer = true;
     else if (a == "--alert-on-click") gOpt.alertOnClick = true;
     else if (a == "--edit") gOpt.edit = true;

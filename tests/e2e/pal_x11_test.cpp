@@ -196,6 +196,40 @@ TEST_F(X11, BlockingAlertWaitsForOkAndDropsWhatCameMeanwhile) {
   EXPECT_EQ(next("EV 101").substr(0, 13), "EV 101 20 280");  // the third value is not set for presses
 }
 
+TEST_F(X11, OneShotTimerFiringDuringAnAlertArrivesOnceAfterOk) {
+  struct Case {
+    unsigned long key;
+    const char* title;
+    bool repeating;  // timer 2 fires every 100 ms meanwhile
+  };
+  for (const Case& c : {Case{XK_b, "Wait", true}, Case{XK_n, "Note", true}, Case{XK_n, "Note", false}}) {
+    SCOPED_TRACE(std::string(c.title) + (c.repeating ? " with a repeating timer" : " alone"));
+    std::vector<std::string> args = {"--kind", "15", "--at", "0", "0", "--once-before-alert", "150"};
+    if (c.repeating) args.insert(args.end(), {"--timer", "2", "100", "1"});
+    startProbe(args, 10, 10, {"PICTOMIRA_ALERTS="});
+    input->move(300, 250);
+    input->key(c.key);
+    ASSERT_FALSE(next("EV 203").empty());
+    unsigned long box = 0;
+    for (int i = 0; i < 100 && box == 0; ++i, sleepMs(50)) box = input->findWindow(c.title);
+    ASSERT_NE(box, 0u) << "no message box";
+    sleepMs(1000);  // the one-shot fires, the repeating one about ten times
+    for (const std::string& l : probe->drain(200)) EXPECT_NE(l.substr(0, 5), "EV 32") << l;
+    int32_t r[4];
+    input->frameRect(box, r);
+    input->click((r[0] + r[2]) / 2, r[3] - 38);
+    ASSERT_EQ(next("EV 32 1", 1000).substr(0, 9), "EV 32 1 0") << "the held firing did not come after OK";
+    int again = 0, repeats = 0;
+    for (const std::string& l : probe->drain(500)) {
+      again += l.substr(0, 7) == "EV 32 1";
+      repeats += l.substr(0, 7) == "EV 32 2";
+    }
+    EXPECT_EQ(again, 0);
+    EXPECT_LE(repeats, 8);  // its own pace, not the firings that came during the alert
+    probe.reset();
+  }
+}
+
 TEST_F(X11, ClipboardTravelsBetweenTwoProcesses) {
   startProbe({"--kind", "15", "--at", "0", "0", "--clip-put", "hello from one"}, 10, 10);
   sleepMs(300);

@@ -1,5 +1,6 @@
 // File copying with progress, folder creation and deletion, threads.
 #include "pal/pal.h"
+#include "pal/pal_internal.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
 
@@ -9,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -68,6 +71,18 @@ TEST_F(System, CopyFailuresAreFatal) {
               testing::ExitedWithCode(1), "Unexpected Err PCOAF02");
   EXPECT_EXIT(pal_CopyOrAppendFile(dir.file("a").c_str(), "/dev/full", 0, nullptr), testing::ExitedWithCode(1),
               "Unexpected Err PCOAF08");
+}
+
+// A copy failing on a worker while this thread stands for the window loop.
+void failCopyOnAWorker(const std::string& missing, const std::string& destination) {
+  palSetLoopThread(true);
+  std::atexit([] { std::fputs("exit handlers ran\n", stderr); });
+  std::thread([&] { pal_CopyOrAppendFile(missing.c_str(), destination.c_str(), 0, nullptr); }).join();
+}
+
+TEST_F(System, FatalAlertOffTheLoopThreadEndsTheProcessWithoutTheExitHandlers) {
+  EXPECT_EXIT(failCopyOnAWorker(dir.file("missing"), dir.file("b")), testing::ExitedWithCode(1),
+              "ALERT 1 Exiting\\.\\.\\. \\| Unexpected Err PCOAF06\n$");
 }
 
 TEST_F(System, FindOrCreateDirectory) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -64,14 +65,14 @@ TEST_F(TextEdit, OneLineBoxRefusesTextBeyondItsWidth) {
   mark(60, 18);
   type("wwwwwwwwwwwwwwwwwwww");
   const std::string full = text();
-  EXPECT_LT(pal_GetTextWidth(full.c_str(), 2), 60 - 7);
+  EXPECT_LE(pal_GetTextWidth(full.c_str(), 2), 60 - 7);
   EXPECT_LT(full.size(), 20u);
   EXPECT_EQ(key('W', 'w'), -2);  // still refused
   key(VK_BACK);
   key(VK_BACK);
   type(" ");
   type("wwwwww");  // a space does not help: there is no second line
-  EXPECT_LT(pal_GetTextWidth(text().c_str(), 2), 53);
+  EXPECT_LE(pal_GetTextWidth(text().c_str(), 2), 53);
   EXPECT_EQ(text().find('\n'), std::string::npos);
 }
 
@@ -116,6 +117,51 @@ TEST_F(TextEdit, CopyCutAndPasteThroughTheClipboard) {
   EXPECT_STREQ(clip, "one");  // capacity - 2 characters at most
 }
 
+TEST_F(TextEdit, CutSavesTheUndoCopyFirstAndRefusesWhatItCannotDo) {
+  struct Case {
+    const char* initial;
+    int width, from, to, caret;
+    int result;
+    const char *text, *clip, *undo;
+    int caretAfter;
+  };
+  const int narrow = pal_GetTextWidth("iiiiiiii", 2) + 10;  // eight i's fit, sixteen do not
+  const Case cases[] = {
+      {"alpha beta", 300, -1, -1, 3, -1, "alpha beta", "before", "earlier", 3},     // nothing selected
+      {"alpha beta", 300, 6, 40, 10, -2, "alpha beta", "before", "alpha beta", 10},  // beyond the text
+      {"alpha beta", 300, 12, 40, 10, -2, "alpha beta", "before", "alpha beta", 10},
+      {"alpha beta", 300, 10, 6, 10, 1, "alpha ", "beta", "alpha beta", 6},
+      {"iiiiiiii\niiiiiiii", narrow, 8, 9, 9, -3, "iiiiiiii\niiiiiiii", "\n", "iiiiiiii\niiiiiiii", 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.initial) + " " + std::to_string(c.from) + ".." + std::to_string(c.to));
+    resetRuntime();
+    pal_InitWinBuf(0, 400, 200);
+    mark(c.width, 36, c.initial);
+    ASSERT_EQ(text(), c.initial);
+    std::snprintf(gpal_TextEditHolders[PAL_EDIT_SLOTS], PAL_EDIT_TEXT_LEN, "earlier");
+    pal_PutClipboardText("before", 0);
+    gpal_TextEditSelectInfo[0] = c.from;
+    gpal_TextEditSelectInfo[1] = c.to;
+    gpal_TextEditCharsLeftOfCursor = c.caret;
+    EXPECT_EQ(key('X', 0, PAL_MOD_CONTROL), c.result);
+    EXPECT_EQ(text(), c.text);
+    char clip[100];
+    pal_GetClipboardText(clip, sizeof clip, 0);
+    EXPECT_STREQ(clip, c.clip);
+    EXPECT_STREQ(gpal_TextEditHolders[PAL_EDIT_SLOTS], c.undo);
+    EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, c.caretAfter);
+  }
+}
+
+TEST_F(TextEdit, PasteTakesUpToAWholeBoxOfCharacters) {
+  const int longest = PAL_EDIT_TEXT_LEN - 1;
+  mark(pal_GetTextWidth(std::string(longest, 'i').c_str(), 2) + 20, 18);
+  pal_PutClipboardText(std::string(longest + 5, 'i').c_str(), 0);
+  EXPECT_EQ(key('V', 0, PAL_MOD_CONTROL), 1);
+  EXPECT_EQ(text(), std::string(longest, 'i'));
+}
+
 TEST_F(TextEdit, PasteThatDoesNotFitIsRefusedWithAnAlert) {
   mark(100, 18, "keep");
   pal_PutClipboardText(std::string(300, 'm').c_str(), 0);
@@ -146,6 +192,42 @@ TEST_F(TextEdit, CaretMovesAndDeletes) {
   EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 3);
   gpal_TextEditCharsLeftOfCursor = 0;
   EXPECT_EQ(key(VK_BACK), -1);
+}
+
+TEST_F(TextEdit, UpAndDownLandWhereAPressAtTheSamePixelWould) {
+  mark(300, 36, "iiiiiiiiii\nMMMM");
+  const std::string lines[2] = {"iiiiiiiiii", "MMMM"};
+  const int starts[2] = {0, 11};
+  for (int line = 0; line < 2; ++line)
+    for (int col = 0; col <= static_cast<int>(lines[line].size()); ++col) {
+      SCOPED_TRACE("line " + std::to_string(line) + " column " + std::to_string(col));
+      const int x = pal_GetTextWidth(lines[line].substr(0, col).c_str(), 2);
+      pal_TextEditGetTextPosFromPixelPos(x, (1 - line) * PAL_EDIT_LINE_HEIGHT);
+      const int pressed = gpal_TextEditCharsLeftOfCursor;
+      gpal_TextEditCharsLeftOfCursor = starts[line] + col;
+      key(line == 0 ? VK_DOWN : VK_UP);
+      EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, pressed);
+      gpal_TextEditCharsLeftOfCursor = starts[line] + col;
+      key(line == 0 ? VK_UP : VK_DOWN);  // nothing above the first line or below the last
+      EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, starts[line] + col);
+    }
+  gpal_TextEditCharsLeftOfCursor = 3;
+  key(VK_DOWN);
+  EXPECT_EQ(gpal_TextEditCharsLeftOfCursor, 12);  // three i's are nearer to one M than to none
+}
+
+TEST_F(TextEdit, PressIntoAnotherBoxTakesTheCaretAlong) {
+  pal_MarkTextEditRect("one", 10, 20, 150, 18, "ab ", 100, 0xFFFFFF);
+  pal_MarkTextEditRect("two", 10, 100, 150, 18, "cd ", 100, 0xFFFFFF);
+  pal_StartTextEdit("one");
+  const int oldCaret = 10 + pal_GetTextWidth("ab ", 2) + 2;
+  ASSERT_EQ(pixelColour(0, oldCaret, 30), 0x000000u);
+  char name[PAL_NAME_LEN] = "";
+  int32_t ev[4] = {PAL_EV_PRESS, 140, 105, 0};  // right of the second box's text
+  EXPECT_TRUE(palEditRouteEvent(ev, name));
+  EXPECT_EQ(gpal_TextEditCurrSlot, 1);
+  for (int y = 20; y < 38; ++y) EXPECT_EQ(pixelColour(0, oldCaret, y), 0xFFFFFFu) << "row " << y;
+  EXPECT_EQ(pixelColour(0, 10 + pal_GetTextWidth("cd ", 2) + 2, 110), 0x000000u);
 }
 
 TEST_F(TextEdit, TabFinishesEditingAsEvent209) {
@@ -217,6 +299,30 @@ TEST_F(TextEdit, FittingWrapsAtSpacesAndCleansTheText) {
   EXPECT_EQ(pal_AdjustTextToFitEditRect(0, t), -1);  // three lines' worth
   std::snprintf(t, sizeof t, "%s", std::string(60, 'w').c_str());
   EXPECT_EQ(pal_AdjustTextToFitEditRect(0, t), -1);  // no space to break at
+}
+
+TEST_F(TextEdit, ALineAsWideAsTheBoxFitsAndOnePixelMoreBreaks) {
+  const int exact = pal_GetTextWidth("the quick brown", 2);
+  struct Case {
+    int usable;
+    const char *text, *fitted;
+  };
+  const Case cases[] = {
+      {exact, "the quick brown", "the quick brown"},
+      {exact, "the quick brown fox", "the quick brown\nfox"},
+      {exact - 1, "the quick brown", "the quick\nbrown"},
+      {exact - 1, "the quick brown fox", "the quick\nbrown fox"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " in " + std::to_string(c.usable));
+    resetRuntime();
+    pal_InitWinBuf(0, 400, 200);
+    pal_MarkTextEditRect("box", 0, 0, c.usable + 7, 36, nullptr, 100, 0);
+    char t[PAL_EDIT_TEXT_LEN];
+    std::snprintf(t, sizeof t, "%s", c.text);
+    EXPECT_EQ(pal_AdjustTextToFitEditRect(0, t), 2);
+    EXPECT_STREQ(t, c.fitted);
+  }
 }
 
 TEST_F(TextEdit, HelpersOfTheFittingTable) {
