@@ -76,9 +76,11 @@ class Studio : public testing::Test {
     ::chmod(dir.file("Pictomira").c_str(), 0755);
   }
   void TearDown() override {
-    if (HasFailure() && app)
+    if (HasFailure() && app) {
       for (const std::string& line : app->drain(300))
         if (line.rfind("availLines", 0) != 0) std::printf("program: %s\n", line.c_str());
+      std::printf("program: exit status %d\n", app->wait(0));
+    }
     app.reset();
     input.reset();
     server.reset();
@@ -102,7 +104,18 @@ class Studio : public testing::Test {
     return false;
   }
   bool alert(const std::string& line, int ms = 3000) { return app->waitFor("ALERT 1 " + line, ms); }
-  void click(int x, int y) { input->click(kX + x, kY + y); }
+  // Clicks at (x, y) of the window after resting the pointer there.
+  void click(int x, int y) {
+    input->move(kX + x, kY + y);
+    sleepMs(40);
+    input->click(kX + x, kY + y);
+  }
+  // True once the home screen (its "New Demo..." button) or the demo
+  // screen (its "<< Back to Home " button) is drawn.
+  bool home(int ms = 5000) { return titled("Pictomira (v151)", ms) && input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, ms); }
+  bool demoScreen(const std::string& name) {
+    return titled(name + " - Pictomira") && input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000);
+  }
   // Replaces the text of the edit box at (x, y) of the window with text.
   void typeInto(int x, int y, const std::string& text) {
     click(x, y);
@@ -121,10 +134,9 @@ class Studio : public testing::Test {
 
 TEST_F(Studio, FirstStartMakesItsFoldersAndStubsSayNotYetAvailable) {
   start();
-  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(home());
   EXPECT_TRUE(exists(dir.file("Demos")));
   EXPECT_TRUE(exists(dir.file("zPictomiraSystemFiles")));
-  EXPECT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 3000));  // "New Demo..." button face
   click(200, 347);
   EXPECT_TRUE(alert("Not Yet Available | 'New Demo...' is not available in this build yet."));
   EXPECT_TRUE(titled("Pictomira (v151)"));
@@ -136,13 +148,13 @@ TEST_F(Studio, LibraryListsNewestFirstAndOpensTheDemoScreen) {
   demo("Middle", 2, 2000000);
   ::mkdir(dir.file("Demos/Half").c_str(), 0777);  // no files: not a demo
   start();
-  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(home());
   click(300, 365 + 24 * 1 + 12);  // the second row
-  ASSERT_TRUE(titled("Middle - Pictomira"));
+  ASSERT_TRUE(demoScreen("Middle"));
   click(70, 300);  // "<< Back to Home "
-  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(home());
   click(300, 365 + 12);
-  ASSERT_TRUE(titled("Newest - Pictomira"));
+  ASSERT_TRUE(demoScreen("Newest"));
   // Frame 0 darkened behind the panels: 640 x 400 shown as it is, centred from y 10.
   EXPECT_TRUE(input->waitForPixel(kX + 135, kY + 15, greyOf(colourOf(0)), 3000));
   EXPECT_EQ(input->pixel(kX + 765, kY + 405), greyOf(colourOf(0)));
@@ -162,7 +174,7 @@ TEST_F(Studio, RenameCopyAndDeleteThroughTheManagementScreen) {
   demo("Alpha", 2, 1000000);
   const std::string recording = slurp(demoFile("Alpha", ".DMR"));
   start();
-  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(home());
   click(742, 365 + 12);  // the row's ">"
   ASSERT_TRUE(input->waitForPixel(kX + 609, kY + 133, 0xFFFFFF, 3000));  // the "Rename" button
   const struct {
@@ -177,7 +189,7 @@ TEST_F(Studio, RenameCopyAndDeleteThroughTheManagementScreen) {
   }
   typeInto(300, 144, "Beta 2");
   click(665, 144);
-  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(home());
   EXPECT_FALSE(exists(dir.file("Demos/Alpha")));
   EXPECT_EQ(slurp(demoFile("Beta 2", ".DMR")), recording);
 
@@ -185,7 +197,7 @@ TEST_F(Studio, RenameCopyAndDeleteThroughTheManagementScreen) {
   ASSERT_TRUE(input->waitForPixel(kX + 609, kY + 238, 0xFFFFFF, 3000));  // the "Copy" button
   typeInto(300, 249, "Gamma");
   click(665, 249);
-  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));  // home again
+  ASSERT_TRUE(home());
   for (const char* ext : {".DMW", ".DMD", ".DMR"}) EXPECT_EQ(slurp(demoFile("Gamma", ext)), slurp(demoFile("Beta 2", ext)));
 
   click(742, 365 + 12);  // the newest row: the copy
@@ -197,7 +209,7 @@ TEST_F(Studio, RenameCopyAndDeleteThroughTheManagementScreen) {
   click(665, 328);
   ASSERT_TRUE(input->waitForPixel(kX + 234, kY + 320, 0xFFFFFF, 3000));
   click(325, 332);  // "Yes, Delete the Demo"
-  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
+  ASSERT_TRUE(home());
   EXPECT_TRUE(exists(dir.file("Demos/Beta 2")));
   EXPECT_FALSE(exists(dir.file("Demos/Gamma")));
 }
@@ -207,7 +219,7 @@ TEST_F(Studio, ADemoThatCannotBeOpenedSaysWhyAndStaysHome) {
   const std::string dmd = slurp(demoFile("Broken", ".DMD"));
   ASSERT_TRUE(writeBytes(demoFile("Broken", ".DMD"), std::vector<unsigned char>(dmd.begin(), dmd.begin() + 20)));
   start();
-  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(home());
   click(300, 365 + 12);
   EXPECT_TRUE(app->waitFor("ALERT 1 Cannot Open Demo | The demo 'Broken' could not be opened: its data file is damaged",
                            5000));
