@@ -124,7 +124,12 @@ int pal_SetTimer(int number, int ms, int repeat);
 void pal_DisableTimer(int number);
 void pal_DisableAllTimers();
 void pal_SetWindowTitle(const char* text);
+// Asks the window manager to minimise the window; returns before it has.
 void pal_MinimizeWindow();
+// Waits at most ms until the window is minimised, asking the X server on
+// the calling thread's own connection (any thread may call it); returns at
+// once when no window is open or no window manager runs.
+void pal_WaitUntilMinimized(int ms);
 // The window's outer rectangle on the screen: x, y, width, height.
 void pal_GetPalWindowRect(int32_t rect[4]);
 int pal_IsPwinForegroundWin();
@@ -240,9 +245,14 @@ int pal_GetDisplayCount();
 // kind 0: 0, 0, width, height of the primary monitor; kind 1: the work area
 // as left, top, right, bottom. Returns the fourth value.
 int32_t pal_GetAvailableScreenPixels(int kind, int32_t out[4]);
-// The foreground window of whatever application is in front, outer
-// rectangle as left, top, right, bottom; all 0 when there is none.
-void pal_GetForegroundWinRect(int32_t out[4]);
+// The primary monitor's top-left corner on the root window; 0, 0 without a display.
+void pal_GetPrimaryOrigin(int32_t origin[2]);
+// The foreground window of whatever other application is in front (not the
+// program's own window, not a minimised one), outer
+// rectangle as left, top, right, bottom on the root window, without the
+// shadows a window draws around itself. 0 when there is none (all four 0),
+// 1 an ordinary window, 2 a maximised or full-screen one.
+int pal_GetForegroundWinRect(int32_t out[4]);
 // Mode 'S' (83) moves the pointer to point; other modes read it into point.
 void pal_GetOrSetCursorPos(int mode, int32_t point[2]);
 // Action 1 presses the left button (then waits 70 ms); others release it.
@@ -254,6 +264,18 @@ int pal_GetMouseClickStatus();
 // Captures the primary monitor as packed blue, green, red rows: 1, or -1
 // when the size is not the monitor's, -2 when the width is not a multiple of 4.
 int pal_ScreenToBGRbuffer(unsigned char* destination, int32_t width, int32_t height);
+
+// Presses counted from the X server's own input events, so that a press
+// released at once is not missed as polling the button state would.
+struct pal_PressCounter;
+// Starts counting presses of the left and right buttons as the X server delivers them
+// (wheel "buttons" 4-7 are not presses), on connections of its own; null when the
+// server cannot record (the caller then falls back to polling the button state).
+pal_PressCounter* pal_OpenPressCounter();
+// The presses counted since the counter opened; waits at most waitMs for news when none is pending.
+int64_t pal_CountPresses(pal_PressCounter* counter, int waitMs);
+// Stops counting and closes the counter's connections; null is allowed.
+void pal_ClosePressCounter(pal_PressCounter* counter);
 
 // ---- Files, folders and threads ----------------------------------------
 // Copies source to destination in chunks of 99,996 bytes: mode 1 appends

@@ -38,3 +38,12 @@ void palSetLoopThread(bool running);
 // automated or no box can be shown), flushes the output and exits with
 // status 1 without running the exit handlers.
 [[noreturn]] void palFatalAlertOffLoop(const char* title, const char* text);
+
+// True when a window manager runs; asks on the calling thread's own X connection.
+bool palWindowManagerRunning();
+// The X id of the program's open window; 0 while none is open (any thread).
+unsigned long palOwnWindowXid();
+
+// True when the X window xid is minimised (WM_STATE iconic, or hidden in
+// _NET_WM_STATE); asks on the calling thread's own X connection.
+bool palWindowIconic(unsigned long xid);

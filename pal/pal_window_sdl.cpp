@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +33,7 @@ void* gpal_WinID = nullptr;
 namespace {
 
 SDL_Window* gWindow = nullptr;
+std::atomic<unsigned long> gWindowXid{0};    // the open window's X id, read by workers; 0 while none
 Uint32 gTimerEvent = 0;                      // registered SDL event type of timer firings
 Uint32 gWakeEvent = 0;                       // registered SDL event type that only wakes the loop
 SDL_TimerID gTimerIds[PAL_TIMERS + 1];
@@ -68,6 +70,7 @@ void startVideo() {
     std::snprintf(text, sizeof text, "Cannot open a window: %s", SDL_GetError());
     pal_FatalAlert("No Display", text);
   }
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);  // the X server's button events, see translateButton
   gTimerEvent = SDL_RegisterEvents(2);
   gWakeEvent = gTimerEvent + 1;
   gVideoUp = true;
@@ -80,6 +83,13 @@ bool x11Handles(Display** display, Window* window) {
   *display = info.info.x11.display;
   *window = info.info.x11.window;
   return true;
+}
+
+// Keeps the X id of the window just opened for the threads that ask about it.
+void recordWindowXid() {
+  Display* display;
+  Window window;
+  if (x11Handles(&display, &window)) gWindowXid = window;
 }
 
 // Rounds the two top corners: rows of the top five lines lose the pixels
@@ -212,6 +222,7 @@ bool takeHeldFiring(SDL_Event* e) {
 void dropQueuedInput() {
   SDL_PumpEvents();
   SDL_FlushEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL);
+  SDL_FlushEvent(SDL_SYSWMEVENT);
   SDL_Event firings[16];
   for (int got; (got = SDL_PeepEvents(firings, 16, SDL_GETEVENT, gTimerEvent, gTimerEvent)) > 0;)
     for (int i = 0; i < got; ++i) holdOneShot(firings[i]);
@@ -225,8 +236,7 @@ void wakeLoop(Uint32 type) {
 }
 
 bool isInput(const SDL_Event& e) {
-  return e.type == SDL_KEYDOWN || e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP ||
-         e.type == SDL_MOUSEMOTION || e.type == gTimerEvent;
+  return e.type == SDL_KEYDOWN || e.type == SDL_SYSWMEVENT || e.type == SDL_MOUSEMOTION || e.type == gTimerEvent;
 }
 
 // Moves the window while the drag bar is held.
@@ -236,38 +246,33 @@ void followDrag(int32_t x, int32_t y) {
   SDL_SetWindowPosition(gWindow, wx + x - gDrag.x, wy + y - gDrag.y);
 }
 
-// Buttons SDL takes for held although the X server has them up: a window
-// that closed between a press and its release never saw the release, and
-// SDL then drops the next press of the button as no change of state.
-Uint32 gStaleButtons = 0;
-
-void noteStaleButtons() {
-  Display* display;
-  Window window;
-  gStaleButtons = 0;
-  const Uint32 held = SDL_GetMouseState(nullptr, nullptr) & (SDL_BUTTON_LMASK | SDL_BUTTON_RMASK);
-  if (held == 0 || !x11Handles(&display, &window)) return;
-  Window root, child;
-  int rx, ry, wx, wy;
-  unsigned int mask = 0;
-  XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rx, &ry, &wx, &wy, &mask);
-  if ((held & SDL_BUTTON_LMASK) && !(mask & Button1Mask)) gStaleButtons |= SDL_BUTTON_LMASK;
-  if ((held & SDL_BUTTON_RMASK) && !(mask & Button3Mask)) gStaleButtons |= SDL_BUTTON_RMASK;
-}
-
 // Fills the record for a press of the left (101) or right (121) button.
-bool press(const SDL_MouseButtonEvent& b, int32_t ev[4], char* name) {
-  ev[1] = b.x;
-  ev[2] = b.y;
-  if (b.button == SDL_BUTTON_RIGHT) {
+bool press(unsigned button, int32_t x, int32_t y, int32_t ev[4], char* name) {
+  ev[1] = x;
+  ev[2] = y;
+  if (button == Button3) {
     ev[0] = PAL_EV_RIGHT;
     return gpal_TextEditCurrSlot < 0;
   }
-  if (b.button != SDL_BUTTON_LEFT) return false;
+  if (button != Button1) return false;
   ev[0] = PAL_EV_PRESS;
-  if (gKind >= 10 && b.y < PAL_DRAG_BAR_ROWS) gDrag = {true, b.x, b.y};
+  if (gKind >= 10 && y < PAL_DRAG_BAR_ROWS) gDrag = {true, x, y};
   if (palEditRouteEvent(ev, name)) ev[0] = PAL_EV_START;
   return ev[0] != PAL_EV_START;
+}
+
+// Presses and releases come from the X server's own button events: SDL
+// takes a button that went down in a window closed before its release for
+// still held, and then drops the next press of it as no change of state.
+bool translateButton(const XEvent& x, int32_t ev[4], char* name) {
+  if ((x.type != ButtonPress && x.type != ButtonRelease) || x.xbutton.window != gWindowXid.load()) return false;
+  if (x.type == ButtonPress) return press(x.xbutton.button, x.xbutton.x, x.xbutton.y, ev, name);
+  if (x.xbutton.button != Button1) return false;
+  gDrag.active = false;
+  ev[0] = PAL_EV_RELEASE;
+  ev[1] = x.xbutton.x;
+  ev[2] = x.xbutton.y;
+  return !palEditRouteEvent(ev, name);
 }
 
 // Fills the record from one SDL event; false when the event is not for the handler.
@@ -281,27 +286,9 @@ bool translate(const SDL_Event& e, int32_t ev[4], char* name) {
       }
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED) pal_UpdateWindowFromBuffer(nullptr);
       return false;
-    case SDL_MOUSEBUTTONDOWN:
-      gStaleButtons &= ~SDL_BUTTON(e.button.button);
-      return press(e.button, ev, name);
-    case SDL_MOUSEBUTTONUP:
-      if ((gStaleButtons & SDL_BUTTON(e.button.button)) != 0) {
-        // SDL swallowed this button's press: it still took the button for
-        // held since a window that closed under the press. The release
-        // stands for the press too; the release itself follows.
-        gStaleButtons &= ~SDL_BUTTON(e.button.button);
-        if (e.button.button == SDL_BUTTON_LEFT) {
-          SDL_Event release = e;
-          SDL_PushEvent(&release);
-        }
-        return press(e.button, ev, name);
-      }
-      if (e.button.button != SDL_BUTTON_LEFT) return false;
-      gDrag.active = false;
-      ev[0] = PAL_EV_RELEASE;
-      ev[1] = e.button.x;
-      ev[2] = e.button.y;
-      return !palEditRouteEvent(ev, name);
+    case SDL_SYSWMEVENT:
+      return e.syswm.msg != nullptr && e.syswm.msg->subsystem == SDL_SYSWM_X11 &&
+             translateButton(e.syswm.msg->msg.x11.event, ev, name);
     case SDL_MOUSEMOTION:
       if (gDrag.active && (e.motion.state & SDL_BUTTON_LMASK)) followDrag(e.motion.x, e.motion.y);
       ev[0] = PAL_EV_MOVE;
@@ -335,6 +322,7 @@ void closeWindow() {
   pal_DisableAllTimers();
   SDL_DestroyWindow(gWindow);
   gWindow = nullptr;
+  gWindowXid = 0;
   gpal_WinID = nullptr;
   gDrag.active = false;
   pal_DestroyWinBuff(0);
@@ -388,6 +376,7 @@ int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
     pal_FatalAlert("No Display", text);
   }
   gpal_WinID = gWindow;
+  recordWindowXid();
   if (kind == 16) roundTopCorners(width, height);
   pal_InitWinBuf(0, width, height);
 
@@ -398,7 +387,6 @@ int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
   int result = handler(ev, name);
   SDL_ShowWindow(gWindow);
   SDL_RaiseWindow(gWindow);
-  noteStaleButtons();
   if (result == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
 
   SDL_Event e;
@@ -544,6 +532,16 @@ void pal_SetWindowTitle(const char* text) {
 
 void pal_MinimizeWindow() {
   if (gWindow != nullptr) SDL_MinimizeWindow(gWindow);
+}
+
+unsigned long palOwnWindowXid() { return gWindowXid.load(); }
+
+void pal_WaitUntilMinimized(int ms) {
+  const unsigned long xid = gWindowXid.load();
+  if (xid == 0 || !palWindowManagerRunning()) return;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (gWindowXid.load() == xid && !palWindowIconic(xid) && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 void pal_GetPalWindowRect(int32_t rect[4]) {

@@ -2,9 +2,11 @@
 // window: monitors and the work area, the foreground window of another
 // application, the pointer and the global button state, synthetic clicks
 // through the XTest extension, and capturing the primary monitor through
-// shared memory (XShm, with XGetImage as the fallback). One connection of
-// its own, opened on first use; Xlib is put in thread-safe mode because the
-// capture and click-watching workers call in from their own threads.
+// shared memory (XShm, with XGetImage as the fallback). Every thread that
+// calls in (the loop, the capture and click-watching workers) gets a
+// connection of its own on its first call, closed when the thread ends:
+// Xlib calls on one connection from two threads are not safe, and a shared
+// one slows the capture down.
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
 
@@ -28,70 +30,33 @@ namespace {
 
 constexpr int kClickHoldMs = 70;
 
-Display* gDisplay = nullptr;
-std::once_flag gOpenOnce;
-std::mutex gCaptureMutex;
+std::once_flag gSetupOnce;
+XErrorHandler gOuterHandler = nullptr;  // the handler that was there before ours
+thread_local int tQuiet = 0;            // > 0 while the thread's X errors are ignored
 
-Display* display() {
-  std::call_once(gOpenOnce, [] {
-    XInitThreads();
-    gDisplay = XOpenDisplay(nullptr);
-  });
-  return gDisplay;
+// The one process-wide error handler: drops the errors of a thread inside
+// a Quiet scope, hands every other error to the handler it replaced.
+// Swapping handlers around each call would race between threads.
+int filterErrors(Display* d, XErrorEvent* e) {
+  if (tQuiet > 0) return 0;
+  return gOuterHandler != nullptr ? gOuterHandler(d, e) : 0;
 }
 
-struct Monitor {
-  int x, y, w, h;
+// Ignores the errors of the calling thread's requests on d while it lives;
+// syncs before it ends so that their errors arrive inside it.
+class Quiet {
+ public:
+  explicit Quiet(Display* d) : d_(d) { ++tQuiet; }
+  ~Quiet() {
+    XSync(d_, False);
+    --tQuiet;
+  }
+  Quiet(const Quiet&) = delete;
+  Quiet& operator=(const Quiet&) = delete;
+
+ private:
+  Display* d_;
 };
-
-// The primary monitor from XRandR, else the first one, else the root window.
-Monitor primaryMonitor(Display* d) {
-  const Window root = DefaultRootWindow(d);
-  Monitor m{0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
-  int n = 0;
-  XRRMonitorInfo* mons = XRRGetMonitors(d, root, True, &n);
-  if (mons != nullptr) {
-    int pick = 0;
-    for (int i = 0; i < n; ++i)
-      if (mons[i].primary) pick = i;
-    if (n > 0) m = {mons[pick].x, mons[pick].y, mons[pick].width, mons[pick].height};
-    XRRFreeMonitors(mons);
-  }
-  return m;
-}
-
-// Reads a CARDINAL or WINDOW property of window as longs; the count read.
-int longProperty(Display* d, Window w, const char* name, Atom type, long* out, int max) {
-  Atom actual;
-  int format;
-  unsigned long count = 0, after;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, max, False, type, &actual, &format, &count, &after,
-                         &data) != Success ||
-      data == nullptr) {
-    return 0;
-  }
-  int n = 0;
-  if (format == 32)
-    for (; n < static_cast<int>(count) && n < max; ++n) out[n] = reinterpret_cast<long*>(data)[n];
-  XFree(data);
-  return n;
-}
-
-int ignoreErrors(Display*, XErrorEvent*) { return 0; }
-
-// True when a window manager is running: the root names a check window
-// that still exists and names itself.
-bool windowManagerAlive(Display* d) {
-  long check = 0, self = 0;
-  if (longProperty(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &check, 1) != 1) return false;
-  auto old = XSetErrorHandler(ignoreErrors);
-  const bool alive = longProperty(d, static_cast<Window>(check), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &self, 1) == 1 &&
-                     self == check;
-  XSync(d, False);
-  XSetErrorHandler(old);
-  return alive;
-}
 
 // Shared-memory image of the primary monitor, kept between captures.
 struct Grabber {
@@ -110,10 +75,11 @@ struct Grabber {
     shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600);
     shm.shmaddr = image->data = static_cast<char*>(shmat(shm.shmid, nullptr, 0));
     shm.readOnly = False;
-    auto old = XSetErrorHandler(ignoreErrors);
-    const bool attached = shm.shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(d, &shm);
-    XSync(d, False);
-    XSetErrorHandler(old);
+    bool attached = false;
+    {
+      Quiet quiet(d);
+      attached = shm.shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(d, &shm);
+    }
     shmctl(shm.shmid, IPC_RMID, nullptr);  // freed once both sides detach
     if (!attached) {
       shmBroken = true;
@@ -132,7 +98,116 @@ struct Grabber {
     XDestroyImage(image);
     image = nullptr;
   }
-} gGrabber;
+};
+
+// A thread's connection and what is kept on it; the thread's end detaches
+// the shared image and closes the connection.
+struct Monitor {
+  int x, y, w, h;
+};
+
+struct Connection {
+  Display* d = nullptr;
+  bool opened = false;
+  Grabber grabber;
+  Monitor primary{0, 0, 0, 0};              // the primary monitor as last asked
+  std::chrono::steady_clock::time_point asked;
+
+  ~Connection() {
+    if (d == nullptr) return;
+    grabber.release(d);
+    XCloseDisplay(d);
+  }
+};
+
+thread_local Connection tConnection;
+
+// The calling thread's connection, opened on its first call; null without a display.
+Display* display() {
+  if (tConnection.opened) return tConnection.d;
+  tConnection.opened = true;
+  std::call_once(gSetupOnce, [] {
+    XInitThreads();
+    gOuterHandler = XSetErrorHandler(filterErrors);
+  });
+  tConnection.d = XOpenDisplay(nullptr);
+  return tConnection.d;
+}
+
+// The primary monitor from XRandR, else the first one, else the root window.
+Monitor primaryMonitor(Display* d) {
+  const Window root = DefaultRootWindow(d);
+  Monitor m{0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+  int n = 0;
+  XRRMonitorInfo* mons = XRRGetMonitors(d, root, True, &n);
+  if (mons != nullptr) {
+    int pick = 0;
+    for (int i = 0; i < n; ++i)
+      if (mons[i].primary) pick = i;
+    if (n > 0) m = {mons[pick].x, mons[pick].y, mons[pick].width, mons[pick].height};
+    XRRFreeMonitors(mons);
+  }
+  return m;
+}
+
+// The primary monitor, asked of the server at most every 200 ms: a capture
+// loop asks for it twice a pass, and every round trip waits behind whatever
+// else the server is drawing. A change of screen shows within 200 ms.
+Monitor primaryMonitorRecent(Display* d) {
+  const auto now = std::chrono::steady_clock::now();
+  if (tConnection.primary.w == 0 || now - tConnection.asked > std::chrono::milliseconds(200)) {
+    tConnection.primary = primaryMonitor(d);
+    tConnection.asked = now;
+  }
+  return tConnection.primary;
+}
+
+// Reads a 32-bit property of window (CARDINAL, WINDOW, ATOM...) as longs; the count read.
+int longProperty(Display* d, Window w, const char* name, Atom type, long* out, int max) {
+  Atom actual;
+  int format;
+  unsigned long count = 0, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, max, False, type, &actual, &format, &count, &after,
+                         &data) != Success ||
+      data == nullptr) {
+    return 0;
+  }
+  int n = 0;
+  if (format == 32)
+    for (; n < static_cast<int>(count) && n < max; ++n) out[n] = reinterpret_cast<long*>(data)[n];
+  XFree(data);
+  return n;
+}
+
+// True when a window manager is running: the root names a check window
+// that still exists and names itself.
+bool windowManagerAlive(Display* d) {
+  long check = 0, self = 0;
+  if (longProperty(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &check, 1) != 1) return false;
+  Quiet quiet(d);
+  return longProperty(d, static_cast<Window>(check), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &self, 1) == 1 &&
+         self == check;
+}
+
+// Reads the _NET_WM_STATE atoms of w into states; the count read.
+int windowStates(Display* d, Window w, long* states, int max) {
+  return longProperty(d, w, "_NET_WM_STATE", XA_ATOM, states, max);
+}
+
+// True when the n atoms hold the atom called name.
+bool holdsAtom(Display* d, const long* atoms, int n, const char* name) {
+  return std::find(atoms, atoms + n, static_cast<long>(XInternAtom(d, name, False))) != atoms + n;
+}
+
+// 2 when w is maximised both ways or full-screen, else 1.
+int sizeState(Display* d, Window w) {
+  long states[32];
+  const int n = windowStates(d, w, states, 32);
+  const bool maximised = holdsAtom(d, states, n, "_NET_WM_STATE_MAXIMIZED_VERT") &&
+                         holdsAtom(d, states, n, "_NET_WM_STATE_MAXIMIZED_HORZ");
+  return maximised || holdsAtom(d, states, n, "_NET_WM_STATE_FULLSCREEN") ? 2 : 1;
+}
 
 // Packs count 32-bit pixels with SSSE3: four pixels a shuffle, each store
 // writing 16 bytes of which the last 4 are overwritten by the next one.
@@ -209,28 +284,43 @@ int32_t pal_GetAvailableScreenPixels(int kind, int32_t out[4]) {
   return out[3];
 }
 
-void pal_GetForegroundWinRect(int32_t out[4]) {
+void pal_GetPrimaryOrigin(int32_t origin[2]) {
+  origin[0] = origin[1] = 0;
+  Display* d = display();
+  if (d == nullptr) return;
+  const Monitor m = primaryMonitorRecent(d);
+  origin[0] = m.x;
+  origin[1] = m.y;
+}
+
+int pal_GetForegroundWinRect(int32_t out[4]) {
   out[0] = out[1] = out[2] = out[3] = 0;
   Display* d = display();
-  if (d == nullptr || !windowManagerAlive(d)) return;  // without a window manager nothing is active
+  if (d == nullptr || !windowManagerAlive(d)) return 0;  // without a window manager nothing is active
   long active = 0;
-  if (longProperty(d, DefaultRootWindow(d), "_NET_ACTIVE_WINDOW", XA_WINDOW, &active, 1) != 1 || active == 0) return;
+  if (longProperty(d, DefaultRootWindow(d), "_NET_ACTIVE_WINDOW", XA_WINDOW, &active, 1) != 1 || active == 0) return 0;
   const auto w = static_cast<Window>(active);
-  auto old = XSetErrorHandler(ignoreErrors);
+  // The program's own window and a minimised one are not the application in front.
+  if (active == static_cast<long>(palOwnWindowXid()) || palWindowIconic(w)) return 0;
   XWindowAttributes attr;
-  int x = 0, y = 0;
-  Window child;
-  const bool ok = XGetWindowAttributes(d, w, &attr) &&
-                  XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
-  long frame[4] = {0, 0, 0, 0};  // left, right, top, bottom
-  longProperty(d, w, "_NET_FRAME_EXTENTS", XA_CARDINAL, frame, 4);
-  XSync(d, False);
-  XSetErrorHandler(old);
-  if (!ok) return;
-  out[0] = x - static_cast<int32_t>(frame[0]);
-  out[1] = y - static_cast<int32_t>(frame[2]);
-  out[2] = x + attr.width + static_cast<int32_t>(frame[1]);
-  out[3] = y + attr.height + static_cast<int32_t>(frame[3]);
+  int x = 0, y = 0, state = 0;
+  long frame[4] = {0, 0, 0, 0};   // the manager's frame: left, right, top, bottom
+  long shadow[4] = {0, 0, 0, 0};  // shadows drawn inside the window: left, right, top, bottom
+  bool ok = false;
+  {
+    Quiet quiet(d);  // the window may go away meanwhile
+    Window child;
+    ok = XGetWindowAttributes(d, w, &attr) && XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    longProperty(d, w, "_NET_FRAME_EXTENTS", XA_CARDINAL, frame, 4);
+    longProperty(d, w, "_GTK_FRAME_EXTENTS", XA_CARDINAL, shadow, 4);
+    state = sizeState(d, w);
+  }
+  if (!ok) return 0;
+  out[0] = x - static_cast<int32_t>(frame[0] - shadow[0]);
+  out[1] = y - static_cast<int32_t>(frame[2] - shadow[2]);
+  out[2] = x + attr.width + static_cast<int32_t>(frame[1] - shadow[1]);
+  out[3] = y + attr.height + static_cast<int32_t>(frame[3] - shadow[3]);
+  return state;
 }
 
 void pal_GetOrSetCursorPos(int mode, int32_t point[2]) {
@@ -288,14 +378,14 @@ int pal_GetMouseClickStatus() {
 int pal_ScreenToBGRbuffer(unsigned char* destination, int32_t width, int32_t height) {
   Display* d = display();
   if (d == nullptr) return -1;
-  const Monitor m = primaryMonitor(d);
+  const Monitor m = primaryMonitorRecent(d);
   if (width != m.w || height != m.h) return -1;
   if (width % 4 != 0) return -2;
-  std::lock_guard<std::mutex> lock(gCaptureMutex);
+  Grabber& grabber = tConnection.grabber;
   XImage* image = nullptr;
-  const bool shared = gGrabber.prepare(d, width, height) &&
-                      XShmGetImage(d, DefaultRootWindow(d), gGrabber.image, m.x, m.y, AllPlanes);
-  if (shared) image = gGrabber.image;
+  const bool shared = grabber.prepare(d, width, height) &&
+                      XShmGetImage(d, DefaultRootWindow(d), grabber.image, m.x, m.y, AllPlanes);
+  if (shared) image = grabber.image;
   else image = XGetImage(d, DefaultRootWindow(d), m.x, m.y, width, height, AllPlanes, ZPixmap);
   if (image == nullptr) return -1;
   const bool bgrx = image->bits_per_pixel == 32 && image->byte_order == LSBFirst && image->red_mask == 0xFF0000 &&
@@ -328,4 +418,21 @@ int pal_ScreenToBGRbuffer(unsigned char* destination, int32_t width, int32_t hei
   }
   if (!shared) XDestroyImage(image);
   return 1;
+}
+
+bool palWindowManagerRunning() {
+  Display* d = display();
+  return d != nullptr && windowManagerAlive(d);
+}
+
+bool palWindowIconic(unsigned long xid) {
+  Display* d = display();
+  if (d == nullptr || xid == 0) return false;
+  Quiet quiet(d);  // the window may be gone
+  const auto w = static_cast<Window>(xid);
+  long wmState = 0, states[32];
+  const bool iconic = longProperty(d, w, "WM_STATE", XInternAtom(d, "WM_STATE", False), &wmState, 1) == 1 &&
+                      wmState == IconicState;
+  const int n = windowStates(d, w, states, 32);
+  return iconic || holdsAtom(d, states, n, "_NET_WM_STATE_HIDDEN");
 }

@@ -72,12 +72,20 @@ int onStart() {
   return PAL_SHOW;
 }
 
+// Waits on a worker until the window is minimised and says so.
+void waitMinimized() {
+  pal_WaitUntilMinimized(3000);
+  std::printf("WAITED\n");
+  std::fflush(stdout);
+}
+
 int onTimer(int32_t ev[4], char* name) {
   if (gOpt.minimize && ev[1] == 4) {
     pal_MinimizeWindow();
     if (gOpt.pollStatus) pal_SetTimer(3, 50, 1);
     std::printf("MINIMIZED\n");
     std::fflush(stdout);
+    pal_BeginThread(waitMinimized);
     return PAL_NOTHING;
   }
   if (gOpt.pollStatus && ev[1] == 3) {
@@ -163,8 +171,12 @@ bool answerQuestion(int argc, char** argv) {
     std::printf("CAPTURE %d %d %d %d\n", r, r == 1 ? p[0] : -1, r == 1 ? p[1] : -1, r == 1 ? p[2] : -1);
   } else if (q == "--foreground") {
     int32_t r[4];
-    pal_GetForegroundWinRect(r);
-    std::printf("FG %d %d %d %d\n", r[0], r[1], r[2], r[3]);
+    const int kind = pal_GetForegroundWinRect(r);
+    std::printf("FG %d %d %d %d KIND %d\n", r[0], r[1], r[2], r[3], kind);
+  } else if (q == "--origin") {
+    int32_t o[2];
+    pal_GetPrimaryOrigin(o);
+    std::printf("ORIGIN %d %d\n", o[0], o[1]);
   } else if (q == "--click" && argc >= 4) {
     int32_t p[2] = {std::atoi(argv[2]), std::atoi(argv[3])};
     pal_GetOrSetCursorPos('S', p);
