@@ -239,7 +239,11 @@ int homeScreenHandler(int32_t event[4], char* name) {
         pal_SetNewEventHandler(manageScreenHandler);
         return PAL_NOTHING;
       }
-      if (std::strcmp(name, "New Demo...") == 0 && checkDisplayForCapture() == 1) studioNotYetAvailable("New Demo...");
+      if (std::strcmp(name, "New Demo...") == 0 && checkDisplayForCapture() == 1) {
+        pal_DisableAllTimers();
+        event[0] = STATE_CAPTURE;
+        return PAL_CLOSE;
+      }
       return PAL_NOTHING;
     default: return PAL_NOTHING;
   }

@@ -1,5 +1,6 @@
 // shell_main.cpp: the authoring program's start-up (folders, the replay
 // pair), the main state machine and the demo name check with its alerts.
+#include "studio/capture/capture_screens.h"
 #include "studio/capture/demo_files.h"
 #include "studio/shell/screen_kit.h"
 #include "studio/shell/shell.h"
@@ -82,7 +83,9 @@ int studioMain() {
       case STATE_DEMO:
         state = pal_RunWindow(1, -1, -1, HOME_W, HOME_H, "Ready to Abstract - Pictomira", demoScreenHandler);
         break;
-      case STATE_CAPTURE: state = notYetAvailable("New Demo...", STATE_HOME); break;
+      case STATE_CAPTURE:
+        state = pal_RunWindow(1, -1, -1, CAPTURE_W, CAPTURE_H, "Ready to Capture - Pictomira", capturePrepHandler);
+        break;
       case STATE_ABSTRACT: state = notYetAvailable("Abstract Demo...", STATE_HOME); break;
       case STATE_PRESENT: state = notYetAvailable("Present the Demo", STATE_DEMO); break;
       case STATE_EDITOR: state = notYetAvailable("Edit Demo", STATE_DEMO); break;

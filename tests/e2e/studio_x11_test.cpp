@@ -132,14 +132,19 @@ class Studio : public testing::Test {
   std::unique_ptr<Child> app;
 };
 
-TEST_F(Studio, FirstStartMakesItsFoldersAndStubsSayNotYetAvailable) {
+TEST_F(Studio, FirstStartMakesItsFoldersAndNewDemoPreparesACapture) {
   start();
   ASSERT_TRUE(home());
   EXPECT_TRUE(exists(dir.file("Demos")));
   EXPECT_TRUE(exists(dir.file("zPictomiraSystemFiles")));
-  click(200, 347);
-  EXPECT_TRUE(alert("Not Yet Available | 'New Demo...' is not available in this build yet."));
-  EXPECT_TRUE(titled("Pictomira (v151)"));
+  click(200, 347);  // "New Demo..."
+  ASSERT_TRUE(titled("Ready to Capture - Pictomira"));
+  constexpr int kPrepX = (1280 - 400) / 2, kPrepY = (800 - 120) / 2;
+  ASSERT_TRUE(input->waitForPixel(kPrepX + 292, kPrepY + 90, 0xFFFFFF, 3000));
+  input->move(kPrepX + 320, kPrepY + 100);
+  sleepMs(40);
+  input->click(kPrepX + 320, kPrepY + 100);  // "Cancel"
+  ASSERT_TRUE(home());
 }
 
 TEST_F(Studio, LibraryListsNewestFirstAndOpensTheDemoScreen) {

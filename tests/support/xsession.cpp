@@ -184,7 +184,14 @@ void Child::kill() {
 
 // ---- XInput -------------------------------------------------------------------
 
-XInput::XInput() { display_ = XOpenDisplay(nullptr); }
+// Windows come and go while the tests look at them: a request about one
+// that has just gone is no failure of the test process.
+static int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+XInput::XInput() {
+  display_ = XOpenDisplay(nullptr);
+  XSetErrorHandler(ignoreXErrors);
+}
 
 XInput::~XInput() {
   if (display_) XCloseDisplay(dpy(display_));
@@ -232,6 +239,24 @@ void XInput::key(unsigned long keysym, const std::vector<unsigned long>& modifie
   keycode(keycodeOf(keysym), false);
   for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) keycode(keycodeOf(*it), false);
   sleepMs(20);
+}
+
+std::vector<unsigned char> XInput::grab(int x, int y, int w, int h) {
+  std::vector<unsigned char> out(size_t{3} * w * h);
+  Display* d = dpy(display_);
+  XImage* img = XGetImage(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes,
+                          ZPixmap);
+  if (img == nullptr) return {};
+  for (int row = 0; row < h; ++row)
+    for (int col = 0; col < w; ++col) {
+      const unsigned long p = XGetPixel(img, col, row);
+      unsigned char* o = &out[size_t{3} * (static_cast<size_t>(w) * row + col)];
+      o[0] = p & 0xFF;
+      o[1] = (p >> 8) & 0xFF;
+      o[2] = (p >> 16) & 0xFF;
+    }
+  XDestroyImage(img);
+  return out;
 }
 
 uint32_t XInput::pixel(int x, int y) {
@@ -301,6 +326,17 @@ bool XInput::framed(unsigned long window) {
   if (!XQueryTree(dpy(display_), window, &root, &parent, &children, &n)) return false;
   if (children) XFree(children);
   return parent != root;
+}
+
+bool XInput::origin(unsigned long window, int* x, int* y) {
+  Display* d = dpy(display_);
+  Window child;
+  return XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, x, y, &child) != 0;
+}
+
+bool XInput::viewable(unsigned long window) {
+  XWindowAttributes a;
+  return XGetWindowAttributes(dpy(display_), window, &a) != 0 && a.map_state == IsViewable;
 }
 
 void XInput::frameRect(unsigned long window, int32_t out[4]) {

@@ -62,6 +62,8 @@ class XInput {
   void sync();
   // The pointer's position on the root window.
   void pointer(int* x, int* y);
+  // A rectangle of the root window as packed blue, green, red bytes, rows from the top.
+  std::vector<unsigned char> grab(int x, int y, int w, int h);
   // Colour 0xRRGGBB of a root-window pixel.
   uint32_t pixel(int x, int y);
   // Waits until pixel (x, y) has colour; false after ms.
@@ -75,6 +77,10 @@ class XInput {
   bool framed(unsigned long window);
   // Outer rectangle (left, top, right, bottom) of a top-level window's frame.
   void frameRect(unsigned long window, int32_t out[4]);
+  // The root position of a window's top-left pixel; false when it is gone.
+  bool origin(unsigned long window, int* x, int* y);
+  // True while a window is mapped and viewable (not iconified).
+  bool viewable(unsigned long window);
 
  private:
   void* display_ = nullptr;

@@ -1,0 +1,338 @@
+// capture_recorder.cpp: the capture slot, the click watcher and the capture
+// thread. Records are written with one write call each through a file
+// descriptor opened for appending; a failed or short write cuts the file
+// back to its last whole record before the program ends, so whatever was
+// captured still decodes. Positions are relative to the primary monitor's
+// origin, the origin of the grab.
+#include "studio/capture/capture_recorder.h"
+
+#include "studio/capture/demo_files.h"
+
+#include "pal/pal.h"
+
+#include <fcntl.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+std::atomic<int> gCaptureActive{0};
+std::atomic<int> gClickState{0};
+std::atomic<int> gCaptureSteps{0};
+std::atomic<int> gCaptureWorkers{0};
+std::atomic<int> gCaptureFull{0};
+std::atomic<int64_t> gCaptureRecords{0};
+CaptureSlot gCaptureSlot;
+std::vector<double>* gCapturePassTimes = nullptr;
+
+namespace {
+
+constexpr int kPopupHeight = 165, kPopupWidth = 420;
+constexpr int kMinimizeWaitMs = 500;
+
+// The first byte position from the left (or right) where two rows differ.
+int64_t firstDifference(const unsigned char* a, const unsigned char* b, int64_t n) {
+  int64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) break;
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+int64_t lastDifference(const unsigned char* a, const unsigned char* b, int64_t n) {
+  int64_t j = n;
+  for (; j >= 8; j -= 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + j - 8, 8);
+    std::memcpy(&y, b + j - 8, 8);
+    if (x != y) break;
+  }
+  while (j > 0 && a[j - 1] == b[j - 1]) --j;
+  return j - 1;
+}
+
+std::string recordLine(int32_t x, int32_t y, int32_t W, int32_t H, const int32_t r[4], int64_t t, int click) {
+  char line[160];
+  std::snprintf(line, sizeof line, "0,%d,%d,%d,%d,%d,%d,%d,%d,%lld,%d\r\n", x, y, W, H, r[0], r[1], r[2], r[3],
+                static_cast<long long>(t), click);
+  return line;
+}
+
+// The pointer relative to the primary monitor's origin.
+void pointer(int32_t* x, int32_t* y) {
+  int32_t at[2] = {0, 0}, origin[2] = {0, 0};
+  pal_GetOrSetCursorPos(0, at);
+  pal_GetPrimaryOrigin(origin);
+  *x = at[0] - origin[0];
+  *y = at[1] - origin[1];
+}
+
+// Ends the program from the capture thread with the recording closed.
+[[noreturn]] void failCapture(int fd, const char* title, const char* text) {
+  if (fd >= 0) ::close(fd);
+  gCaptureWorkers.fetch_sub(1);
+  pal_FatalAlert(title, text);
+}
+
+// Samples the foreground window: 1 written, 0 not accepted; *warn is set
+// when a large window was refused (maximised, full screen or off screen).
+int sampleWindow(bool* warn) {
+  int32_t r[4], origin[2];
+  const int state = pal_GetForegroundWinRect(r);
+  pal_GetPrimaryOrigin(origin);
+  for (int i = 0; i < 4; ++i) r[i] -= origin[i % 2];
+  *warn = false;
+  if (state == 1 && r[0] >= 0 && r[1] >= 0 && r[2] - r[0] >= 50) {
+    if (!winAppendRect(captureSlotPath(".DMW"), r)) return -1;
+    return 1;
+  }
+  *warn = state != 0 && (r[3] - r[1] > kPopupHeight || r[2] - r[0] > kPopupWidth);
+  return 0;
+}
+
+void startThread(void (*fn)()) {
+  gCaptureWorkers.fetch_add(1);
+  pal_BeginThread(fn);
+}
+
+}  // namespace
+
+// ---- The recording of a run -------------------------------------------------------------
+
+CaptureRun::CaptureRun(int fd, int32_t W, int32_t H, unsigned char* first, unsigned char* second)
+    : fd_(fd), W_(W), H_(H), reference_(first), other_(second) {}
+
+bool CaptureRun::writeRecord(const std::string& line, const unsigned char* pixels, size_t bytes) {
+  if (committed_ < 0) committed_ = ::lseek(fd_, 0, SEEK_END);
+  iovec parts[2] = {{const_cast<char*>(line.data()), line.size()}, {const_cast<unsigned char*>(pixels), bytes}};
+  size_t left = line.size() + bytes;
+  int first = 0;
+  while (left > 0) {
+    const ssize_t n = ::writev(fd_, parts + first, 2 - first);
+    if (n <= 0) {
+      if (committed_ >= 0 && ::ftruncate(fd_, committed_) != 0) std::perror("truncating the recording");
+      return false;
+    }
+    left -= static_cast<size_t>(n);
+    for (size_t done = static_cast<size_t>(n); done > 0 && first < 2;) {  // skip what was written
+      const size_t take = std::min(done, parts[first].iov_len);
+      parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + take;
+      parts[first].iov_len -= take;
+      done -= take;
+      if (parts[first].iov_len == 0) ++first;
+    }
+  }
+  committed_ += static_cast<int64_t>(line.size() + bytes);
+  ++records_;
+  gCaptureRecords.fetch_add(1);
+  return true;
+}
+
+bool CaptureRun::keyFrame(int64_t t, int32_t x, int32_t y, int click) {
+  const int32_t whole[4] = {0, 0, W_, H_};
+  return writeRecord(recordLine(x, y, W_, H_, whole, t, click), reference_, size_t{3} * W_ * H_);
+}
+
+bool CaptureRun::clickKeyFrame(int64_t t, int32_t x, int32_t y) {
+  p_ = CAPTURE_FULL_PERCENT;
+  return keyFrame(t, x, y, 1);
+}
+
+int CaptureRun::recordChange(int64_t t, int32_t x, int32_t y) {
+  int32_t r[4];
+  if (!captureChangedRect(reference_, other_, W_, H_, r)) return 0;
+  const bool whole = int64_t{r[2]} * r[3] > (int64_t{p_} * W_ / 100) * H_;
+  if (whole) {
+    r[0] = r[1] = 0;
+    r[2] = W_;
+    r[3] = H_;
+  }
+  const size_t row = size_t{3} * r[2];
+  const unsigned char* pixels = other_;
+  if (!whole) {
+    scratch_.resize(row * r[3]);
+    for (int32_t i = 0; i < r[3]; ++i)
+      std::memcpy(&scratch_[row * i], other_ + (size_t{3} * W_ * (r[1] + i) + size_t{3} * r[0]), row);
+    pixels = scratch_.data();
+  }
+  if (!writeRecord(recordLine(x, y, W_, H_, r, t, 0), pixels, row * r[3])) return -1;
+  p_ = whole ? CAPTURE_FULL_PERCENT - 1 : p_ - 1;
+  std::swap(reference_, other_);
+  return whole ? 2 : 1;
+}
+
+bool captureChangedRect(const unsigned char* a, const unsigned char* b, int32_t W, int32_t H, int32_t rect[4]) {
+  const int64_t rowBytes = int64_t{3} * W;
+  int64_t left = rowBytes, right = -1;
+  int32_t top = -1, bottom = -1;
+  for (int32_t y = 0; y < H; ++y) {
+    const unsigned char* ra = a + rowBytes * y;
+    const unsigned char* rb = b + rowBytes * y;
+    if (std::memcmp(ra, rb, static_cast<size_t>(rowBytes)) == 0) continue;
+    left = std::min(left, firstDifference(ra, rb, rowBytes) / 3);
+    right = std::max(right, lastDifference(ra, rb, rowBytes) / 3);
+    if (top < 0) top = y;
+    bottom = y;
+  }
+  if (top < 0) return false;
+  rect[0] = static_cast<int32_t>(left);
+  rect[1] = top;
+  rect[2] = static_cast<int32_t>(right - left + 1);
+  rect[3] = bottom - top + 1;
+  return true;
+}
+
+// ---- The slot and the workers ---------------------------------------------------------------
+
+int64_t captureMillis() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - gCaptureSlot.start)
+      .count();
+}
+
+int startCaptureSlot() {
+  std::remove(captureSlotPath(".DMR").c_str());
+  std::remove(captureSlotPath(".DMW").c_str());
+  std::FILE* windows = std::fopen(captureSlotPath(".DMW").c_str(), "wb");
+  if (windows == nullptr) return -1;
+  std::fclose(windows);
+  int32_t screen[4];
+  pal_GetAvailableScreenPixels(0, screen);
+  CaptureSlot& s = gCaptureSlot;
+  s.W = screen[2];
+  s.H = screen[3];
+  s.a.assign(size_t{3} * s.W * s.H, 0);
+  s.b.assign(size_t{3} * s.W * s.H, 0);
+  s.start = std::chrono::steady_clock::now();
+  gCaptureRecords = 0;
+  gCaptureFull = 0;
+  return 1;
+}
+
+void startCaptureWorkers() {
+  gCaptureActive = 1;  // before the watcher starts: it ends at once when it reads anything else
+  gCaptureSteps = 0;
+  startThread(clickWatcherThread);
+  startThread(captureThread);
+}
+
+void stopCaptureWorkers() {
+  gCaptureActive = 0;
+  while (gCaptureWorkers.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void clickWatcherThread() {
+  pal_PressCounter* counter = pal_OpenPressCounter();
+  int64_t handled = counter != nullptr ? pal_CountPresses(counter, 0) : 0;
+  while (gCaptureActive.load() == 1) {
+    if (counter == nullptr) {  // no press counting on this server: poll the buttons
+      int idle = 0;
+      if (pal_GetMouseClickStatus() != 0) gClickState.compare_exchange_strong(idle, 1);
+      pal_ForfeitThreadExecution();
+      continue;
+    }
+    // Every counted press becomes a click once the one before it is written.
+    const int64_t counted = pal_CountPresses(counter, 2);
+    int idle = 0;
+    if (counted > handled && gClickState.compare_exchange_strong(idle, 1)) ++handled;
+  }
+  pal_ClosePressCounter(counter);
+  gCaptureWorkers.fetch_sub(1);
+}
+
+void captureThread() {
+  CaptureSlot& s = gCaptureSlot;
+  pal_WaitUntilMinimized(kMinimizeWaitMs);  // the first key frame must not show our own window
+  const int got = pal_ScreenToBGRbuffer(s.a.data(), s.W, s.H);
+  char text[120];
+  if (got == -2)
+    failCapture(-1, "Non-Standard Display",
+                "Pictomira cannot capture from the primary monitor because it is set to a "
+                "width that is not an even multiple of 4 pixels.  This usually happens when "
+                "capturing from a virtual display.  Please set the display to one of the "
+                "standard screen resolutions, re-start Pictomira, and try again.");
+  if (got != 1) {
+    std::snprintf(text, sizeof text, "Unexpected RecErr003_L1:%d", got);
+    failCapture(-1, "Exiting...", text);
+  }
+  if (gCaptureRecords.load() >= CAPTURE_RECORD_CAP) {  // full already: nothing more is recorded
+    gCaptureFull = 1;
+    gCaptureActive = 0;
+    gCaptureWorkers.fetch_sub(1);
+    return;
+  }
+  const int fd = ::open(captureSlotPath(".DMR").c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) failCapture(-1, "Exiting...", "Unexpected RecErr007_L");
+  CaptureRun run(fd, s.W, s.H, s.a.data(), s.b.data());
+  int32_t x, y;
+  pointer(&x, &y);
+  if (!run.openingKeyFrame(captureMillis(), x, y)) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
+  gClickState = 0;
+  int countdown = CAPTURE_WARNING_CLICKS, sampleCounter = 0;
+  std::vector<double>* passTimes = gCapturePassTimes;
+  auto passStart = std::chrono::steady_clock::now();
+  while (gCaptureActive.load() == 1) {
+    if (passTimes != nullptr) {
+      const auto now = std::chrono::steady_clock::now();
+      passTimes->push_back(std::chrono::duration<double, std::milli>(now - passStart).count());
+      passStart = now;
+    }
+    if (gCaptureRecords.load() >= CAPTURE_RECORD_CAP) {  // the most a demo can hold: the screen pauses
+      gCaptureFull = 1;
+      gCaptureActive = 0;
+      break;
+    }
+    pal_ForfeitThreadExecution();
+    if (gClickState.load() == 2 && pal_GetMouseClickStatus() == 0) gClickState = 0;
+    int64_t t = captureMillis();
+    pointer(&x, &y);
+    if (gClickState.load() == 1) {
+      if (countdown > 0) --countdown;
+      if (!run.clickKeyFrame(t, x, y)) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
+      gCaptureSteps.fetch_add(1);
+      t = captureMillis();
+      pointer(&x, &y);
+      gClickState = 2;
+      sampleCounter = 1;
+    }
+    const int grabbed = pal_ScreenToBGRbuffer(run.grabBuffer(), s.W, s.H);
+    if (grabbed != 1) {
+      std::snprintf(text, sizeof text, "Unexpected RecErr003_L2:%d", grabbed);
+      failCapture(fd, "Exiting...", text);
+    }
+    const int changed = run.recordChange(t, x, y);
+    if (changed < 0) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
+    bool warn = false;
+    if (changed > 0) {
+      if (sampleCounter != 0 && ++sampleCounter > CAPTURE_SAMPLE_AFTER) {
+        const int sampled = sampleWindow(&warn);
+        if (sampled < 0) failCapture(fd, "Exiting...", "Unexpected RecErr008_Wa");
+        if (sampled == 1) sampleCounter = 0;
+      }
+      continue;
+    }
+    if (sampleCounter == 0) {
+      pal_ForfeitThreadExecution();
+      continue;
+    }
+    const int sampled = sampleWindow(&warn);
+    if (sampled < 0) failCapture(fd, "Exiting...", "Unexpected RecErr008_Wb");
+    if (sampled == 1) {
+      sampleCounter = 0;
+    } else if (warn && countdown > 0) {
+      pal_Alert(2, "Pictomira - Bad Window Size",
+                "The front window seems to be either maximized or partially offscreen.  This"
+                " will cause the demo to look wrong when presented.  Please re-position and/or"
+                " re-size the window and then re-start the capture.");
+      countdown = 0;
+    }
+  }
+  ::close(fd);
+  gCaptureWorkers.fetch_sub(1);
+}

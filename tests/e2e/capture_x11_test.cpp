@@ -1,0 +1,327 @@
+// The recorder in the built authoring program under Xvfb: "New Demo...",
+// "Start Capture", real presses on a real application (xcalc) through
+// XTest, "Pause Capture" and "Capture More"; the capture slot judged by the
+// tree's examiner, by decoding it against the live screen, and by the
+// foreground window's frame. Also the display checks, a display without a
+// window manager, a window partly off screen and a resolution change.
+#include "studio/capture/demo_files.h"
+
+#include "demo/demo_frames.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/runtime.h"
+#include "tests/support/xsession.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Record {
+  int64_t offset;
+  RecordLine line;
+};
+
+class Capture : public testing::Test {
+ protected:
+  void SetUp() override { server(1280, 800); }
+  void server(int w, int h) {
+    app.reset();
+    input.reset();
+    x.reset();
+    x = std::make_unique<XServer>(w, h);
+    ASSERT_TRUE(x->ok());
+    input = std::make_unique<XInput>();
+    const std::string bytes = slurp(PICTOMIRA_STUDIO_BIN);
+    ASSERT_TRUE(writeBytes(dir.file("Pictomira"), std::vector<unsigned char>(bytes.begin(), bytes.end())));
+    ::chmod(dir.file("Pictomira").c_str(), 0755);
+    std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+  }
+  void TearDown() override {
+    if (HasFailure() && app)
+      for (const std::string& line : app->drain(300))
+        if (line.rfind("availLines", 0) != 0) std::printf("program: %s\n", line.c_str());
+    app.reset();
+    calc.reset();
+    wm.reset();
+    input.reset();
+    x.reset();
+  }
+  void startWindowManager() {
+    wm = std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable"});
+    for (int i = 0; i < 100 && !input->hasWindowManager(); ++i) sleepMs(50);
+    ASSERT_TRUE(input->hasWindowManager());
+  }
+  // Starts xcalc and waits for it (framed and active with a window manager).
+  unsigned long startCalculator(bool managed) {
+    calc = std::make_unique<Child>(std::vector<std::string>{"xcalc"});
+    unsigned long w = 0;
+    for (int i = 0; i < 200 && (w == 0 || (managed && !input->framed(w)) || !input->viewable(w)); ++i, sleepMs(50))
+      w = input->findWindow("Calculator");
+    for (int i = 0; managed && i < 100 && input->activeWindow() == 0; ++i) sleepMs(50);
+    // The window manager may still move the frame to its place.
+    int32_t now[4] = {0, 0, 0, 0}, before[4] = {-1, -1, -1, -1};
+    for (int i = 0; managed && i < 50 && !std::equal(now, now + 4, before); ++i, sleepMs(100)) {
+      std::copy(now, now + 4, before);
+      input->frameRect(w, now);
+    }
+    return w;
+  }
+  void startStudio() {
+    app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
+                                  std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
+  }
+  // Waits for a window titled title; its id, or 0.
+  unsigned long window(const std::string& title, int ms = 8000) {
+    for (int waited = 0; waited < ms; waited += 50, sleepMs(50))
+      if (unsigned long w = input->findWindow(title)) return w;
+    ADD_FAILURE() << "no window titled '" << title << "'";
+    return 0;
+  }
+  // Waits until a window is shown with a white pixel 10 rows above (px, py),
+  // the top of a button's face (a window manager may still be placing it);
+  // its origin goes to ox, oy.
+  bool buttonShown(unsigned long w, int px, int py, int* ox, int* oy) {
+    for (int i = 0; i < 250; ++i, sleepMs(20))
+      if (input->viewable(w) && input->origin(w, ox, oy) && input->pixel(*ox + px, *oy + py - 10) == 0xFFFFFF)
+        return true;
+    return false;
+  }
+  void clickButton(unsigned long w, int px, int py) {
+    int ox = 0, oy = 0;
+    ASSERT_TRUE(buttonShown(w, px, py, &ox, &oy)) << "no button at " << px << "," << py;
+    input->move(ox + px, oy + py);
+    sleepMs(40);
+    input->click(ox + px, oy + py);
+  }
+  void newDemo() {
+    clickButton(window("Pictomira (v151)"), 200, 346);  // "New Demo..."
+  }
+  // "Start Capture", then waits until the first key frame is on disk.
+  void startCapture() {
+    clickButton(window("Ready to Capture - Pictomira"), 200, 100);
+    waitForRecords(1);
+  }
+  void waitForRecords(size_t n) {
+    for (int i = 0; i < 200 && records().size() < n; ++i) sleepMs(50);
+    ASSERT_GE(records().size(), n) << "recording of " << slurp(captureSlotPath(".DMR")).size() << " bytes; capturing "
+                                   << input->findWindow("Capturing - Pictomira");
+  }
+  // A press at (px, py) of the screen, held for holdMs (0: released at once).
+  void press(int px, int py, int holdMs) {
+    input->move(px, py);
+    sleepMs(60);
+    input->button(1, true);
+    if (holdMs > 0) sleepMs(holdMs);
+    input->button(1, false);
+  }
+  // Brings the capturing window back (from its icon) and presses "Pause
+  // Capture" until the paused screen shows (a window manager may swallow a
+  // press while it is still restoring the window); returns the presses made.
+  int pause(const std::string& title) {
+    const unsigned long w = window(title);
+    if (wm) Child({"xdotool", "windowactivate", std::to_string(w)}).wait(5000);
+    for (int i = 0; i < 100 && !input->viewable(w); ++i) sleepMs(50);
+    sleepMs(300);
+    int presses = 0;
+    for (; presses < 3 && input->findWindow("Capturing - Pictomira") == 0; ++presses) {
+      clickButton(w, 200, 100);
+      for (int i = 0; i < 30 && input->findWindow("Capturing - Pictomira") == 0; ++i) sleepMs(50);
+    }
+    int ox, oy;
+    EXPECT_TRUE(buttonShown(window("Capturing - Pictomira"), 60, 100, &ox, &oy));  // "Start Over": paused
+    return presses;
+  }
+  std::vector<Record> records() {
+    std::vector<Record> out;
+    std::FILE* f = std::fopen(captureSlotPath(".DMR").c_str(), "rb");
+    if (f == nullptr) return out;
+    RecordLine r{};
+    for (int64_t at = 0, next; (next = recReadRecord(f, at, &r, nullptr)) > 0; at = next) out.push_back({at, r});
+    std::fclose(f);
+    return out;
+  }
+  std::vector<std::array<int32_t, 4>> windowLines() {
+    std::vector<std::array<int32_t, 4>> rects;
+    winReadRects(captureSlotPath(".DMW"), &rects);
+    return rects;
+  }
+  int examine() {
+    Child c({PICTOMIRA_EXAMINE_BIN, captureSlotPath(".DMR")});
+    c.drain(2000);
+    return c.wait(10000);
+  }
+  // Records of the slot hold no time going back and no run of more than 91 partial records.
+  void expectSoundRecording(const std::vector<Record>& recs) {
+    int partial = 0;
+    for (size_t i = 0; i < recs.size(); ++i) {
+      const RecordLine& r = recs[i].line;
+      if (i > 0) {
+        EXPECT_GE(r.time, recs[i - 1].line.time) << "record " << i;
+      }
+      const bool key = r.w == r.W && r.h == r.H;
+      partial = key ? 0 : partial + 1;
+      EXPECT_LE(partial, 91) << "record " << i;
+    }
+    EXPECT_EQ(examine(), 0);
+  }
+
+  TempDir dir;
+  std::unique_ptr<XServer> x;
+  std::unique_ptr<XInput> input;
+  std::unique_ptr<Child> wm, calc, app;
+};
+
+int clicks(const std::vector<Record>& recs) {
+  int n = 0;
+  for (const Record& r : recs) n += r.line.click == 1 ? 1 : 0;
+  return n;
+}
+
+TEST_F(Capture, PressesOnARealApplicationBecomeKeyFramesAndItsFrameIsSampled) {
+  startWindowManager();
+  const unsigned long xcalc = startCalculator(true);
+  ASSERT_NE(xcalc, 0u);
+  // Out of the way of the program's centred windows, so the screen at the
+  // end still shows xcalc as the capture last saw it.
+  Child({"xdotool", "windowmove", std::to_string(xcalc), "30", "30"}).wait(5000);
+  int32_t f[4] = {0, 0, 0, 0};
+  for (int i = 0; i < 100 && f[0] != 30; ++i, sleepMs(50)) input->frameRect(xcalc, f);
+  ASSERT_EQ(f[0], 30);
+  const int w = f[2] - f[0], h = f[3] - f[1];
+  startStudio();
+  newDemo();
+  startCapture();
+  const int keys[][3] = {{46, 81, 800}, {20, 81, 0}, {72, 70, 150}, {46, 92, 0}};  // % across, % down, hold ms
+  for (int i = 0; i < 4; ++i) {
+    press(f[0] + w * keys[i][0] / 100, f[1] + h * keys[i][1] / 100, keys[i][2]);
+    char title[80];
+    std::snprintf(title, sizeof title, i == 0 ? "1 Step Captured - Pictomira" : "%d Steps Captured - Pictomira", i + 1);
+    ASSERT_NE(window(title, 5000), 0u) << title;
+    sleepMs(700);
+  }
+  const int pausePresses = pause("4 Steps Captured - Pictomira");
+  std::vector<Record> recs = records();
+  ASSERT_GE(recs.size(), 5u);
+  EXPECT_EQ(recs[0].line.click, 0);
+  EXPECT_EQ(recs[0].line.w, 1280);
+  const int pressed = clicks(recs);
+  EXPECT_GE(pressed, 4);
+  EXPECT_LE(pressed, 4 + pausePresses);  // presses on "Pause Capture" may be recorded too
+  expectSoundRecording(recs);
+  // The last rebuilt frame shows xcalc as the screen shows it now.
+  const int32_t area[4] = {f[0], f[1], w, h};
+  std::vector<unsigned char> rebuilt(size_t{3} * w * h);
+  ASSERT_GE(demoRecframeCroppedToMembuff(captureSlotPath(".DMR").c_str(), 0, recs.back().offset, area, rebuilt.data(),
+                                         3, 1),
+            0);
+  EXPECT_TRUE(rebuilt == input->grab(f[0], f[1], w, h));
+  const auto lines = windowLines();
+  ASSERT_FALSE(lines.empty());
+  for (const auto& l : lines) EXPECT_EQ(l, (std::array<int32_t, 4>{f[0], f[1], f[2], f[3]}));
+
+  // "Capture More": a new run's key frame in the middle, its times going on.
+  const size_t before = recs.size();
+  clickButton(window("Capturing - Pictomira"), 340, 100);
+  waitForRecords(before + 1);
+  press(f[0] + w * 46 / 100, f[1] + h * 81 / 100, 150);
+  ASSERT_NE(window("1 Step Captured - Pictomira", 5000), 0u);
+  pause("1 Step Captured - Pictomira");
+  recs = records();
+  ASSERT_GT(recs.size(), before);
+  EXPECT_EQ(recs[before].line.click, 0);
+  EXPECT_EQ(recs[before].line.w, 1280);
+  expectSoundRecording(recs);
+}
+
+TEST_F(Capture, WithoutAWindowManagerNothingIsSampledAndNoWarning) {
+  const unsigned long xcalc = startCalculator(false);
+  ASSERT_NE(xcalc, 0u);
+  int ox = 0, oy = 0;
+  input->origin(xcalc, &ox, &oy);
+  startStudio();
+  newDemo();
+  startCapture();
+  press(ox + 100, oy + 250, 150);
+  ASSERT_NE(window("1 Step Captured - Pictomira", 5000), 0u);
+  sleepMs(700);
+  press(ox + 50, oy + 250, 0);
+  ASSERT_NE(window("2 Steps Captured - Pictomira", 5000), 0u);
+  sleepMs(300);
+  pause("2 Steps Captured - Pictomira");
+  EXPECT_TRUE(windowLines().empty());
+  EXPECT_TRUE(slurp(captureSlotPath(".DMW")).empty());  // made empty, never written
+  for (const std::string& line : app->drain(300)) EXPECT_EQ(line.find("Bad Window Size"), std::string::npos) << line;
+  expectSoundRecording(records());
+}
+
+TEST_F(Capture, AWindowPartlyOffScreenWarnsOnce) {
+  startWindowManager();
+  const unsigned long xcalc = startCalculator(true);
+  ASSERT_NE(xcalc, 0u);
+  Child({"xdotool", "windowmove", std::to_string(xcalc), "-120", "200"}).wait(5000);
+  sleepMs(500);
+  int32_t f[4];
+  input->frameRect(xcalc, f);
+  ASSERT_LT(f[0], 0);
+  startStudio();
+  newDemo();
+  startCapture();
+  for (int i = 0; i < 3; ++i) {
+    press(f[2] - 30, f[1] + (f[3] - f[1]) * (70 + 8 * i) / 100, 150);
+    sleepMs(700);
+  }
+  ASSERT_NE(window("3 Steps Captured - Pictomira", 5000), 0u);
+  pause("3 Steps Captured - Pictomira");
+  int warnings = 0;
+  for (const std::string& line : app->drain(300))
+    warnings += line.rfind("ALERT 2 Pictomira - Bad Window Size | The front window seems", 0) == 0 ? 1 : 0;
+  EXPECT_EQ(warnings, 1);
+  EXPECT_TRUE(windowLines().empty());
+}
+
+TEST_F(Capture, AResolutionChangeEndsTheProgramWithARecordingThatDecodes) {
+  startStudio();
+  newDemo();
+  startCapture();
+  Child({"xrandr", "--setmonitor", "small", "1024/271x768/203+0+0", "screen"}).wait(5000);
+  EXPECT_TRUE(app->waitFor("ALERT 1 Exiting... | Unexpected RecErr003_L2:-1", 8000));
+  EXPECT_EQ(app->wait(5000), 1);
+  expectSoundRecording(records());
+}
+
+TEST_F(Capture, DisplayChecksOfNewDemo) {
+  server(1366, 768);
+  startStudio();
+  newDemo();
+  EXPECT_TRUE(app->waitFor("ALERT 1 Error | Pictomira cannot capture from the primary monitor because it is set to an "
+                           "unsupported width.",
+                           5000));
+  EXPECT_NE(window("Pictomira (v151)"), 0u);
+  server(1364, 768);
+  startStudio();
+  newDemo();
+  EXPECT_TRUE(app->waitFor("ALERT 1 Info | For best capture, Pictomira recommends screen resolution of 1280x800", 5000));
+  EXPECT_NE(window("Ready to Capture - Pictomira"), 0u);
+  // Two displays: the note the first time only.
+  server(1280, 800);
+  Child({"xrandr", "--setmonitor", "left", "640/169x800/254+0+0", "screen"}).wait(5000);
+  Child({"xrandr", "--setmonitor", "right", "640/169x800/254+640+0", "none"}).wait(5000);
+  startStudio();
+  newDemo();
+  EXPECT_TRUE(app->waitFor("ALERT 1 Info | This system has more than one display.  Pictomira will capture only the "
+                           "Primary display.",
+                           5000));
+  clickButton(window("Ready to Capture - Pictomira"), 320, 100);  // "Cancel"
+  newDemo();
+  EXPECT_NE(window("Ready to Capture - Pictomira"), 0u);
+  for (const std::string& line : app->drain(300)) EXPECT_EQ(line.find("ALERT"), std::string::npos) << line;
+}
+
+}  // namespace
