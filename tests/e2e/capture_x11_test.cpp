@@ -296,6 +296,30 @@ TEST_F(Capture, AResolutionChangeEndsTheProgramWithARecordingThatDecodes) {
   expectSoundRecording(records());
 }
 
+TEST_F(Capture, PositionsAreRelativeToThePrimaryMonitor) {
+  // Two monitors side by side; the primary one is the right half.
+  Child({"xrandr", "--setmonitor", "left", "640/169x800/254+0+0", "screen"}).wait(5000);
+  Child({"xrandr", "--setmonitor", "*right", "640/169x800/254+640+0", "none"}).wait(5000);
+  startStudio();
+  newDemo();
+  EXPECT_TRUE(app->waitFor("ALERT 1 Info | This system has more than one display.", 5000));
+  startCapture();
+  press(700, 300, 100);
+  ASSERT_NE(window("1 Step Captured - Pictomira", 5000), 0u);
+  sleepMs(300);
+  pause("1 Step Captured - Pictomira");
+  const std::vector<Record> recs = records();
+  ASSERT_GE(recs.size(), 2u);
+  EXPECT_EQ(recs[0].line.W, 640);
+  int found = 0;
+  for (const Record& r : recs)
+    if (r.line.click == 1 && found++ == 0) {
+      EXPECT_EQ(r.line.mouseX, 60);
+      EXPECT_EQ(r.line.mouseY, 300);
+    }
+  EXPECT_GE(found, 1);
+}
+
 TEST_F(Capture, DisplayChecksOfNewDemo) {
   server(1366, 768);
   startStudio();
