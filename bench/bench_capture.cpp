@@ -4,6 +4,7 @@
 // run. Starts its own Xvfb.
 #include "pal/pal.h"
 #include "tests/support/xsession.h"
+#include "bench/bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,21 +25,6 @@ void BM_ScreenToBGRbuffer(benchmark::State& state) {
     benchmark::DoNotOptimize(frame.data());
   }
   state.counters["grabs/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-}
-
-// Frames per second that ffmpeg's x11grab reaches in three seconds.
-double ffmpegFramesPerSecond(const std::string& display) {
-  const std::string cmd = "ffmpeg -nostdin -hide_banner -f x11grab -video_size 1280x800 -framerate 100000 -i " +
-                          display + " -t 3 -fps_mode passthrough -f null - 2>&1";
-  std::FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return 0;
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  pclose(p);
-  const size_t at = out.rfind("frame=");
-  if (at == std::string::npos) return 0;
-  return std::atof(out.c_str() + at + 6) / 3.0;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "pal/pal.h"
 #include "tests/support/runtime.h"
 #include "tests/support/xsession.h"
+#include "bench/bench_support.h"
 
 #include <algorithm>
 #include <chrono>
@@ -48,18 +49,6 @@ std::vector<double> capturePasses(int ms) {
   return times;
 }
 
-double ffmpegFramesPerSecond(const std::string& display) {
-  const std::string cmd = "ffmpeg -nostdin -hide_banner -f x11grab -video_size 1280x800 -framerate 100000 -i " +
-                          display + " -t 3 -fps_mode passthrough -f null - 2>&1";
-  std::FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return 0;
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  pclose(p);
-  const size_t at = out.rfind("frame=");
-  return at == std::string::npos ? 0 : std::atof(out.c_str() + at + 6) / 3.0;
-}
 
 void report(const char* what, const std::vector<double>& t) {
   std::printf("%-40s passes %7zu  median %6.3f ms  p95 %6.3f ms  max %7.3f ms\n", what, t.size(), percentile(t, 0.5),
