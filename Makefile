@@ -35,6 +35,7 @@ bench: build
 	@scripts/install-deps.sh --bench
 	@$(BUILD)/bench/bench_frame
 	@$(BUILD)/bench/bench_demo_screen
+	@$(BUILD)/bench/bench_abstraction
 	@$(BUILD)/bench/bench_capture
 	@$(BUILD)/bench/bench_capture_loop
 

@@ -136,7 +136,7 @@ int capturePausedHandler(int32_t event[4], char* name) {
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
   if (is(name, "Start Over")) return leave(event, STATE_CAPTURE);
-  if (is(name, "Abstract Demo...")) studioNotYetAvailable("Abstract Demo...");
+  if (is(name, "Abstract Demo...")) return leave(event, STATE_ABSTRACT);
   if (is(name, "Capture More")) {
     pal_DisableAllTimers();
     pal_SetNewEventHandler(capturingHandler);

@@ -1,5 +1,7 @@
 // shell_main.cpp: the authoring program's start-up (folders, the replay
 // pair), the main state machine and the demo name check with its alerts.
+#include "studio/abstraction/abstraction.h"
+#include "studio/abstraction/abstraction_screens.h"
 #include "studio/capture/capture_screens.h"
 #include "studio/capture/demo_files.h"
 #include "studio/shell/screen_kit.h"
@@ -86,7 +88,10 @@ int studioMain() {
       case STATE_CAPTURE:
         state = pal_RunWindow(1, -1, -1, CAPTURE_W, CAPTURE_H, "Ready to Capture - Pictomira", capturePrepHandler);
         break;
-      case STATE_ABSTRACT: state = notYetAvailable("Abstract Demo...", STATE_HOME); break;
+      case STATE_ABSTRACT:
+        gRecordedW = -1;  // the crop is detected afresh
+        state = pal_RunWindow(1, -1, -1, ABSTRACT_W, ABSTRACT_H, "Ready to Abstract - Pictomira", abstractionScreenHandler);
+        break;
       case STATE_PRESENT: state = notYetAvailable("Present the Demo", STATE_DEMO); break;
       case STATE_EDITOR: state = notYetAvailable("Edit Demo", STATE_DEMO); break;
       default: state = STATE_HOME; break;

@@ -1,0 +1,47 @@
+// abstraction.h: turning the capture slot into a demo. The analysis worker
+// detects the crop from the window file and reads the recording into one
+// frame and one instruction per record; the step worker removes the frames
+// that add nothing, refines the clicks and finishes the instructions, frame
+// names and notes. Both are workers: no window calls; the screens read
+// only the progress until it reaches 1000, then the model.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+constexpr int ABSTRACT_RUN_CAP = 10000;  // change entries of one run
+
+// Set to -1 before the analysis when the crop is to be detected; the
+// recorded screen's width and height once the recording has been read.
+extern int32_t gRecordedW, gRecordedH;
+extern std::atomic<int> gAbstractProgress;  // 0 .. 1000
+
+// What the analysis found, for the screen to say once progress is 1000.
+enum { ABSTRACT_OK = 0, ABSTRACT_EMPTY = 1, ABSTRACT_CUT = 2 };
+extern std::atomic<int> gAbstractOutcome;  // ABSTRACT_EMPTY: no usable record; ABSTRACT_CUT: more records than frames
+extern int64_t gAbstractRecordsRead;       // whole records in the recording
+
+// One analysed frame: how it differs from the frame before it.
+struct FrameChange {
+  int32_t frame;       // frame index
+  int32_t recompute;   // 0 up to date, 1 to be recomputed, 5 to be removed
+  int32_t change;      // permyriad of the crop's pixels that changed
+  int32_t caret;       // 1 when a text caret appeared
+  int32_t caretX, caretY;
+  int32_t box[4];      // pointer box left, top, right, bottom in crop pixels; left -1 when none
+};
+
+// ---- The workers (thread bodies) ----------------------------------------------------
+// Detects the crop when gRecordedW is -1, writes the header values, reads
+// the frame list and first instructions, sets the timer waits; progress ends
+// at 1000. A capture slot that cannot be read ends the program.
+void analyseCapture();
+// Builds the steps of the frame list; progress ends at 1000.
+void buildSteps();
+
+// ---- Their parts, for tests --------------------------------------------------------
+// The crop chosen from the window file for a W x H screen (left, top, width, height).
+void detectCropFromRects(const int32_t (*rects)[4], int count, int32_t W, int32_t H, int32_t crop[4]);
+void setTimerWaits();
+void growClickRects();
+void finishInstructions();

@@ -1,0 +1,144 @@
+// frame_cursor.cpp: sequential decoding of a recording, cropped.
+#include "studio/abstraction/frame_cursor.h"
+
+#include "demo/demo_frames.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The fields of a record line; false when it is not one.
+bool parseLine(const char* line, int64_t v[11]) {
+  for (int i = 0; i < 11; ++i) {
+    v[i] = getLinePosValue(line, i);
+    if (v[i] < 0 && i > 0) return false;
+  }
+  const int64_t W = v[3], H = v[4], x = v[5], y = v[6], w = v[7], h = v[8];
+  return W >= 1 && H >= 1 && W <= 65535 && H <= 65535 && w <= W && h <= H && x <= W - w && y <= H - h;
+}
+
+}  // namespace
+
+FrameCursor::FrameCursor(const char* path, const int32_t crop[4]) {
+  std::memcpy(crop_, crop, sizeof crop_);
+  if (crop[2] < 1 || crop[3] < 1) return;
+  file_ = std::fopen(path, "rb");
+  if (file_ == nullptr) return;
+  screen_.assign(size_t{3} * crop[2] * crop[3], 0);
+  fseeko(file_, 0, SEEK_END);
+  const int64_t size = ftello(file_);
+  char line[REC_LINE_LIMIT + 1];
+  for (int64_t at = 0; at < size;) {
+    int64_t v[11];
+    if (fseeko(file_, at, SEEK_SET) != 0 || std::fgets(line, sizeof line, file_) == nullptr || !parseLine(line, v)) break;
+    const int64_t pixels = ftello(file_);
+    const int64_t next = pixels + v[7] * v[8] * 3;
+    if (next > size) break;
+    records_.push_back({at, pixels, v[5], v[6], v[7], v[8], v[7] == v[3] && v[8] == v[4]});
+    at = next;
+  }
+}
+
+FrameCursor::~FrameCursor() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void FrameCursor::note(int32_t row, int32_t x0, int32_t x1) {
+  const size_t rowBytes = size_t{3} * crop_[2];
+  if (savedAt_[static_cast<size_t>(row)] < 0) {
+    savedAt_[static_cast<size_t>(row)] = static_cast<int32_t>(savedRows_.size());
+    saved_.resize(rowBytes * (savedRows_.size() + 1));
+    std::memcpy(&saved_[rowBytes * savedRows_.size()], &screen_[rowBytes * static_cast<size_t>(row)], rowBytes);
+    savedRows_.push_back(row);
+  }
+  changed_[0] = std::min<int64_t>(changed_[0], x0);
+  changed_[1] = std::min<int64_t>(changed_[1], row);
+  changed_[2] = std::max<int64_t>(changed_[2], x1);
+  changed_[3] = std::max<int64_t>(changed_[3], row);
+}
+
+int64_t FrameCursor::apply(int64_t offset, bool noting) {
+  const auto it = std::lower_bound(records_.begin(), records_.end(), offset,
+                                   [](const Record& r, int64_t at) { return r.offset < at; });
+  if (it == records_.end() || it->offset != offset) return -1;
+  const int64_t pixels = it->pixels;
+  const int64_t x = it->x, y = it->y, w = it->w, h = it->h;
+  const int64_t cx0 = std::max<int64_t>(x, crop_[0]), cx1 = std::min<int64_t>(x + w, int64_t{crop_[0]} + crop_[2]);
+  const int64_t cy0 = std::max<int64_t>(y, crop_[1]), cy1 = std::min<int64_t>(y + h, int64_t{crop_[1]} + crop_[3]);
+  if (cx0 < cx1 && cy0 < cy1) {
+    // The rows inside the crop in one read, then their part inside it.
+    const size_t span = static_cast<size_t>((cy1 - cy0) * w * 3);
+    block_.resize(span);
+    const int fd = ::fileno(file_);
+    size_t got = 0;
+    while (got < span) {
+      const ssize_t n = ::pread(fd, block_.data() + got, span - got, pixels + (cy0 - y) * w * 3 + static_cast<int64_t>(got));
+      if (n <= 0) return -1;
+      got += static_cast<size_t>(n);
+    }
+    const size_t bytes = static_cast<size_t>(cx1 - cx0) * 3;
+    for (int64_t r = cy0; r < cy1; ++r) {
+      unsigned char* dst = &screen_[size_t{3} * (static_cast<size_t>(r - crop_[1]) * crop_[2] + (cx0 - crop_[0]))];
+      const unsigned char* src = &block_[static_cast<size_t>(((r - cy0) * w + (cx0 - x)) * 3)];
+      if (noting) {
+        if (std::memcmp(dst, src, bytes) == 0) continue;
+        size_t first = 0, last = bytes - 1;
+        while (dst[first] == src[first]) ++first;
+        while (dst[last] == src[last]) --last;
+        note(static_cast<int32_t>(r - crop_[1]), static_cast<int32_t>(cx0 - crop_[0] + first / 3),
+             static_cast<int32_t>(cx0 - crop_[0] + last / 3));
+      }
+      std::memcpy(dst, src, bytes);
+    }
+  }
+  return pixels + w * h * 3;
+}
+
+bool FrameCursor::seek(int64_t keyAt, int64_t recordAt) {
+  if (file_ == nullptr || keyAt < 0 || recordAt < keyAt) return false;
+  if (cursor_ == recordAt) return true;
+  // Forward from the cursor when it lies between the key record and the
+  // frame's record (a key record on the way replaces everything anyway).
+  return applyFrom((cursor_ >= keyAt && cursor_ < recordAt) ? next_ : keyAt, recordAt, false);
+}
+
+bool FrameCursor::applyFrom(int64_t at, int64_t recordAt, bool noting) {
+  while (at >= 0 && at <= recordAt) {
+    const int64_t following = apply(at, noting);
+    if (following < 0) {
+      cursor_ = next_ = -1;
+      return false;
+    }
+    cursor_ = at;
+    next_ = following;
+    at = following;
+  }
+  return cursor_ == recordAt;
+}
+
+bool FrameCursor::advanceNoting(int64_t recordAt, int32_t region[4]) {
+  region[0] = region[1] = region[2] = region[3] = 0;
+  if (file_ == nullptr || cursor_ < 0 || recordAt <= cursor_) return false;
+  if (savedAt_.empty()) savedAt_.assign(static_cast<size_t>(crop_[3]), -1);
+  for (int32_t row : savedRows_) savedAt_[static_cast<size_t>(row)] = -1;
+  savedRows_.clear();
+  changed_[0] = changed_[1] = INT64_MAX;
+  changed_[2] = changed_[3] = -1;
+  if (!applyFrom(next_, recordAt, true)) return false;
+  if (changed_[2] >= 0) {
+    region[0] = static_cast<int32_t>(changed_[0]);
+    region[1] = static_cast<int32_t>(changed_[1]);
+    region[2] = static_cast<int32_t>(changed_[2] - changed_[0] + 1);
+    region[3] = static_cast<int32_t>(changed_[3] - changed_[1] + 1);
+  }
+  return true;
+}
+
+const unsigned char* FrameCursor::rowBefore(int32_t y) const {
+  const size_t rowBytes = size_t{3} * crop_[2];
+  const int32_t slot = savedAt_.empty() ? -1 : savedAt_[static_cast<size_t>(y)];
+  return slot < 0 ? &screen_[rowBytes * static_cast<size_t>(y)] : &saved_[rowBytes * static_cast<size_t>(slot)];
+}

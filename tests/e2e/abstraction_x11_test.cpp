@@ -1,0 +1,225 @@
+// The abstraction screens in the built authoring program under Xvfb: a
+// replay pair beside the program starts the abstraction at once; the crop
+// is confirmed or set by a real drag and the fine-tuning arrows, the demo
+// is named, its files are created and the demo screen opens. Judged by the
+// window titles, the pixels of the buttons and the demo data file.
+#include "studio/capture/demo_files.h"
+
+#include "demo/demo_model.h"
+#include "tests/support/capture_fixture.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/runtime.h"
+#include "tests/support/xsession.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kScreenW = 640, kScreenH = 480;
+constexpr int32_t kWindow[4] = {100, 100, 500, 400};  // the recorded application window: left, top, right, bottom
+constexpr int kRow = 600 - 31;                        // the confirmation's buttons
+constexpr uint32_t kButtonBorder = 0x515655;          // the top row of a button's border
+
+struct Area {
+  int32_t x, y, w, h;
+  uint32_t colour, pressed;
+};
+// The recorded application: a panel with a text field and two buttons that
+// light up once pressed, on a blue desktop.
+constexpr Area kField = {120, 120, 100, 40, 0x808080, 0xF0F0F0};
+constexpr Area kFirst = {150, 180, 100, 32, 0x2040A0, 0x80A0FF};
+constexpr Area kSecond = {280, 240, 100, 32, 0x20A040, 0x80FFA0};
+
+// A frame of the application with the areas up to `lit` shown lit.
+CaptureFrame frameOf(int32_t time, int32_t x, int32_t y, int click, int lit) {
+  CaptureFrame f;
+  f.time = time;
+  f.x = x;
+  f.y = y;
+  f.click = click;
+  f.paint = [lit](CaptureScreen& s) {
+    s.fill(0, 0, kScreenW, kScreenH, 0x336699);
+    s.fill(kWindow[0], kWindow[1], kWindow[2] - kWindow[0], kWindow[3] - kWindow[1], 0xC0C0C0);
+    const Area areas[] = {kField, kFirst, kSecond};
+    for (int i = 0; i < 3; ++i)
+      s.fill(areas[i].x, areas[i].y, areas[i].w, areas[i].h, i < lit ? areas[i].pressed : areas[i].colour);
+  };
+  return f;
+}
+
+// Writes the replay pair beside the program: a capture slot made by the
+// fixture, renamed. The text field fills, each button lights up after its
+// press, and the last press is the author's on "Pause Capture", outside
+// the window.
+bool writeReplayPair(const std::string& folder) {
+  CaptureFixture fx;
+  fx.W = kScreenW;
+  fx.H = kScreenH;
+  fx.frames = {frameOf(0, 450, 350, 0, 0),    frameOf(700, 450, 350, 0, 1),  frameOf(1400, 200, 195, 1, 1),
+               frameOf(2100, 200, 195, 0, 2), frameOf(2800, 330, 255, 1, 2), frameOf(3500, 330, 255, 0, 3),
+               frameOf(4200, 600, 450, 1, 3)};
+  fx.windowLines = {{kWindow[0], kWindow[1], kWindow[2], kWindow[3]}};
+  return writeCaptureSlot(folder, fx) &&
+         std::rename((folder + "/TempCapture.DMR").c_str(), (folder + "/pmra.DMR").c_str()) == 0 &&
+         std::rename((folder + "/TempCapture.DMW").c_str(), (folder + "/pmra.DMW").c_str()) == 0;
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+class Abstraction : public testing::Test {
+ protected:
+  void SetUp() override {
+    server = std::make_unique<XServer>();
+    ASSERT_TRUE(server->ok());
+    input = std::make_unique<XInput>();
+    const std::string bytes = slurp(PICTOMIRA_STUDIO_BIN);
+    ASSERT_TRUE(writeBytes(dir.file("Pictomira"), std::vector<unsigned char>(bytes.begin(), bytes.end())));
+    ::chmod(dir.file("Pictomira").c_str(), 0755);
+    ASSERT_TRUE(writeReplayPair(dir.path()));
+    std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+  }
+  void TearDown() override {
+    if (HasFailure() && app)
+      for (const std::string& line : app->drain(300))
+        if (line.rfind("availLines", 0) != 0) std::printf("program: %s\n", line.c_str());
+    app.reset();
+    input.reset();
+    server.reset();
+  }
+  void start() {
+    app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
+                                  std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
+  }
+  // Waits for the window titled title and for the button whose top-left
+  // corner is (bx, by) in it; the window's origin goes to ox, oy.
+  bool button(const std::string& title, int bx, int by, int ms = 15000) {
+    for (int waited = 0; waited < ms; waited += 30, sleepMs(30)) {
+      const unsigned long w = input->findWindow(title);
+      if (w == 0 || !input->viewable(w) || !input->origin(w, &ox, &oy)) continue;
+      if (input->pixel(ox + bx + 4, oy + by - 1) == kButtonBorder && input->pixel(ox + bx + 4, oy + by) == 0xFFFFFF)
+        return true;
+    }
+    ADD_FAILURE() << "no button at " << bx << "," << by << " in '" << title << "'";
+    return false;
+  }
+  void click(int x, int y) {
+    input->move(ox + x, oy + y);
+    sleepMs(40);
+    input->click(ox + x, oy + y);
+    sleepMs(120);
+  }
+  // Names the demo on the naming screen and waits for its demo screen.
+  void nameDemo(const std::string& name) {
+    ASSERT_TRUE(button("Abstracting New Demo - Pictomira", 650, 226));
+    click(480, 239);  // "NewNameEditBox"
+    input->key(XK_a, {XK_Control_L});
+    ASSERT_EQ(std::system(("xdotool type --delay 15 '" + name + "'").c_str()), 0);
+    sleepMs(150);
+    click(680, 239);  // "OK"
+  }
+  void expectDemoScreen(const std::string& name) {
+    ASSERT_TRUE(button(name + " - Pictomira", 5, 287));  // "<< Back to Home "
+    EXPECT_FALSE(exists(captureSlotPath(".DMR")));
+    EXPECT_EQ(slurp(demoFilePath(name, ".DMR")), slurp(dir.file("pmra.DMR")));
+    ASSERT_EQ(demoDataRead(demoFilePath(name, ".DMD")), 1);
+  }
+  std::string cropText() {
+    char text[DEMO_TEXT_LEN] = "";
+    if (gHeaderCount >= 1) demoGetTextValue(gHeaderData[0], text);
+    return text;
+  }
+  // The frames whose click rectangles hold the point, in order.
+  std::vector<int32_t> clicksAt(int32_t x, int32_t y) {
+    std::vector<int32_t> frames;
+    for (int32_t i = 0; i < gInstrCount; ++i)
+      if (gInstrData[i].type == INSTR_LEFT && demoRectHolds(gInstrData[i], x, y)) frames.push_back(gInstrData[i].frame);
+    return frames;
+  }
+
+  TempDir dir;
+  std::unique_ptr<XServer> server;
+  std::unique_ptr<XInput> input;
+  std::unique_ptr<Child> app;
+  int ox = 0, oy = 0;
+};
+
+TEST_F(Abstraction, AReplayPairIsAbstractedIntoANamedDemo) {
+  ASSERT_EQ(::mkdir(dir.file("Demos").c_str(), 0777), 0);
+  ASSERT_EQ(::mkdir(dir.file("Demos/Taken").c_str(), 0777), 0);  // a folder, though not a whole demo
+  start();
+  ASSERT_TRUE(button("Ready to Abstract - Pictomira", 280, kRow));
+  // The preview is the crop 400 x 300 at 1.8 times, centred, 18 above the middle: the panel's grey.
+  EXPECT_EQ(input->pixel(ox + 90 + 380 * 18 / 10, oy + 12 + 280 * 18 / 10), 0xC0C0C0u);
+  click(360, kRow + 13);  // "The Crop is Correct"
+  nameDemo("Taken");
+  EXPECT_TRUE(app->waitFor("ALERT 1 Name has been used | A demo named 'Taken' already exists", 5000));
+  nameDemo("First Demo");
+  expectDemoScreen("First Demo");
+  EXPECT_EQ(cropText(), "100,100,400,300\r\n");
+  const std::vector<int32_t> first = clicksAt(200, 195), second = clicksAt(330, 255);
+  ASSERT_EQ(first.size(), 1u);
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_LT(first[0], second[0]);
+  EXPECT_TRUE(clicksAt(600, 450).empty());  // the press on "Pause Capture" is gone
+  EXPECT_LT(second[0], gFrameCount);
+}
+
+TEST_F(Abstraction, ADraggedAndFineTunedCropIsTheDemosCrop) {
+  start();
+  ASSERT_TRUE(button("Ready to Abstract - Pictomira", 460, kRow));
+  click(530, kRow + 13);  // "Change the Crop"
+  ASSERT_TRUE(button("Ready to Abstract - Pictomira", 470, 320));
+  click(570, 333);  // "Change the Crop" on the question
+  ASSERT_TRUE(button("Ready to Abstract - Pictomira", 385, 573));  // "Cancel": the manual crop screen
+  // The 640 x 480 screen at 1.129 times from (89, 28); a real drag across it.
+  const int64_t s = 1129;
+  const int from[2] = {160, 90}, to[2] = {600, 450};
+  auto screenAt = [&](int pos, int origin) { return static_cast<int32_t>((pos + 1 - origin) * 1000 / s); };
+  input->move(ox + from[0], oy + from[1]);
+  sleepMs(60);
+  input->button(1, true);
+  for (int k = 1; k <= 10; ++k) {
+    input->move(ox + from[0] + (to[0] - from[0]) * k / 10, oy + from[1] + (to[1] - from[1]) * k / 10);
+    sleepMs(30);
+  }
+  sleepMs(60);
+  input->button(1, false);
+  ASSERT_TRUE(button("Ready to Abstract - Pictomira", 365, 530));  // "Done": the fine-tuning screen
+  int32_t crop[4] = {screenAt(from[0], 89), screenAt(from[1], 28), 0, 0};
+  crop[2] = screenAt(to[0], 89) - crop[0];
+  crop[3] = screenAt(to[1], 28) - crop[1];
+  // Arrows: ul_D twice, ul_L once, lr_L three times, lr_U once.
+  const struct {
+    int x, y, times;
+  } arrows[] = {{216, 423, 2}, {35, 241, 1}, {470, 241, 3}, {651, 60, 1}};
+  for (const auto& a : arrows)
+    for (int i = 0; i < a.times; ++i) click(a.x + 16, a.y + 16);
+  crop[1] -= 2;
+  crop[3] += 2;
+  crop[0] += 1;
+  crop[2] -= 1;
+  crop[2] += 3;
+  crop[3] += 1;
+  click(400, 543);  // "Done": analysed again with this crop
+  ASSERT_TRUE(button("Ready to Abstract - Pictomira", 280, kRow));
+  click(360, kRow + 13);
+  nameDemo("Second");
+  expectDemoScreen("Second");
+  char expected[80];
+  std::snprintf(expected, sizeof expected, "%d,%d,%d,%d\r\n", crop[0], crop[1], crop[2], crop[3]);
+  EXPECT_EQ(cropText(), expected);
+  EXPECT_EQ(clicksAt(200, 195).size(), 1u);
+}
+
+}  // namespace

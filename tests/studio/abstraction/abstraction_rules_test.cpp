@@ -1,0 +1,173 @@
+// The abstraction worker's parts on small hand-built inputs: the crop from
+// the window file, the timer waits, the grown click rectangles and the
+// finishing pass over the instructions, names and notes.
+#include "studio/abstraction/abstraction.h"
+
+#include "demo/demo_model.h"
+#include "tests/support/abstraction_reference.h"
+#include "tests/support/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct CropCase {
+  const char* what;
+  int32_t W, H;
+  std::vector<std::vector<int32_t>> lines;  // left, top, right, bottom
+  int32_t crop[4];
+};
+
+const CropCase kCropCases[] = {
+    {"no line", 1280, 800, {}, {0, 0, 1280, 800}},
+    {"one window 400 x 300", 1280, 800, {{100, 100, 500, 400}}, {100, 100, 400, 300}},
+    {"one small window", 1280, 800, {{100, 100, 400, 300}}, {0, 0, 1280, 800}},
+    {"the second is not taller", 1280, 800, {{0, 0, 800, 600}, {50, 50, 900, 500}}, {0, 0, 800, 600}},
+    {"a combined demo's screen", 1280, 800, {{0, 0, 1280, 800}}, {0, 0, 1279, 799}},
+    {"mostly maximised", 1280, 800, {{0, 0, 1280, 760}, {0, 0, 1280, 760}, {200, 100, 700, 500}}, {0, 0, 1279, 760}},
+    {"a larger one later", 1280, 800, {{200, 100, 700, 500}, {10, 10, 1000, 700}}, {10, 10, 990, 690}},
+    {"two small windows", 1280, 800, {{100, 100, 400, 300}, {100, 100, 400, 300}}, {100, 100, 300, 200}},
+    {"too narrow", 1280, 800, {{10, 10, 40, 500}, {10, 10, 50, 600}}, {0, 0, 1280, 800}},
+    {"too low", 1280, 800, {{0, 0, 600, 30}, {0, 0, 700, 30}}, {0, 0, 1280, 800}},
+    {"beyond the bottom right", 1280, 800, {{1200, 700, 1500, 900}, {1200, 700, 1500, 900}}, {1200, 700, 80, 100}},
+    {"starting off the screen", 1280, 800, {{1300, 10, 1400, 300}, {1300, 10, 1400, 300}}, {0, 0, 1280, 800}},
+    {"negative corner", 1280, 800, {{-8, -8, 600, 400}, {-8, -8, 600, 400}}, {0, 0, 608, 408}},
+    {"upside down", 1280, 800, {{600, 400, 100, 100}, {100, 100, 700, 500}}, {100, 100, 600, 400}},
+};
+
+TEST(AbstractionRules, CropFromWindowLines) {
+  for (const CropCase& c : kCropCases) {
+    SCOPED_TRACE(c.what);
+    std::vector<int32_t> flat;
+    for (const auto& l : c.lines) flat.insert(flat.end(), l.begin(), l.end());
+    const auto* rects = reinterpret_cast<const int32_t(*)[4]>(flat.data());
+    const int count = static_cast<int>(c.lines.size());
+    int32_t crop[4] = {-5, -5, -5, -5}, ref[4] = {-5, -5, -5, -5};
+    detectCropFromRects(rects, count, c.W, c.H, crop);
+    referenceDetectCrop(rects, count, c.W, c.H, ref);
+    EXPECT_EQ(std::vector<int32_t>(crop, crop + 4), std::vector<int32_t>(c.crop, c.crop + 4));
+    EXPECT_EQ(std::vector<int32_t>(ref, ref + 4), std::vector<int32_t>(c.crop, c.crop + 4));
+  }
+}
+
+class AbstractionModel : public testing::Test {
+ protected:
+  void SetUp() override {
+    resetRuntime();
+    std::memset(gHeaderData, 0, sizeof gHeaderData);
+    gHeaderCount = 0;
+  }
+  void TearDown() override { resetRuntime(); }
+  // Frame f with its one instruction, as the analysis leaves them: the
+  // record time in nameText, the pointer in noteX and noteY.
+  void add(int64_t time, InstrRec in) {
+    const int32_t f = gFrameCount++;
+    gFrameData[f] = FrameRec{time, f, 0, 0, 0, 10, 10};
+    in.frame = f;
+    gInstrData[gInstrCount++] = in;
+  }
+  std::string text(int64_t index) {
+    char out[DEMO_TEXT_LEN];
+    return demoGetTextValue(static_cast<int32_t>(index), out) == 0 ? out : "(none)";
+  }
+  static std::vector<int32_t> values(const InstrRec& in) {
+    return {in.frame, in.target, in.type, in.v[0], in.v[1], in.v[2], in.v[3]};
+  }
+};
+
+TEST_F(AbstractionModel, TimerWaitsFromRecordTimes) {
+  struct {
+    int64_t time;
+    int32_t type;
+    int32_t wait;  // expected
+  } const rows[] = {
+      {0, 'T', 1000},     // 2.5 s later: at most 1000
+      {2500, 'T', 500},   // the next is earlier: 500
+      {2400, 'T', 300},
+      {2700, 'L', 40},    // clicks keep their rectangle
+      {2800, 'T', 1000},  // exactly 1000
+      {3800, 'T', 0},     // the last frame waits 0
+  };
+  for (const auto& r : rows) add(r.time, InstrRec{0, -1, r.type, {r.type == 'L' ? 40 : 0, 41, 52, 53}});
+  setTimerWaits();
+  for (int32_t f = 0; f < gFrameCount; ++f) EXPECT_EQ(gInstrData[f].v[0], rows[f].wait) << "frame " << f;
+  EXPECT_EQ(gInstrData[3].v[3], 53);
+}
+
+TEST_F(AbstractionModel, ClickRectanglesGrowInsideTheCrop) {
+  const int32_t crop[4] = {10, 20, 100, 80};  // right edge 109, bottom edge 99
+  std::memcpy(gCropSize, crop, sizeof crop);
+  struct {
+    InstrRec in;
+    int32_t grown[4];
+  } const rows[] = {
+      {{0, -1, 'L', {50, 50, 60, 60}}, {47, 47, 63, 63}},
+      {{0, -1, 'L', {11, 21, 108, 98}}, {10, 20, 109, 99}},
+      {{0, -1, 'T', {500, 1, 2, 3}}, {500, 1, 2, 3}},
+      {{0, -1, 'M', {12, 22, 30, 30}}, {10, 20, 33, 33}},
+      {{0, -1, 'L', {10, 20, 19, 29}}, {10, 20, 22, 32}},
+  };
+  for (const auto& r : rows) add(0, r.in);
+  growClickRects();
+  for (int32_t k = 0; k < gInstrCount; ++k)
+    EXPECT_EQ(std::vector<int32_t>(gInstrData[k].v, gInstrData[k].v + 4),
+              std::vector<int32_t>(rows[k].grown, rows[k].grown + 4))
+        << "instruction " << k;
+}
+
+TEST_F(AbstractionModel, FinishingMakesHoverPairsNamesAndNotes) {
+  demoInitDatastores();
+  add(0, {0, -1, 'T', {1000, 5, 6, 7}});
+  add(100, {0, -1, 'T', {1000, 0, 0, 0}});
+  add(200, {0, -1, 'M', {30, 40, 90, 60}});
+  add(300, {0, -1, 'L', {1, 2, 3, 4}});
+  add(400, {0, -1, 'T', {300, 0, 0, 0}});
+  finishInstructions();
+
+  EXPECT_EQ(gHeaderCount, 4);
+  EXPECT_EQ(gHeaderData[3], 1);
+  ASSERT_EQ(gInstrCount, 6);
+  EXPECT_EQ(values(gInstrData[0]), (std::vector<int32_t>{0, -1, 'T', 999, 0, 0, 0}));
+  EXPECT_EQ(values(gInstrData[1]), (std::vector<int32_t>{1, -1, 'M', 30, 40, 90, 60}));
+  EXPECT_EQ(values(gInstrData[2]), (std::vector<int32_t>{2, -1, 'L', 30, 40, 90, 60}));
+  EXPECT_EQ(values(gInstrData[3]), (std::vector<int32_t>{3, -1, 'L', 1, 2, 3, 4}));
+  EXPECT_EQ(values(gInstrData[4]), (std::vector<int32_t>{4, -1, 'T', 300, 0, 0, 0}));
+  EXPECT_EQ(values(gInstrData[5]), (std::vector<int32_t>{2, 1, 'E', 30, 40, 90, 60}));
+
+  const char* names[] = {"wait", "Mouseover", "Click", "Click", "wait"};
+  for (int32_t f = 0; f < 5; ++f) {
+    EXPECT_EQ(text(gFrameData[f].nameText), names[f]) << "frame " << f;
+    EXPECT_EQ(gFrameData[f].noteX, DEMO_NO_POSITION);
+    EXPECT_EQ(gFrameData[f].noteY, DEMO_NO_POSITION);
+  }
+  // Stored in order: name 9; shared note 10 and name 11; name 12; note 13 and name 14; name 15.
+  const int64_t notes[] = {0, 10, 10, 13, 0};
+  const int64_t nameRecords[] = {9, 11, 12, 14, 15};
+  for (int32_t f = 0; f < 5; ++f) {
+    EXPECT_EQ(gFrameData[f].noteText, notes[f]) << "frame " << f;
+    EXPECT_EQ(gFrameData[f].nameText, nameRecords[f]) << "frame " << f;
+  }
+  EXPECT_EQ(text(10), "Click in a red box");
+  EXPECT_EQ(text(13), "Click in a red box");
+  EXPECT_EQ(gHighestUsedTextRec, 16);
+}
+
+TEST_F(AbstractionModel, HoverOnTheFirstFrameOnlyBecomesAClick) {
+  demoInitDatastores();
+  add(0, {0, -1, 'M', {30, 40, 90, 60}});
+  add(100, {0, -1, 'T', {1200, 0, 0, 0}});
+  finishInstructions();
+  ASSERT_EQ(gInstrCount, 2);
+  EXPECT_EQ(values(gInstrData[0]), (std::vector<int32_t>{0, -1, 'L', 30, 40, 90, 60}));
+  EXPECT_EQ(values(gInstrData[1]), (std::vector<int32_t>{1, -1, 'T', 999, 0, 0, 0}));
+  EXPECT_EQ(text(gFrameData[0].nameText), "Click");
+  EXPECT_EQ(text(gFrameData[1].nameText), "wait");
+  EXPECT_NE(gFrameData[0].noteText, 0);
+  EXPECT_EQ(gFrameData[1].noteText, 0);
+}
+
+}  // namespace
