@@ -154,10 +154,36 @@ void pointerBox(int32_t mx, int32_t my, int32_t box[4]) {
   }
 }
 
+// The last analyses, by the records of the two frames compared: a click's
+// refinement looks at the two frames after it, which the next run then
+// starts with.
+struct Remembered {
+  int64_t before = -1, after = -1;
+  FrameChange change{};
+};
+Remembered gRemembered[4];
+int gRememberedNext = 0;
+
+void analyseUncached(int32_t g, FrameChange& e);
+
+void analyse(int32_t g, FrameChange& e) {
+  const int64_t before = gFrameData[g - 1].imageRefB, after = gFrameData[g].imageRefB;
+  for (const Remembered& r : gRemembered)
+    if (r.before == before && r.after == after) {
+      e = r.change;
+      e.frame = g;
+      e.recompute = 0;
+      return;
+    }
+  analyseUncached(g, e);
+  gRemembered[gRememberedNext] = {before, after, e};
+  gRememberedNext = (gRememberedNext + 1) % 4;
+}
+
 // Analyses frame g against frame g - 1 into e. Only the part of the crop
 // that the records between the two frames touched can differ; the map is
 // zero (unchanged) elsewhere.
-void analyse(int32_t g, FrameChange& e) {
+void analyseUncached(int32_t g, FrameChange& e) {
   const int32_t w = cropW(), h = cropH();
   gMap.resize(static_cast<size_t>(w) * h, 0);
   for (int32_t y = gDirty[1]; y < gDirty[1] + gDirty[3]; ++y)
@@ -319,6 +345,10 @@ void shortAnimationSteps(std::vector<FrameChange>& entries) {
 
 // Applies the run rules to frames first..last; the index of the run's last frame after.
 int32_t scrubRun(int32_t first, int32_t last) {
+  if (!gCursor->checkpointAt(gFrameData[first - 1].imageRefB)) {  // the rules look back into the run
+    decoded(first - 1);
+    gCursor->checkpoint();
+  }
   std::vector<FrameChange> entries(static_cast<size_t>(last - first + 1));
   for (int32_t f = first; f <= last; ++f) analyse(f, entries[static_cast<size_t>(f - first)]);
   removeUnchangedInner(entries);
@@ -413,10 +443,10 @@ void labelBox(const Grey& grey, int32_t x, int32_t y, InstrRec& in) {
 void refineClick(int32_t f) {
   InstrRec& in = instrOf(f);
   const bool hover = in.type == INSTR_MOVE_IN;
-  // The frame's own pixels, kept before the cursor moves on to the frames after it.
-  static std::vector<unsigned char> own;
-  const unsigned char* pixels = decoded(f);
-  own.assign(pixels, pixels + size_t{3} * cropW() * cropH());
+  // The frame's own pixels are kept before the cursor moves on to the frames
+  // after it; the next run starts from them too.
+  decoded(f);
+  gCursor->checkpoint();
   int32_t box[4] = {-1, -1, -1, -1};
   if (f + 1 < gFrameCount) {
     FrameChange e{};
@@ -441,7 +471,7 @@ void refineClick(int32_t f) {
   if (accepted) setRect(in, box[0], box[1], box[2], box[3]);
   if ((accepted || hover) && in.v[3] - in.v[1] > 7) return;
   if (x < 1) return;
-  const Grey grey{own.data()};
+  const Grey grey{gCursor->checkpointPixels()};
   flatArea(grey, x, y, in);
   labelBox(grey, x, y, in);
 }
@@ -630,6 +660,7 @@ void buildSteps() {
   gCursor = std::make_unique<FrameCursor>(captureSlotPath(".DMR").c_str(), gCropSize);
   gMap.assign(static_cast<size_t>(std::max(0, cropW())) * std::max(0, cropH()), 0);  // the crop may differ from the last run's
   std::fill(gDirty, gDirty + 4, 0);
+  for (Remembered& r : gRemembered) r = Remembered{};
   if (!gCursor->ok()) fatal("Exiting...", "Unexpected WID002");
   int32_t lastClick = -1;
   for (int32_t i = 1; i < gFrameCount; ++i)

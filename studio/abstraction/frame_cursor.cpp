@@ -50,7 +50,6 @@ void FrameCursor::note(int32_t row, int32_t x0, int32_t x1) {
   const size_t rowBytes = size_t{3} * crop_[2];
   if (savedAt_[static_cast<size_t>(row)] < 0) {
     savedAt_[static_cast<size_t>(row)] = static_cast<int32_t>(savedRows_.size());
-    saved_.resize(rowBytes * (savedRows_.size() + 1));
     std::memcpy(&saved_[rowBytes * savedRows_.size()], &screen_[rowBytes * static_cast<size_t>(row)], rowBytes);
     savedRows_.push_back(row);
   }
@@ -102,7 +101,21 @@ bool FrameCursor::seek(int64_t keyAt, int64_t recordAt) {
   if (cursor_ == recordAt) return true;
   // Forward from the cursor when it lies between the key record and the
   // frame's record (a key record on the way replaces everything anyway).
-  return applyFrom((cursor_ >= keyAt && cursor_ < recordAt) ? next_ : keyAt, recordAt, false);
+  if (cursor_ >= keyAt && cursor_ < recordAt) return applyFrom(next_, recordAt, false);
+  if (keptAt_ >= keyAt && keptAt_ <= recordAt) {  // back to the checkpoint, then on
+    screen_ = kept_;
+    cursor_ = keptAt_;
+    next_ = keptNext_;
+    return cursor_ == recordAt || applyFrom(next_, recordAt, false);
+  }
+  return applyFrom(keyAt, recordAt, false);
+}
+
+void FrameCursor::checkpoint() {
+  if (cursor_ < 0) return;
+  kept_ = screen_;
+  keptAt_ = cursor_;
+  keptNext_ = next_;
 }
 
 bool FrameCursor::applyFrom(int64_t at, int64_t recordAt, bool noting) {
@@ -122,7 +135,10 @@ bool FrameCursor::applyFrom(int64_t at, int64_t recordAt, bool noting) {
 bool FrameCursor::advanceNoting(int64_t recordAt, int32_t region[4]) {
   region[0] = region[1] = region[2] = region[3] = 0;
   if (file_ == nullptr || cursor_ < 0 || recordAt <= cursor_) return false;
-  if (savedAt_.empty()) savedAt_.assign(static_cast<size_t>(crop_[3]), -1);
+  if (savedAt_.empty()) {
+    savedAt_.assign(static_cast<size_t>(crop_[3]), -1);
+    saved_.resize(screen_.size());  // room for every row, allocated once
+  }
   for (int32_t row : savedRows_) savedAt_[static_cast<size_t>(row)] = -1;
   savedRows_.clear();
   changed_[0] = changed_[1] = INT64_MAX;

@@ -27,6 +27,13 @@ class FrameCursor {
   // (x, y, width, height in crop pixels) of the bytes that changed, width 0
   // when none did. False when the file cannot be read or recordAt is not ahead.
   bool advanceNoting(int64_t recordAt, int32_t region[4]);
+  // Keeps the screen at the cursor: a later seek back to a frame at or after
+  // it starts from this copy instead of the key record.
+  void checkpoint();
+  // True when the checkpoint holds the frame whose record is at recordAt.
+  bool checkpointAt(int64_t recordAt) const { return keptAt_ == recordAt && keptAt_ >= 0; }
+  // The screen kept at the checkpoint.
+  const unsigned char* checkpointPixels() const { return kept_.data(); }
   // Row y of the crop as it was before the last advanceNoting.
   const unsigned char* rowBefore(int32_t y) const;
 
@@ -51,4 +58,6 @@ class FrameCursor {
   std::vector<int32_t> savedRows_;     // the rows kept since the last advanceNoting began
   std::vector<unsigned char> saved_;
   int64_t changed_[4];                 // x0, y0, x1, y1 of the bytes changed while noting
+  std::vector<unsigned char> kept_;    // the screen at a checkpoint
+  int64_t keptAt_ = -1, keptNext_ = -1;
 };
