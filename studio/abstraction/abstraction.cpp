@@ -589,6 +589,16 @@ void detectCropFromRects(const int32_t (*rects)[4], int count, int32_t W, int32_
   if (best[3] > 30) std::copy(best, best + 4, crop);
 }
 
+void analyseFrameChanges(int32_t frame, int32_t slot, int32_t count, FrameChange* entries) {
+  if (!gCursor) {
+    gCursor = std::make_unique<FrameCursor>(captureSlotPath(".DMR").c_str(), gCropSize);
+    gMap.assign(static_cast<size_t>(std::max(0, cropW())) * std::max(0, cropH()), 0);
+    std::fill(gDirty, gDirty + 4, 0);
+    for (Remembered& r : gRemembered) r = Remembered{};
+  }
+  for (int32_t i = 0; i < count && frame + i < gFrameCount; ++i) analyse(frame + i, entries[slot + i]);
+}
+
 void setTimerWaits() {
   for (int32_t i = 0; i + 1 < gFrameCount; ++i)
     if (isTimer(i)) instrOf(i).v[0] = waitBetween(i, i + 1, 1000);
@@ -640,6 +650,7 @@ void finishInstructions() {
 }
 
 void analyseCapture() {
+  gCursor.reset();
   gAbstractProgress = 0;
   gAbstractOutcome = ABSTRACT_OK;
   if (gRecordedW == -1) detectCrop();

@@ -43,5 +43,8 @@ void buildSteps();
 // The crop chosen from the window file for a W x H screen (left, top, width, height).
 void detectCropFromRects(const int32_t (*rects)[4], int count, int32_t W, int32_t H, int32_t crop[4]);
 void setTimerWaits();
+// Fills count entries from slot on: frame, frame + 1, ... each analysed
+// against the frame before it (the recording of the capture slot, cropped).
+void analyseFrameChanges(int32_t frame, int32_t slot, int32_t count, FrameChange* entries);
 void growClickRects();
 void finishInstructions();

@@ -7,6 +7,7 @@
 #include "studio/capture/demo_files.h"
 
 #include "demo/demo_frames.h"
+#include "demo/demo_model.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
 #include "tests/support/xsession.h"
@@ -17,6 +18,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -238,6 +241,103 @@ TEST_F(Capture, PressesOnARealApplicationBecomeKeyFramesAndItsFrameIsSampled) {
   EXPECT_EQ(recs[before].line.click, 0);
   EXPECT_EQ(recs[before].line.w, 1280);
   expectSoundRecording(recs);
+}
+
+// Every window below xcalc's (its buttons among them): absolute x, y, width, height, from xwininfo.
+std::vector<std::array<int32_t, 4>> windowsBelow(unsigned long w) {
+  std::vector<std::array<int32_t, 4>> out;
+  std::FILE* p = popen(("xwininfo -tree -id " + std::to_string(w) + " 2>/dev/null").c_str(), "r");
+  if (p == nullptr) return out;
+  char line[512];
+  while (std::fgets(line, sizeof line, p)) {
+    const std::string l = line;
+    const size_t x = l.find(")  "), geometry = x == std::string::npos ? x : l.find_first_of("0123456789", x);
+    if (geometry == std::string::npos) continue;
+    int gw, gh, rx, ry, ax, ay;
+    if (std::sscanf(l.c_str() + geometry, "%dx%d+%d+%d +%d+%d", &gw, &gh, &rx, &ry, &ax, &ay) == 6)
+      out.push_back({ax, ay, gw, gh});
+  }
+  pclose(p);
+  return out;
+}
+
+// The smallest window holding the point: the button pressed there.
+std::array<int32_t, 4> buttonAt(const std::vector<std::array<int32_t, 4>>& windows, int32_t x, int32_t y) {
+  std::array<int32_t, 4> best{0, 0, 0, 0};
+  for (const auto& r : windows)
+    if (x >= r[0] && x < r[0] + r[2] && y >= r[1] && y < r[1] + r[3] &&
+        (best[2] == 0 || int64_t{r[2]} * r[3] < int64_t{best[2]} * best[3]))
+      best = r;
+  return best;
+}
+
+TEST_F(Capture, ACalculationBecomesADemoWhoseClicksAreXcalcsButtons) {
+  startWindowManager();
+  const unsigned long xcalc = startCalculator(true);
+  ASSERT_NE(xcalc, 0u);
+  Child({"xdotool", "windowmove", std::to_string(xcalc), "30", "30"}).wait(5000);
+  int32_t f[4] = {0, 0, 0, 0};
+  for (int i = 0; i < 100 && f[0] != 30; ++i, sleepMs(50)) input->frameRect(xcalc, f);
+  ASSERT_EQ(f[0], 30);
+  const int w = f[2] - f[0], h = f[3] - f[1];
+  const std::vector<std::array<int32_t, 4>> windows = windowsBelow(xcalc);
+  startStudio();
+  newDemo();
+  startCapture();
+  // Four of xcalc's keys (windows of a key's size), pressed a little off their centres.
+  std::vector<std::array<int32_t, 4>> keys;
+  for (const auto& r : windows)
+    if (r[2] >= 20 && r[2] <= 60 && r[3] >= 15 && r[3] <= 40) keys.push_back(r);
+  ASSERT_GE(keys.size(), 20u);
+  std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a[1] != b[1] ? a[1] < b[1] : a[0] < b[0]; });
+  std::vector<std::array<int32_t, 2>> pressed;
+  for (const size_t k : {keys.size() - 2, keys.size() - 8, keys.size() - 13, keys.size() - 4}) {
+    const int32_t px = keys[k][0] + keys[k][2] / 2 + 3, py = keys[k][1] + keys[k][3] / 2 + 2;
+    press(px, py, 150);
+    pressed.push_back({px, py});
+    sleepMs(800);
+  }
+  ASSERT_NE(window("4 Steps Captured - Pictomira", 5000), 0u);
+  pause("4 Steps Captured - Pictomira");
+  clickButton(window("Capturing - Pictomira"), 200, 100);  // "Abstract Demo..."
+  clickButton(window("Ready to Abstract - Pictomira", 20000), 360, 600 - 31 + 10);  // "The Crop is Correct"
+  const unsigned long naming = window("Abstracting New Demo - Pictomira");
+  int nx = 0, ny = 0;
+  ASSERT_TRUE(buttonShown(naming, 680, 236, &nx, &ny));  // "OK"
+  input->click(nx + 480, ny + 239);  // "NewNameEditBox"
+  sleepMs(100);
+  ASSERT_EQ(std::system("xdotool type --delay 15 'Calc Demo'"), 0);
+  sleepMs(150);
+  input->click(nx + 680, ny + 239);
+  ASSERT_NE(window("Calc Demo - Pictomira", 20000), 0u);
+
+  resetRuntime();
+  ASSERT_EQ(demoDataRead(demoFilePath("Calc Demo", ".DMD")), 1);
+  char crop[DEMO_TEXT_LEN] = "";
+  demoGetTextValue(gHeaderData[0], crop);
+  std::ostringstream want;
+  want << f[0] << "," << f[1] << "," << w << "," << h << "\r\n";
+  EXPECT_EQ(std::string(crop), want.str());  // the crop is xcalc's outer rectangle
+  std::vector<InstrRec> clicksInOrder;
+  for (int32_t i = 0; i < gInstrCount; ++i)
+    if (gInstrData[i].type == INSTR_LEFT) clicksInOrder.push_back(gInstrData[i]);
+  ASSERT_EQ(clicksInOrder.size(), pressed.size());
+  for (size_t i = 0; i < pressed.size(); ++i) {
+    SCOPED_TRACE("press " + std::to_string(i));
+    const InstrRec& in = clicksInOrder[i];
+    const auto button = buttonAt(windows, pressed[i][0], pressed[i][1]);
+    ASSERT_GT(button[2], 0);
+    EXPECT_TRUE(demoRectHolds(in, pressed[i][0], pressed[i][1]));
+    const int32_t cx = (in.v[0] + in.v[2]) / 2, cy = (in.v[1] + in.v[3]) / 2;
+    EXPECT_TRUE(cx >= button[0] && cx < button[0] + button[2] && cy >= button[1] && cy < button[1] + button[3]);
+    EXPECT_LE(std::abs(cx - (button[0] + button[2] / 2)), 6);
+    EXPECT_LE(std::abs(cy - (button[1] + button[3] / 2)), 6);
+    for (size_t j = 0; j < pressed.size(); ++j) {
+      if (j == i) continue;
+      const auto other = buttonAt(windows, pressed[j][0], pressed[j][1]);
+      EXPECT_FALSE(demoRectHolds(in, other[0] + other[2] / 2, other[1] + other[3] / 2)) << "holds button " << j;
+    }
+  }
 }
 
 TEST_F(Capture, WithoutAWindowManagerNothingIsSampledAndNoWarning) {

@@ -4,12 +4,15 @@
 #include "studio/abstraction/abstraction.h"
 
 #include "demo/demo_model.h"
+#include "studio/capture/demo_files.h"
 #include "tests/support/abstraction_reference.h"
+#include "tests/support/capture_fixture.h"
 #include "tests/support/runtime.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -168,6 +171,64 @@ TEST_F(AbstractionModel, HoverOnTheFirstFrameOnlyBecomesAClick) {
   EXPECT_EQ(text(gFrameData[1].nameText), "wait");
   EXPECT_NE(gFrameData[0].noteText, 0);
   EXPECT_EQ(gFrameData[1].noteText, 0);
+}
+
+// Change analysis of a second frame against a grey first one on a screen
+// of 400 x 320 (128,000 pixels, so that 6 changed pixels round to 0 of
+// 10,000 and count as 1): the worker and the plain reference agree.
+TEST(AbstractionRules, ChangeAndCaretThresholds) {
+  constexpr int32_t kW = 400, kH = 320;
+  const auto dots = [](int n) {
+    return [n](CaptureScreen& s) {
+      for (int i = 0; i < n; ++i) s.fill(50 + 20 * i, 60, 1, 1, 0x000000);
+    };
+  };
+  const auto line = [](int length) {  // a dark caret line on the grey
+    return [length](CaptureScreen& s) { s.fill(200, 100, 1, length, 0x000000); };
+  };
+  const struct {
+    const char* what;
+    std::function<void(CaptureScreen&)> change;
+    int32_t change10000;
+    int caret, caretY;
+  } cases[] = {{"five pixels", dots(5), 0, 0, -1},
+               {"six pixels", dots(6), 1, 0, -1},
+               {"the whole screen", [](CaptureScreen& s) { s.fill(0, 0, kW, kH, 0x202020); }, 10000, 0, -1},
+               {"a caret of 5 more pixels", line(6), 1, 1, 100},
+               {"a caret of 21 more pixels", line(22), 2, 1, 100},
+               {"a line of 4 more pixels", line(5), 0, 0, -1},
+               // Too long from its top, but its lower 22 pixels are a caret of 21 more.
+               {"a line of 22 more pixels", line(23), 2, 1, 101}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    resetRuntime();
+    std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+    CaptureFixture fx;
+    fx.W = kW;
+    fx.H = kH;
+    const auto grey = [](CaptureScreen& s) { s.fill(0, 0, kW, kH, 0x808080); };
+    fx.frames = {CaptureFrame{0, 10, 10, 0, grey}, CaptureFrame{100, 10, 10, 0, [&](CaptureScreen& s) {
+                                                                   grey(s);
+                                                                   c.change(s);
+                                                                 }}};
+    ASSERT_TRUE(writeCaptureSlot(dir.path(), fx));
+    gRecordedW = -1;
+    analyseCapture();
+    ASSERT_EQ(gFrameCount, 2);
+    FrameChange fast{};
+    analyseFrameChanges(1, 0, 1, &fast);
+    const FrameChange plain = referenceFrameChange(1);
+    EXPECT_EQ(fast.change, c.change10000);
+    EXPECT_EQ(fast.caret, c.caret);
+    EXPECT_EQ(fast.caretX, c.caret == 1 ? 200 : -1);
+    EXPECT_EQ(fast.caretY, c.caretY);
+    EXPECT_EQ(plain.change, fast.change);
+    EXPECT_EQ(plain.caret, fast.caret);
+    EXPECT_EQ(plain.caretX, fast.caretX);
+    EXPECT_EQ(plain.caretY, fast.caretY);
+    EXPECT_EQ(std::vector<int32_t>(plain.box, plain.box + 4), std::vector<int32_t>(fast.box, fast.box + 4));
+  }
 }
 
 }  // namespace
