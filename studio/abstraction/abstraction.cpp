@@ -527,31 +527,29 @@ void detectCrop() {
 }
 
 void buildFrameList() {
-  std::FILE* f = std::fopen(captureSlotPath(".DMR").c_str(), "rb");
-  if (f == nullptr) fatal("Exiting...", "Unexpected WID002");
-  fseeko(f, 0, SEEK_END);
-  const int64_t size = std::max<int64_t>(1, ftello(f));
+  const std::string path = captureSlotPath(".DMR");
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) std::fclose(f);
+  else fatal("Exiting...", "Unexpected WID002");
+  const std::vector<RecordEntry> records = indexRecording(path.c_str());
+  const int64_t last = records.empty() ? 1 : std::max<int64_t>(1, records.back().offset);
   gFrameCount = gInstrCount = 0;
   gAbstractRecordsRead = 0;
   int64_t key = -1;
-  RecordLine r{};
-  for (int64_t at = 0, next; (next = recReadRecord(f, at, &r, nullptr)) > 0; at = next) {
+  for (const RecordEntry& r : records) {
     ++gAbstractRecordsRead;
-    const bool isKey = r.x == 0 && r.y == 0 && r.w == r.W && r.h == r.H;
-    if (isKey) key = at;
+    if (r.key) key = r.offset;
     if (key < 0) break;  // a recording must open with a key frame
     if (gFrameCount >= DEMO_FRAME_CAP) {
       gAbstractOutcome = ABSTRACT_CUT;
       continue;
     }
     const int32_t n = gFrameCount++;
-    gFrameData[n] = FrameRec{r.time, n, key, at, -1, r.mouseX, r.mouseY};
+    gFrameData[n] = FrameRec{r.time, n, key, r.offset, -1, r.mouseX, r.mouseY};
     InstrRec& in = gInstrData[n];
     in = InstrRec{n, -1, r.click == 1 ? INSTR_LEFT : INSTR_TIMER, {0, 0, 0, 0}};
     if (r.click == 1) firstClickRect(in, r.mouseX, r.mouseY);
-    if (n % 3 == 0) gAbstractProgress = static_cast<int>(std::min<int64_t>(999, at * 940 / size));
+    if (n % 3 == 0) gAbstractProgress = static_cast<int>(std::min<int64_t>(999, r.offset * 940 / last));
   }
-  std::fclose(f);
   gInstrCount = gFrameCount;
   setTimerWaits();
 }

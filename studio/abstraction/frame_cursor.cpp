@@ -3,6 +3,8 @@
 
 #include "demo/demo_frames.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,17 +12,45 @@
 
 namespace {
 
-// The fields of a record line; false when it is not one.
-bool parseLine(const char* line, int64_t v[11]) {
-  for (int i = 0; i < 11; ++i) {
-    v[i] = getLinePosValue(line, i);
-    if (v[i] < 0 && i > 0) return false;
-  }
-  const int64_t W = v[3], H = v[4], x = v[5], y = v[6], w = v[7], h = v[8];
-  return W >= 1 && H >= 1 && W <= 65535 && H <= 65535 && w <= W && h <= H && x <= W - w && y <= H - h;
+// Fills a record's fields from its line; false when it is not a whole record's line.
+bool parseLine(const char* line, RecordEntry* r) {
+  if (std::count(line, line + std::strlen(line), ',') < 10) return false;
+  int64_t v[11];
+  for (int i = 0; i < 11; ++i) v[i] = getLinePosValue(line, i);
+  *r = RecordEntry{0, 0, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], false};
+  if (r->W < 1 || r->H < 1 || r->x < 0 || r->y < 0 || r->w < 0 || r->h < 0 || r->w > r->W || r->h > r->H ||
+      r->x > r->W - r->w || r->y > r->H - r->h)
+    return false;
+  r->key = r->w == r->W && r->h == r->H;
+  return true;
 }
 
 }  // namespace
+
+std::vector<RecordEntry> indexRecording(const char* path) {
+  std::vector<RecordEntry> records;
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return records;
+  struct stat st;
+  const int64_t size = ::fstat(fd, &st) == 0 ? st.st_size : 0;
+  char line[REC_LINE_LIMIT + 1];
+  for (int64_t at = 0; at < size;) {
+    const ssize_t got = ::pread(fd, line, REC_LINE_LIMIT, at);
+    if (got <= 0) break;
+    line[got] = '\0';
+    char* end = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(got)));
+    if (end != nullptr) end[1] = '\0';
+    RecordEntry r;
+    if (!parseLine(line, &r)) break;
+    r.offset = at;
+    r.pixels = at + static_cast<int64_t>(std::strlen(line));
+    if (r.w * r.h * 3 > size - r.pixels) break;  // pixels cut short
+    records.push_back(r);
+    at = r.pixels + r.w * r.h * 3;
+  }
+  ::close(fd);
+  return records;
+}
 
 FrameCursor::FrameCursor(const char* path, const int32_t crop[4]) {
   std::memcpy(crop_, crop, sizeof crop_);
@@ -28,18 +58,7 @@ FrameCursor::FrameCursor(const char* path, const int32_t crop[4]) {
   file_ = std::fopen(path, "rb");
   if (file_ == nullptr) return;
   screen_.assign(size_t{3} * crop[2] * crop[3], 0);
-  fseeko(file_, 0, SEEK_END);
-  const int64_t size = ftello(file_);
-  char line[REC_LINE_LIMIT + 1];
-  for (int64_t at = 0; at < size;) {
-    int64_t v[11];
-    if (fseeko(file_, at, SEEK_SET) != 0 || std::fgets(line, sizeof line, file_) == nullptr || !parseLine(line, v)) break;
-    const int64_t pixels = ftello(file_);
-    const int64_t next = pixels + v[7] * v[8] * 3;
-    if (next > size) break;
-    records_.push_back({at, pixels, v[5], v[6], v[7], v[8], v[7] == v[3] && v[8] == v[4]});
-    at = next;
-  }
+  records_ = indexRecording(path);
 }
 
 FrameCursor::~FrameCursor() {

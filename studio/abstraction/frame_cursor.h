@@ -10,6 +10,17 @@
 #include <cstdio>
 #include <vector>
 
+// The line of one whole record of a recording.
+struct RecordEntry {
+  int64_t offset, pixels;  // the record's line and its pixel bytes
+  int64_t mouseX, mouseY, W, H, x, y, w, h, time, click;
+  bool key;                // the rectangle is the whole screen
+};
+// The whole records of the recording at path, in file order: reading stops
+// at the first line that is not a record's (fewer than eleven fields, a
+// rectangle outside its screen) or whose pixels are cut short.
+std::vector<RecordEntry> indexRecording(const char* path);
+
 class FrameCursor {
  public:
   // Opens the recording at path for the crop (left, top, width, height) and
@@ -38,11 +49,7 @@ class FrameCursor {
   const unsigned char* rowBefore(int32_t y) const;
 
  private:
-  struct Record {
-    int64_t offset, pixels;  // the record's line and its pixel bytes
-    int64_t x, y, w, h;
-    bool key;
-  };
+  using Record = RecordEntry;
   int64_t apply(int64_t offset, bool noting);
   // Applies the records from the one at `at` up to the one at recordAt.
   bool applyFrom(int64_t at, int64_t recordAt, bool noting);
