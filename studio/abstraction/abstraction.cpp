@@ -350,7 +350,10 @@ int32_t scrubRun(int32_t first, int32_t last) {
     gCursor->checkpoint();
   }
   std::vector<FrameChange> entries(static_cast<size_t>(last - first + 1));
-  for (int32_t f = first; f <= last; ++f) analyse(f, entries[static_cast<size_t>(f - first)]);
+  for (int32_t f = first; f <= last; ++f) {
+    analyse(f, entries[static_cast<size_t>(f - first)]);
+    if (f == last - 4) gCursor->lateCheckpoint();  // the end of the run is looked at again
+  }
   removeUnchangedInner(entries);
   while (entries.size() >= 3 && entries.back().change == 0) {
     removeEntry(entries, entries.size() - 2, false);

@@ -121,6 +121,12 @@ bool FrameCursor::seek(int64_t keyAt, int64_t recordAt) {
   // Forward from the cursor when it lies between the key record and the
   // frame's record (a key record on the way replaces everything anyway).
   if (cursor_ >= keyAt && cursor_ < recordAt) return applyFrom(next_, recordAt, false);
+  if (lateAt_ >= keyAt && lateAt_ <= recordAt && lateAt_ > keptAt_) {  // back to the later checkpoint, then on
+    screen_ = late_;
+    cursor_ = lateAt_;
+    next_ = lateNext_;
+    return cursor_ == recordAt || applyFrom(next_, recordAt, false);
+  }
   if (keptAt_ >= keyAt && keptAt_ <= recordAt) {  // back to the checkpoint, then on
     screen_ = kept_;
     cursor_ = keptAt_;
@@ -128,6 +134,13 @@ bool FrameCursor::seek(int64_t keyAt, int64_t recordAt) {
     return cursor_ == recordAt || applyFrom(next_, recordAt, false);
   }
   return applyFrom(keyAt, recordAt, false);
+}
+
+void FrameCursor::lateCheckpoint() {
+  if (cursor_ < 0) return;
+  late_ = screen_;
+  lateAt_ = cursor_;
+  lateNext_ = next_;
 }
 
 void FrameCursor::checkpoint() {

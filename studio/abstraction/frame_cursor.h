@@ -41,6 +41,8 @@ class FrameCursor {
   // Keeps the screen at the cursor: a later seek back to a frame at or after
   // it starts from this copy instead of the key record.
   void checkpoint();
+  // Keeps a second copy, for looking back into the end of a run.
+  void lateCheckpoint();
   // True when the checkpoint holds the frame whose record is at recordAt.
   bool checkpointAt(int64_t recordAt) const { return keptAt_ == recordAt && keptAt_ >= 0; }
   // The screen kept at the checkpoint.
@@ -67,4 +69,6 @@ class FrameCursor {
   int64_t changed_[4];                 // x0, y0, x1, y1 of the bytes changed while noting
   std::vector<unsigned char> kept_;    // the screen at a checkpoint
   int64_t keptAt_ = -1, keptNext_ = -1;
+  std::vector<unsigned char> late_;    // the screen at the second checkpoint
+  int64_t lateAt_ = -1, lateNext_ = -1;
 };
