@@ -232,3 +232,32 @@ TEST(AbstractionRules, ChangeAndCaretThresholds) {
 }
 
 }  // namespace
+
+namespace {
+
+// A run longer than a run's entries can hold is scrubbed over its last
+// 9,999 frames only: identical frames there go, the ones before stay.
+TEST(AbstractionRules, ARunLongerThanTheEntriesIsScrubbedOverItsEnd) {
+  TempDir dir;
+  resetRuntime();
+  std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+  CaptureScript script(40, 30, 2, 2, 36, 26);
+  script.frames(10060, 20);  // the same screen, 10,060 times
+  script.clickButton(0);     // the run's closing click
+  script.pauseCapture();
+  ASSERT_TRUE(writeCaptureSlot(dir.path(), script.fixture()));
+  gRecordedW = -1;
+  analyseCapture();
+  ASSERT_GT(gFrameCount, 10060);
+  buildSteps();
+  ASSERT_EQ(gAbstractProgress.load(), 1000);
+  // Frames 1 .. 60 or so lie before the scrubbed part and are kept; the
+  // scrubbed part shrinks to its first frame and the click.
+  EXPECT_GT(gFrameCount, 55);
+  EXPECT_LT(gFrameCount, 80);
+  int32_t clicks = 0;
+  for (int32_t i = 0; i < gInstrCount; ++i) clicks += gInstrData[i].type == INSTR_LEFT ? 1 : 0;
+  EXPECT_GE(clicks, 1);
+}
+
+}  // namespace
