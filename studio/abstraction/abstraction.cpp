@@ -378,13 +378,11 @@ struct Grey {
   }
 };
 
-int32_t greyAt(const Grey& grey, int32_t x, int32_t y) { return grey.at(x, y); }
-
 bool rowBusy(const Grey& grey, int32_t row, int32_t c0, int32_t c1) {
   c0 = std::max(c0, 0);
   c1 = std::min(c1, cropW() - 1);
   for (int32_t c = c0; c < c1; ++c)
-    if (std::abs(greyAt(grey, c + 1, row) - greyAt(grey, c, row)) > 6) return true;
+    if (std::abs(grey.at(c + 1, row) - grey.at(c, row)) > 6) return true;
   return false;
 }
 
@@ -405,17 +403,15 @@ void setRect(InstrRec& in, int32_t l, int32_t t, int32_t r, int32_t b) {
 void flatArea(const Grey& grey, int32_t x, int32_t y, InstrRec& in) {
   if (y < 1 || x >= cropW() - 1 || y >= cropH() - 1) return;
   int32_t l = x, t = y, r = x, b = y;
-  while (l > 1 && std::abs(greyAt(grey, l - 1, y) - greyAt(grey, l, y)) <= 6) --l;
-  while (t > 1 && std::abs(greyAt(grey, x, t - 1) - greyAt(grey, x, t)) <= 6) --t;
-  while (r < cropW() - 1 && std::abs(greyAt(grey, r + 1, y) - greyAt(grey, r, y)) <= 6) ++r;
-  while (b < cropH() - 1 && std::abs(greyAt(grey, x, b + 1) - greyAt(grey, x, b)) <= 6) ++b;
+  while (l > 1 && std::abs(grey.at(l - 1, y) - grey.at(l, y)) <= 6) --l;
+  while (t > 1 && std::abs(grey.at(x, t - 1) - grey.at(x, t)) <= 6) --t;
+  while (r < cropW() - 1 && std::abs(grey.at(r + 1, y) - grey.at(r, y)) <= 6) ++r;
+  while (b < cropH() - 1 && std::abs(grey.at(x, b + 1) - grey.at(x, b)) <= 6) ++b;
   if (r - l >= 10 && r - l <= 699 && b - t >= 7 && b - t <= 59) setRect(in, l, t, r, b);
 }
 
 // The rows above and below the pointer that are not busy over columns c0..c1; false when none above.
-bool quietRows(const Grey& grey, int32_t x, int32_t y, int32_t c0, int32_t c1, int32_t* top,
-               int32_t* bottom) {
-  (void)x;
+bool quietRows(const Grey& grey, int32_t y, int32_t c0, int32_t c1, int32_t* top, int32_t* bottom) {
   int32_t t = y - 1;
   while (t >= 0 && rowBusy(grey, t, c0, c1)) --t;
   if (t < 0) return false;
@@ -429,7 +425,7 @@ bool quietRows(const Grey& grey, int32_t x, int32_t y, int32_t c0, int32_t c1, i
 void labelBox(const Grey& grey, int32_t x, int32_t y, InstrRec& in) {
   if (x < 7 || y < 7 || x + 6 >= cropW() - 1 || y + 6 >= cropH() - 1) return;
   int32_t top, bottom;
-  if (!quietRows(grey, x, y, x - 6, x + 6, &top, &bottom)) return;
+  if (!quietRows(grey, y, x - 6, x + 6, &top, &bottom)) return;
   if (bottom - top < 3 || bottom - top > 80) return;
   int32_t left = x;
   while (left >= 0 && columnBusy(grey, left, top, bottom)) --left;
@@ -437,7 +433,7 @@ void labelBox(const Grey& grey, int32_t x, int32_t y, InstrRec& in) {
   int32_t right = x + 6;
   while (right <= cropW() - 1 && columnBusy(grey, right, top, bottom)) ++right;
   if (right > cropW() - 1) return;
-  if (!quietRows(grey, x, y, left + 1, right, &top, &bottom)) return;
+  if (!quietRows(grey, y, left + 1, right, &top, &bottom)) return;
   if (right - left < 8 || bottom - top < 8 || bottom - top > 80) return;
   setRect(in, std::max(left - 2, 0), std::max(top - 2, 0), std::min(right + 2, cropW() - 1),
           std::min(bottom + 2, cropH() - 1));
@@ -497,6 +493,15 @@ void firstClickRect(InstrRec& in, int64_t px, int64_t py) {
   in.v[1] = static_cast<int32_t>(top);
   in.v[2] = static_cast<int32_t>(right);
   in.v[3] = static_cast<int32_t>(bottom);
+}
+
+// Opens the capture slot's recording for the analyses, with a change map of
+// the crop's size (the crop may differ from the last abstraction's).
+void openFrames() {
+  gCursor = std::make_unique<FrameCursor>(captureSlotPath(".DMR").c_str(), gCropSize);
+  gMap.assign(static_cast<size_t>(std::max(0, cropW())) * std::max(0, cropH()), 0);
+  std::fill(gDirty, gDirty + 4, 0);
+  for (Remembered& r : gRemembered) r = Remembered{};
 }
 
 // ---- Reading the capture ------------------------------------------------------------------
@@ -591,12 +596,7 @@ void detectCropFromRects(const int32_t (*rects)[4], int count, int32_t W, int32_
 }
 
 void analyseFrameChanges(int32_t frame, int32_t slot, int32_t count, FrameChange* entries) {
-  if (!gCursor) {
-    gCursor = std::make_unique<FrameCursor>(captureSlotPath(".DMR").c_str(), gCropSize);
-    gMap.assign(static_cast<size_t>(std::max(0, cropW())) * std::max(0, cropH()), 0);
-    std::fill(gDirty, gDirty + 4, 0);
-    for (Remembered& r : gRemembered) r = Remembered{};
-  }
+  if (!gCursor) openFrames();
   for (int32_t i = 0; i < count && frame + i < gFrameCount; ++i) analyse(frame + i, entries[slot + i]);
 }
 
@@ -669,10 +669,7 @@ void analyseCapture() {
 
 void buildSteps() {
   gAbstractProgress = 0;
-  gCursor = std::make_unique<FrameCursor>(captureSlotPath(".DMR").c_str(), gCropSize);
-  gMap.assign(static_cast<size_t>(std::max(0, cropW())) * std::max(0, cropH()), 0);  // the crop may differ from the last run's
-  std::fill(gDirty, gDirty + 4, 0);
-  for (Remembered& r : gRemembered) r = Remembered{};
+  openFrames();
   if (!gCursor->ok()) fatal("Exiting...", "Unexpected WID002");
   int32_t lastClick = -1;
   for (int32_t i = 1; i < gFrameCount; ++i)

@@ -65,6 +65,13 @@ void showSteps() {
   pal_SetWindowTitle(title);
 }
 
+// Opens the capturing screen; the run starts when timer fires, 200 ms on.
+void openCapturing(int timer) {
+  pal_DisableAllTimers();
+  pal_SetNewEventHandler(capturingHandler);
+  pal_SetTimer(timer, 200, 0);
+}
+
 void pause() {
   stopCaptureWorkers();
   pal_DisableAllTimers();
@@ -93,11 +100,7 @@ int capturePrepHandler(int32_t event[4], char* name) {
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
   if (is(name, "Help")) pal_Alert(1, "Tips for Capturing...", kHelpText);
   if (is(name, "Cancel")) return leave(event, STATE_HOME);
-  if (is(name, "Start Capture")) {
-    pal_DisableAllTimers();
-    pal_SetNewEventHandler(capturingHandler);
-    pal_SetTimer(CAPTURE_START_TIMER, 200, 0);
-  }
+  if (is(name, "Start Capture")) openCapturing(CAPTURE_START_TIMER);
   return PAL_NOTHING;
 }
 
@@ -137,10 +140,6 @@ int capturePausedHandler(int32_t event[4], char* name) {
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
   if (is(name, "Start Over")) return leave(event, STATE_CAPTURE);
   if (is(name, "Abstract Demo...")) return leave(event, STATE_ABSTRACT);
-  if (is(name, "Capture More")) {
-    pal_DisableAllTimers();
-    pal_SetNewEventHandler(capturingHandler);
-    pal_SetTimer(CAPTURE_MORE_TIMER, 200, 0);
-  }
+  if (is(name, "Capture More")) openCapturing(CAPTURE_MORE_TIMER);
   return PAL_NOTHING;
 }

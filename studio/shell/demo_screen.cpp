@@ -96,25 +96,20 @@ void drawKeyPanel(int32_t cx, int32_t cy) {
   studioButton("Present the Demo", cx - 70, cy + 150, 140, 25);
 }
 
-void panelButton(const char* label, int32_t x, int32_t y) {
-  pag_DrawButtonType1(0, x, y, 120, 22, PAG_BUTTON_BORDER_TOP, PAG_BUTTON_BORDER_BOTTOM, PAG_BUTTON_FACE_TOP,
-                      PAG_BUTTON_FACE_BOTTOM, label, STUDIO_FONT, PAG_BUTTON_LABEL, 1, 0);
-}
-
 void drawPanels(int32_t W, int32_t H) {
   pag_FillRect(0, W - 520, H - 84, 140, 90, STUDIO_PANEL);
   pag_DrawTextOnBuff(0, W - 485, H - 83, "Develop:", STUDIO_FONT, STUDIO_WHITE);
-  panelButton("Edit Demo", W - 510, H - 58);
-  panelButton("Add MultiPath", W - 510, H - 28);
+  studioButton("Edit Demo", W - 510, H - 58, 120, 22);
+  studioButton("Add MultiPath", W - 510, H - 28, 120, 22);
   char size[40];
   std::snprintf(size, sizeof size, "Size: %d,%d", gCropSize[2], gCropSize[3]);
   pag_FillRect(0, 0, H - 22, pal_GetTextWidth(size, STUDIO_FONT) + 10, 22, 0x666666);
   pag_DrawTextOnBuff(0, 5, H - 22, size, STUDIO_FONT, 0xCCCCCC);
   pag_FillRect(0, W - 140, H - 114, 140, 115, STUDIO_PANEL);
   pag_DrawTextOnBuff(0, W - 88, H - 113, "Share:", STUDIO_FONT, STUDIO_WHITE);
-  panelButton("Simulation", W - 130, H - 88);
-  panelButton("HTML5", W - 130, H - 58);
-  panelButton("Demo Guide", W - 130, H - 28);
+  studioButton("Simulation", W - 130, H - 88, 120, 22);
+  studioButton("HTML5", W - 130, H - 58, 120, 22);
+  studioButton("Demo Guide", W - 130, H - 28, 120, 22);
 }
 
 bool needsFrames(const char* name) {

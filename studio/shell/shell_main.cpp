@@ -9,8 +9,10 @@
 
 #include "pal/pal.h"
 
-#include <cctype>
+#include <strings.h>
+
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -35,14 +37,8 @@ int notYetAvailable(const char* what, int back) {
 }  // namespace
 
 int checkZippedFolder(const char* path) {
-  const auto len = static_cast<int64_t>(std::string(path).size());
-  for (int64_t i = len - 8; i >= 0; --i) {
-    if (path[i] != '.') continue;
-    const std::string ext = {path[i + 1], path[i + 2], path[i + 3]};
-    if (std::tolower(static_cast<unsigned char>(ext[0])) == 'z' && std::tolower(static_cast<unsigned char>(ext[1])) == 'i' &&
-        std::tolower(static_cast<unsigned char>(ext[2])) == 'p')
-      return 1;
-  }
+  for (int64_t i = static_cast<int64_t>(std::strlen(path)) - 8; i >= 0; --i)
+    if (strncasecmp(path + i, ".zip", 4) == 0) return 1;
   return 0;
 }
 

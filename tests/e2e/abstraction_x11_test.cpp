@@ -83,16 +83,12 @@ class Abstraction : public testing::Test {
     server = std::make_unique<XServer>();
     ASSERT_TRUE(server->ok());
     input = std::make_unique<XInput>();
-    const std::string bytes = slurp(PICTOMIRA_STUDIO_BIN);
-    ASSERT_TRUE(writeBytes(dir.file("Pictomira"), std::vector<unsigned char>(bytes.begin(), bytes.end())));
-    ::chmod(dir.file("Pictomira").c_str(), 0755);
+    ASSERT_TRUE(installProgram(PICTOMIRA_STUDIO_BIN, dir, "Pictomira"));
     ASSERT_TRUE(writeReplayPair(dir.path()));
     std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
   }
   void TearDown() override {
-    if (HasFailure() && app)
-      for (const std::string& line : app->drain(300))
-        if (line.rfind("availLines", 0) != 0) std::printf("program: %s\n", line.c_str());
+    if (HasFailure() && app) app->report();
     app.reset();
     input.reset();
     server.reset();

@@ -41,15 +41,11 @@ class Capture : public testing::Test {
     x = std::make_unique<XServer>(w, h);
     ASSERT_TRUE(x->ok());
     input = std::make_unique<XInput>();
-    const std::string bytes = slurp(PICTOMIRA_STUDIO_BIN);
-    ASSERT_TRUE(writeBytes(dir.file("Pictomira"), std::vector<unsigned char>(bytes.begin(), bytes.end())));
-    ::chmod(dir.file("Pictomira").c_str(), 0755);
+    ASSERT_TRUE(installProgram(PICTOMIRA_STUDIO_BIN, dir, "Pictomira"));
     std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
   }
   void TearDown() override {
-    if (HasFailure() && app)
-      for (const std::string& line : app->drain(300))
-        if (line.rfind("availLines", 0) != 0) std::printf("program: %s\n", line.c_str());
+    if (HasFailure() && app) app->report();
     app.reset();
     calc.reset();
     wm.reset();
@@ -75,6 +71,15 @@ class Capture : public testing::Test {
       input->frameRect(w, now);
     }
     return w;
+  }
+  // Moves a managed window to 30, 30, out of the way of the program's
+  // centred windows (so the screen at the end still shows it as the capture
+  // last saw it); its frame goes to f. False when it did not move.
+  bool moveToCorner(unsigned long w, int32_t f[4]) {
+    Child({"xdotool", "windowmove", std::to_string(w), "30", "30"}).wait(5000);
+    f[0] = 0;
+    for (int i = 0; i < 100 && f[0] != 30; ++i, sleepMs(50)) input->frameRect(w, f);
+    return f[0] == 30;
   }
   void startStudio() {
     app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
@@ -191,12 +196,8 @@ TEST_F(Capture, PressesOnARealApplicationBecomeKeyFramesAndItsFrameIsSampled) {
   startWindowManager();
   const unsigned long xcalc = startCalculator(true);
   ASSERT_NE(xcalc, 0u);
-  // Out of the way of the program's centred windows, so the screen at the
-  // end still shows xcalc as the capture last saw it.
-  Child({"xdotool", "windowmove", std::to_string(xcalc), "30", "30"}).wait(5000);
-  int32_t f[4] = {0, 0, 0, 0};
-  for (int i = 0; i < 100 && f[0] != 30; ++i, sleepMs(50)) input->frameRect(xcalc, f);
-  ASSERT_EQ(f[0], 30);
+  int32_t f[4];
+  ASSERT_TRUE(moveToCorner(xcalc, f));
   const int w = f[2] - f[0], h = f[3] - f[1];
   startStudio();
   newDemo();
@@ -275,10 +276,8 @@ TEST_F(Capture, ACalculationBecomesADemoWhoseClicksAreXcalcsButtons) {
   startWindowManager();
   const unsigned long xcalc = startCalculator(true);
   ASSERT_NE(xcalc, 0u);
-  Child({"xdotool", "windowmove", std::to_string(xcalc), "30", "30"}).wait(5000);
-  int32_t f[4] = {0, 0, 0, 0};
-  for (int i = 0; i < 100 && f[0] != 30; ++i, sleepMs(50)) input->frameRect(xcalc, f);
-  ASSERT_EQ(f[0], 30);
+  int32_t f[4];
+  ASSERT_TRUE(moveToCorner(xcalc, f));
   const int w = f[2] - f[0], h = f[3] - f[1];
   const std::vector<std::array<int32_t, 4>> windows = windowsBelow(xcalc);
   startStudio();

@@ -71,16 +71,10 @@ class Studio : public testing::Test {
     server = std::make_unique<XServer>();
     ASSERT_TRUE(server->ok());
     input = std::make_unique<XInput>();
-    const std::string bytes = slurp(PICTOMIRA_STUDIO_BIN);
-    ASSERT_TRUE(writeBytes(dir.file("Pictomira"), std::vector<unsigned char>(bytes.begin(), bytes.end())));
-    ::chmod(dir.file("Pictomira").c_str(), 0755);
+    ASSERT_TRUE(installProgram(PICTOMIRA_STUDIO_BIN, dir, "Pictomira"));
   }
   void TearDown() override {
-    if (HasFailure() && app) {
-      for (const std::string& line : app->drain(300))
-        if (line.rfind("availLines", 0) != 0) std::printf("program: %s\n", line.c_str());
-      std::printf("program: exit status %d\n", app->wait(0));
-    }
+    if (HasFailure() && app) app->report();
     app.reset();
     input.reset();
     server.reset();

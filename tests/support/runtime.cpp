@@ -5,6 +5,8 @@
 #include "demo/demo_package.h"
 #include "pal/pal.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
@@ -39,6 +41,12 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
+}
+
+bool installProgram(const std::string& built, const TempDir& dir, const std::string& name) {
+  const std::string bytes = slurp(built);
+  return !bytes.empty() && writeBytes(dir.file(name), std::vector<unsigned char>(bytes.begin(), bytes.end())) &&
+         ::chmod(dir.file(name).c_str(), 0755) == 0;
 }
 
 std::string slurp(const std::string& path) {

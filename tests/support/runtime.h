@@ -21,6 +21,10 @@ class TempDir {
   std::string path_;
 };
 
+// Copies the program file at built into dir as name, executable, so that
+// it runs with dir as its program folder; false when it cannot be written.
+bool installProgram(const std::string& built, const TempDir& dir, const std::string& name);
+
 // The whole content of a file (empty when it cannot be read).
 std::string slurp(const std::string& path);
 

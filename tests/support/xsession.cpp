@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -173,6 +174,12 @@ int Child::wait(int ms) {
     sleepMs(10);
   } while (msLeft(until) > 0);
   return -1;
+}
+
+void Child::report() {
+  for (const std::string& line : drain(300))
+    if (line.rfind("availLines", 0) != 0) std::printf("program: %s\n", line.c_str());
+  std::printf("program: exit status %d\n", wait(0));
 }
 
 void Child::kill() {

@@ -38,6 +38,9 @@ class Child {
   int wait(int ms);
   void kill();
   int pid() const { return pid_; }
+  // Prints the output still to come as "program: ..." lines (the edit
+  // boxes' fitting traces left out) and the exit status: for a failed test.
+  void report();
 
  private:
   int pid_ = -1;
