@@ -194,11 +194,15 @@ void analyseUncached(int32_t g, FrameChange& e) {
   std::copy(r, r + 4, gDirty);
   const unsigned char* now = gCursor->pixels();
   int64_t c = 0;
-  for (int32_t y = 0; y < r[3]; ++y) {
-    const unsigned char* a = now + size_t{3} * (static_cast<size_t>(r[1] + y) * w + r[0]);
-    const unsigned char* b = gCursor->rowBefore(r[1] + y) + size_t{3} * r[0];
-    int8_t* m = &gMap[static_cast<size_t>(r[1] + y) * w + r[0]];
-    for (int32_t x = 0; x < r[2]; ++x) {
+  // Rows the records left alone, and the columns outside a row's changed
+  // span, are equal before and after: their map stays 0.
+  for (int32_t y = r[1]; y < r[1] + r[3]; ++y) {
+    int32_t x0, x1;
+    if (!gCursor->rowSpan(y, &x0, &x1)) continue;
+    const unsigned char* a = now + size_t{3} * (static_cast<size_t>(y) * w + x0);
+    const unsigned char* b = gCursor->rowBefore(y) + size_t{3} * x0;
+    int8_t* m = &gMap[static_cast<size_t>(y) * w + x0];
+    for (int32_t x = 0; x <= x1 - x0; ++x) {
       const int d = ((a[3 * x] + a[3 * x + 1] + a[3 * x + 2]) - (b[3 * x] + b[3 * x + 1] + b[3 * x + 2])) / 6;
       m[x] = static_cast<int8_t>(d);
       c += (d < -1 || d > 1) ? 1 : 0;
@@ -213,14 +217,17 @@ void analyseUncached(int32_t g, FrameChange& e) {
   e.box[0] = e.box[1] = e.box[2] = e.box[3] = -1;
   if (e.change == 0) return;
   // Only a darkened pixel can start a caret: the scan keeps to the changed part.
-  for (int32_t y = std::max(2, r[1]); y <= std::min(h - 3, r[1] + r[3] - 1) && e.caret == 0; ++y)
-    for (int32_t x = std::max(2, r[0]); x <= std::min(w - 3, r[0] + r[2] - 1); ++x)
+  for (int32_t y = std::max(2, r[1]); y <= std::min(h - 3, r[1] + r[3] - 1) && e.caret == 0; ++y) {
+    int32_t x0, x1;
+    if (!gCursor->rowSpan(y, &x0, &x1)) continue;
+    for (int32_t x = std::max(2, x0); x <= std::min(w - 3, x1); ++x)
       if (caretAt(x, y)) {
         e.caret = 1;
         e.caretX = x;
         e.caretY = y;
         break;
       }
+  }
   pointerBox(static_cast<int32_t>(gFrameData[g].noteX - cropL()), static_cast<int32_t>(gFrameData[g].noteY - cropT()),
              e.box);
 }

@@ -58,6 +58,7 @@ FrameCursor::FrameCursor(const char* path, const int32_t crop[4]) {
   file_ = std::fopen(path, "rb");
   if (file_ == nullptr) return;
   screen_.assign(size_t{3} * crop[2] * crop[3], 0);
+  written_.assign(static_cast<size_t>(crop[3]), 0);
   records_ = indexRecording(path);
 }
 
@@ -71,6 +72,12 @@ void FrameCursor::note(int32_t row, int32_t x0, int32_t x1) {
     savedAt_[static_cast<size_t>(row)] = static_cast<int32_t>(savedRows_.size());
     std::memcpy(&saved_[rowBytes * savedRows_.size()], &screen_[rowBytes * static_cast<size_t>(row)], rowBytes);
     savedRows_.push_back(row);
+    spans_.push_back(x0);
+    spans_.push_back(x1);
+  } else {
+    int32_t* span = &spans_[2 * static_cast<size_t>(savedAt_[static_cast<size_t>(row)])];
+    span[0] = std::min(span[0], x0);
+    span[1] = std::max(span[1], x1);
   }
   changed_[0] = std::min<int64_t>(changed_[0], x0);
   changed_[1] = std::min<int64_t>(changed_[1], row);
@@ -89,7 +96,7 @@ int64_t FrameCursor::apply(int64_t offset, bool noting) {
   if (cx0 < cx1 && cy0 < cy1) {
     // The rows inside the crop in one read, then their part inside it.
     const size_t span = static_cast<size_t>((cy1 - cy0) * w * 3);
-    block_.resize(span);
+    if (block_.size() < span) block_.resize(span);
     const int fd = ::fileno(file_);
     size_t got = 0;
     while (got < span) {
@@ -98,6 +105,7 @@ int64_t FrameCursor::apply(int64_t offset, bool noting) {
       got += static_cast<size_t>(n);
     }
     const size_t bytes = static_cast<size_t>(cx1 - cx0) * 3;
+    const uint64_t stamp = ++clock_;
     for (int64_t r = cy0; r < cy1; ++r) {
       unsigned char* dst = &screen_[size_t{3} * (static_cast<size_t>(r - crop_[1]) * crop_[2] + (cx0 - crop_[0]))];
       const unsigned char* src = &block_[static_cast<size_t>(((r - cy0) * w + (cx0 - x)) * 3)];
@@ -110,6 +118,7 @@ int64_t FrameCursor::apply(int64_t offset, bool noting) {
              static_cast<int32_t>(cx0 - crop_[0] + last / 3));
       }
       std::memcpy(dst, src, bytes);
+      written_[static_cast<size_t>(r - crop_[1])] = stamp;
     }
   }
   return pixels + w * h * 3;
@@ -121,33 +130,49 @@ bool FrameCursor::seek(int64_t keyAt, int64_t recordAt) {
   // Forward from the cursor when it lies between the key record and the
   // frame's record (a key record on the way replaces everything anyway).
   if (cursor_ >= keyAt && cursor_ < recordAt) return applyFrom(next_, recordAt, false);
-  if (lateAt_ >= keyAt && lateAt_ <= recordAt && lateAt_ > keptAt_) {  // back to the later checkpoint, then on
-    screen_ = late_;
-    cursor_ = lateAt_;
-    next_ = lateNext_;
+  if (late_.at >= keyAt && late_.at <= recordAt && late_.at > kept_.at) {  // back to the later checkpoint, then on
+    restore(late_);
     return cursor_ == recordAt || applyFrom(next_, recordAt, false);
   }
-  if (keptAt_ >= keyAt && keptAt_ <= recordAt) {  // back to the checkpoint, then on
-    screen_ = kept_;
-    cursor_ = keptAt_;
-    next_ = keptNext_;
+  if (kept_.at >= keyAt && kept_.at <= recordAt) {  // back to the checkpoint, then on
+    restore(kept_);
     return cursor_ == recordAt || applyFrom(next_, recordAt, false);
   }
   return applyFrom(keyAt, recordAt, false);
 }
 
+void FrameCursor::take(Kept& copy) {
+  const size_t rowBytes = size_t{3} * crop_[2];
+  if (copy.pixels.size() != screen_.size()) {
+    copy.pixels = screen_;
+  } else {
+    for (size_t row = 0; row < written_.size(); ++row)
+      if (written_[row] > copy.stamp)
+        std::memcpy(&copy.pixels[row * rowBytes], &screen_[row * rowBytes], rowBytes);
+  }
+  copy.at = cursor_;
+  copy.next = next_;
+  copy.stamp = clock_;
+}
+
+void FrameCursor::restore(const Kept& copy) {
+  const size_t rowBytes = size_t{3} * crop_[2];
+  const uint64_t stamp = ++clock_;
+  for (size_t row = 0; row < written_.size(); ++row)
+    if (written_[row] > copy.stamp) {
+      std::memcpy(&screen_[row * rowBytes], &copy.pixels[row * rowBytes], rowBytes);
+      written_[row] = stamp;
+    }
+  cursor_ = copy.at;
+  next_ = copy.next;
+}
+
 void FrameCursor::lateCheckpoint() {
-  if (cursor_ < 0) return;
-  late_ = screen_;
-  lateAt_ = cursor_;
-  lateNext_ = next_;
+  if (cursor_ >= 0) take(late_);
 }
 
 void FrameCursor::checkpoint() {
-  if (cursor_ < 0) return;
-  kept_ = screen_;
-  keptAt_ = cursor_;
-  keptNext_ = next_;
+  if (cursor_ >= 0) take(kept_);
 }
 
 bool FrameCursor::applyFrom(int64_t at, int64_t recordAt, bool noting) {
@@ -173,6 +198,7 @@ bool FrameCursor::advanceNoting(int64_t recordAt, int32_t region[4]) {
   }
   for (int32_t row : savedRows_) savedAt_[static_cast<size_t>(row)] = -1;
   savedRows_.clear();
+  spans_.clear();
   changed_[0] = changed_[1] = INT64_MAX;
   changed_[2] = changed_[3] = -1;
   if (!applyFrom(next_, recordAt, true)) return false;
@@ -189,4 +215,12 @@ const unsigned char* FrameCursor::rowBefore(int32_t y) const {
   const size_t rowBytes = size_t{3} * crop_[2];
   const int32_t slot = savedAt_.empty() ? -1 : savedAt_[static_cast<size_t>(y)];
   return slot < 0 ? &screen_[rowBytes * static_cast<size_t>(y)] : &saved_[rowBytes * static_cast<size_t>(slot)];
+}
+
+bool FrameCursor::rowSpan(int32_t y, int32_t* x0, int32_t* x1) const {
+  const int32_t slot = savedAt_.empty() ? -1 : savedAt_[static_cast<size_t>(y)];
+  if (slot < 0) return false;
+  *x0 = spans_[2 * static_cast<size_t>(slot)];
+  *x1 = spans_[2 * static_cast<size_t>(slot) + 1];
+  return true;
 }

@@ -44,11 +44,14 @@ class FrameCursor {
   // Keeps a second copy, for looking back into the end of a run.
   void lateCheckpoint();
   // True when the checkpoint holds the frame whose record is at recordAt.
-  bool checkpointAt(int64_t recordAt) const { return keptAt_ == recordAt && keptAt_ >= 0; }
+  bool checkpointAt(int64_t recordAt) const { return kept_.at == recordAt && kept_.at >= 0; }
   // The screen kept at the checkpoint.
-  const unsigned char* checkpointPixels() const { return kept_.data(); }
+  const unsigned char* checkpointPixels() const { return kept_.pixels.data(); }
   // Row y of the crop as it was before the last advanceNoting.
   const unsigned char* rowBefore(int32_t y) const;
+  // The columns of row y that the last advanceNoting may have changed (x0
+  // to x1 inclusive); false when it left the row alone.
+  bool rowSpan(int32_t y, int32_t* x0, int32_t* x1) const;
 
  private:
   using Record = RecordEntry;
@@ -60,15 +63,26 @@ class FrameCursor {
   std::FILE* file_ = nullptr;
   int32_t crop_[4];
   std::vector<Record> records_;
-  std::vector<unsigned char> block_;   // the rows of one record being applied
+  std::vector<unsigned char> block_;   // the rows of one record being applied (never shrinks)
   std::vector<unsigned char> screen_;  // the cropped screen after the record at cursor_
   int64_t cursor_ = -1, next_ = -1;
   std::vector<int32_t> savedAt_;       // per crop row: its slot in saved_, or -1
   std::vector<int32_t> savedRows_;     // the rows kept since the last advanceNoting began
+  std::vector<int32_t> spans_;         // per kept row: first and last changed column
   std::vector<unsigned char> saved_;
   int64_t changed_[4];                 // x0, y0, x1, y1 of the bytes changed while noting
-  std::vector<unsigned char> kept_;    // the screen at a checkpoint
-  int64_t keptAt_ = -1, keptNext_ = -1;
-  std::vector<unsigned char> late_;    // the screen at the second checkpoint
-  int64_t lateAt_ = -1, lateNext_ = -1;
+  // A copy of the screen. A row whose stamp in written_ is not above the
+  // copy's stamp holds the same bytes in both, so taking and restoring a copy
+  // moves only the rows written since.
+  struct Kept {
+    std::vector<unsigned char> pixels;
+    int64_t at = -1, next = -1;
+    uint64_t stamp = 0;
+  };
+  void take(Kept& copy);
+  void restore(const Kept& copy);
+  std::vector<uint64_t> written_;      // per crop row: the clock when it was last written
+  uint64_t clock_ = 0;
+  Kept kept_;                          // the screen at a checkpoint
+  Kept late_;                          // the screen at the second checkpoint
 };
