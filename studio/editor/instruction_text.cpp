@@ -1,0 +1,1 @@
+// instruction_text.cpp

@@ -1,0 +1,1 @@
+// frame_commands_test.cpp

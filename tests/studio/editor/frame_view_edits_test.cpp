@@ -1,0 +1,1 @@
+// frame_view_edits_test.cpp

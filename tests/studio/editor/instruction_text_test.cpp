@@ -1,0 +1,1 @@
+// instruction_text_test.cpp
