@@ -1,21 +1,23 @@
 // presenter.h: the Presenter's screens. The presenting screen shows one
-// frame at a time (decoded into image buffer 1, overlaid, scaled into the
-// window) and moves through the demo on clicks, mouse-overs, keys and
-// timers; the splash screen waits for the package's read-through and
-// offers the buttons; the help screen lists the keys; the self-loop runs
-// the demo unattended until the mouse moves.
+// frame at a time (decoded from the package into image buffer 1, overlaid,
+// scaled into the window) and moves through the demo on clicks,
+// mouse-overs, keys and timers; the splash screen waits for the package's
+// read-through and offers the buttons; the help screen lists the keys; the
+// self-loop runs the demo unattended until the mouse moves.
 #pragma once
+
+#include "demo/demo_show.h"
 
 #include <cstdint>
 
 enum { SCREEN_SPLASH = 20, SCREEN_PRESENT = 40, SCREEN_FULL = 50 };
 constexpr int SPLASH_W = 900, SPLASH_H = 600;
-constexpr int PRESENT_FRAME_TIMER = 1;  // the shown frame's wait (and the splash's poll)
-constexpr int SELF_LOOP_TIMER = 3;      // the self-loop's 100 ms tick
+constexpr int PRESENT_FRAME_TIMER = DEMO_FRAME_TIMER;  // the shown frame's wait (and the splash's poll)
+constexpr int SELF_LOOP_TIMER = 3;                     // the self-loop's 100 ms tick
 
-// Shows frame (ignored with "BadFrameRequest:%d " outside the demo) into
-// the destination rectangle of slot 0, or all of slot 0 for null.
-void loadDemoFrame(int32_t frame, const int32_t* destination);
+// Frames are shown with loadDemoFrame (demo/demo_show.h) from the package,
+// which runDemoHandler makes the frame source when it starts.
+
 // The status line text of frame for its first instruction.
 void presenterStatusText(int32_t frame, char* out, int cap);
 

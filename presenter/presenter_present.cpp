@@ -2,9 +2,8 @@
 #include "demo/demo_frames.h"
 #include "demo/demo_match.h"
 #include "demo/demo_model.h"
-#include "demo/demo_overlays.h"
 #include "demo/demo_package.h"
-#include "pag/pag.h"
+#include "demo/demo_show.h"
 #include "pal/pal.h"
 #include "presenter/presenter.h"
 
@@ -13,30 +12,15 @@
 
 namespace {
 
-// Type of frame's first instruction, or 0 when it has none. Builds the list.
-int32_t firstTypeOf(int32_t frame) {
-  demoLoadFrameInstructionsToMemory(frame);
-  return gCurrInstrList[0] >= 0 ? gInstrData[gCurrInstrList[0]].type : 0;
-}
-
-void drawStatusLine(int32_t frame) {
-  char text[120];
-  presenterStatusText(frame, text, sizeof text);
-  pag_FillGradientRoundedRect(1, 5, 2, pal_GetTextWidth(text, 2) + 20, 22, 0x515655, 0x000000);
-  pag_DrawTextOnBuff(1, 10, 2, text, 2, 0xFFFFFF);
-}
-
-// A frame left by its timer is no step to return to, nor is the click frame
-// that follows a mouse-over frame.
-bool belongsInHistory(int32_t frame, int32_t firstType) {
-  if (firstType == INSTR_TIMER) return false;
-  if (firstType == INSTR_LEFT && frame >= 1) {
-    const bool afterMouseOver = firstTypeOf(frame - 1) == INSTR_MOVE_IN;
-    demoLoadFrameInstructionsToMemory(frame);
-    if (afterMouseOver) return false;
-  }
+bool decodePackageFrame(int32_t frame) {
+  pkgFrameToBuff(frame);  // a package that cannot be read ends the program
   return true;
 }
+
+// A package that skips the splash shows its frames bare.
+bool packageOverlaysAllowed() { return gDemoPackageVals[PKG_VAL_SKIP_SPLASH] != 1; }
+
+const FrameSource kPackageSource = {decodePackageFrame, presenterStatusText, packageOverlaysAllowed};
 
 void reload() { loadDemoFrame(gCurrShownFrame, nullptr); }
 
@@ -120,33 +104,6 @@ void presenterStatusText(int32_t frame, char* out, int cap) {
   std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - Waiting for %s", frame, wait);
 }
 
-void loadDemoFrame(int32_t frame, const int32_t* destination) {
-  if (frame < 0 || frame >= gFrameCount) {
-    std::printf("BadFrameRequest:%d ", frame);
-    std::fflush(stdout);
-    return;
-  }
-  pal_DisableTimer(PRESENT_FRAME_TIMER);
-  pkgFrameToBuff(frame);
-  demoLoadFrameInstructionsToMemory(frame);
-  for (int p = 0; p < DEMO_INSTR_LIST_LEN && gCurrInstrList[p] >= 0; ++p) {
-    const InstrRec& in = gInstrData[gCurrInstrList[p]];
-    if (in.type == INSTR_TIMER) pal_SetTimer(PRESENT_FRAME_TIMER, in.v[0], 0);  // a later one replaces it
-  }
-  if (gDemoPackageVals[PKG_VAL_SKIP_SPLASH] != 1) {
-    if (gPlayerFlags.redBoxMode == 1) demoDrawRedInstructionBoxes(0);
-    if (gPlayerFlags.noteMode == 1) demoDrawSpeakerNotes(frame);
-  }
-  if (gPlayerFlags.statusMode == 1) drawStatusLine(frame);
-  if (destination != nullptr)
-    pal_ScaleBufferOntoMainBuffer(1, destination[0], destination[1], destination[2], destination[3]);
-  else
-    pal_ScaleBufferOntoMainBuffer(1, 0, 0, gpal_ImageBuffSize[0][0], gpal_ImageBuffSize[0][1]);
-  gCurrShownFrame = frame;
-  const int32_t firstType = gCurrInstrList[0] >= 0 ? gInstrData[gCurrInstrList[0]].type : 0;
-  if (belongsInHistory(frame, firstType)) demoPushHistory(frame);
-}
-
 int runDemoHandler(int32_t event[4], char* /*name*/) {
   MatchResult m{0, 0};
   switch (event[0]) {
@@ -154,6 +111,7 @@ int runDemoHandler(int32_t event[4], char* /*name*/) {
       pal_UnmarkAllClickableRects();
       pal_DisableAllTimers();
       gEdSizes[1] = gEdSizes[2] = 0;
+      gFrameSource = &kPackageSource;
       pal_InitWinBuf(1, gCropSize[2], gCropSize[3]);
       gCurrShownFrame = 0;
       std::memset(gHistoryStack, 0, sizeof gHistoryStack);
