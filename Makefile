@@ -36,6 +36,7 @@ bench: build
 	@$(BUILD)/bench/bench_frame
 	@$(BUILD)/bench/bench_demo_screen
 	@$(BUILD)/bench/bench_abstraction
+	@$(BUILD)/bench/bench_editor
 	@$(BUILD)/bench/bench_capture
 	@$(BUILD)/bench/bench_capture_loop
 

@@ -133,6 +133,8 @@ int onButton(int32_t event[4], const char* name) {
     pal_Alert(1, "No Frames", text);
     return PAL_NOTHING;
   }
+  if (std::strcmp(name, "Present the Demo") == 0) return leaveWith(event, STATE_PRESENT);
+  if (std::strcmp(name, "Edit Demo") == 0) return leaveWith(event, STATE_EDITOR);
   studioNotYetAvailable(name);
   return PAL_NOTHING;
 }

@@ -4,13 +4,17 @@
 #include "studio/abstraction/abstraction_screens.h"
 #include "studio/capture/capture_screens.h"
 #include "studio/capture/demo_files.h"
+#include "studio/editor/editor_screens.h"
+#include "studio/editor/editor_state.h"
 #include "studio/shell/screen_kit.h"
 #include "studio/shell/shell.h"
 
+#include "demo/demo_model.h"
 #include "pal/pal.h"
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,10 +32,18 @@ void ensureFolder(const std::string& path, const char* warning) {
   if (pal_FindOrCreateDirectory(path.c_str()) == -1) pal_Alert(1, "Warning", warning);
 }
 
-// A screen of a later build: its alert, then the screen the author came from.
-int notYetAvailable(const char* what, int back) {
-  studioNotYetAvailable(what);
-  return back;
+// The editor on the demo the demo screen loaded, in a window at the work
+// area's top-left corner sized for the crop.
+int runEditor() {
+  gEditorFrame = 0;
+  gEditCount = 0;
+  gEditorTab = 1;
+  int32_t w, h, work[4];
+  editorWindowSize(&w, &h);
+  pal_GetAvailableScreenPixels(1, work);
+  char title[120];
+  std::snprintf(title, sizeof title, "Editing '%s' - Pictomira", gCurrDemoName);
+  return pal_RunWindow(1, work[0], work[1], w, h, title, editorHandler);
 }
 
 }  // namespace
@@ -88,8 +100,16 @@ int studioMain() {
         gRecordedW = -1;  // the crop is detected afresh
         state = pal_RunWindow(1, -1, -1, ABSTRACT_W, ABSTRACT_H, "Ready to Abstract - Pictomira", abstractionScreenHandler);
         break;
-      case STATE_PRESENT: state = notYetAvailable("Present the Demo", STATE_DEMO); break;
-      case STATE_EDITOR: state = notYetAvailable("Edit Demo", STATE_DEMO); break;
+      case STATE_PRESENT: {
+        // The demo screen left the demo loaded and gDemoScale fitted to the work area.
+        const auto w = static_cast<int32_t>(std::max<int64_t>(1, int64_t{gCropSize[2]} * gDemoScale / 1000));
+        const auto h = static_cast<int32_t>(std::max<int64_t>(1, int64_t{gCropSize[3]} * gDemoScale / 1000));
+        char title[120];
+        std::snprintf(title, sizeof title, "Presenting '%s' - Pictomira", gCurrDemoName);
+        state = pal_RunWindow(1, -1, -1, w, h, title, presentDemoHandler);
+        break;
+      }
+      case STATE_EDITOR: state = runEditor(); break;
       default: state = STATE_HOME; break;
     }
   }

@@ -159,8 +159,8 @@ TEST_F(Studio, LibraryListsNewestFirstAndOpensTheDemoScreen) {
   EXPECT_EQ(input->pixel(kX + 765, kY + 405), greyOf(colourOf(0)));
   EXPECT_EQ(input->pixel(kX + 125, kY + 15), 0x3D455Cu);  // the background's first row
   EXPECT_EQ(input->pixel(kX + 400, kY + 300), 0x000000u);  // the key panel
-  click(900 - 450, 600 - 58 + 11);                         // "Edit Demo"
-  EXPECT_TRUE(alert("Not Yet Available | 'Edit Demo' is not available in this build yet."));
+  click(900 - 450, 600 - 28 + 11);                         // "Add MultiPath"
+  EXPECT_TRUE(alert("Not Yet Available | 'Add MultiPath' is not available in this build yet."));
   click(900 - 70, 600 - 88 + 11);  // "Simulation"
   EXPECT_TRUE(alert("Not Yet Available | 'Simulation' is not available in this build yet."));
   input->move(kX + 400, kY + 300);
