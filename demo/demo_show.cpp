@@ -73,3 +73,26 @@ void loadDemoFrame(int32_t frame, const int32_t* destination) {
   const int32_t firstType = gCurrInstrList[0] >= 0 ? gInstrData[gCurrInstrList[0]].type : 0;
   if (belongsInHistory(frame, firstType)) demoPushHistory(frame);
 }
+
+bool demoWaitingText(const InstrRec& in, char* out, int cap) {
+  const auto size = static_cast<size_t>(cap);
+  const char* wait = nullptr;
+  switch (in.type) {
+    case INSTR_KEY:
+      if (in.v[0] != 0) {
+        std::snprintf(out, size, "Waiting for Key Press: %ld", static_cast<long>(in.v[0]));
+        return true;
+      }
+      wait = "Any Key Press";
+      break;
+    case INSTR_TIMER: std::snprintf(out, size, "Waiting %.2f Seconds", in.v[0] / 1000.0); return true;
+    case INSTR_LEFT: wait = "Click"; break;
+    case INSTR_MOVE_IN: wait = "Mouseover"; break;
+    case INSTR_RIGHT: wait = "RightClick"; break;
+    case INSTR_UP: wait = "UpClick"; break;
+    case INSTR_MOVE_OUT: wait = "Mouse Out"; break;
+    default: out[0] = '\0'; return false;
+  }
+  std::snprintf(out, size, "Waiting for %s", wait);
+  return true;
+}

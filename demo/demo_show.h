@@ -6,6 +6,8 @@
 // history of steps.
 #pragma once
 
+#include "demo/demo_model.h"
+
 #include <cstdint>
 
 constexpr int DEMO_FRAME_TIMER = 1;  // the shown frame's wait (its first T instruction)
@@ -32,3 +34,9 @@ bool showDemoFrame(int32_t frame, const int32_t* destination, int editMode);
 // frame and enters the history unless it is left by its timer or is the
 // click frame that follows a mouse-over frame.
 void loadDemoFrame(int32_t frame, const int32_t* destination);
+
+// What a frame whose first instruction is `in` waits for, as the status
+// line words it: "Waiting for Click", "Waiting 1.50 Seconds", "Waiting for
+// Key Press: 13", "Waiting for Any Key Press" and so on. False (out empty)
+// for a type that waits for nothing known.
+bool demoWaitingText(const InstrRec& in, char* out, int cap);

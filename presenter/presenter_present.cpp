@@ -77,31 +77,12 @@ void presenterStatusText(int32_t frame, char* out, int cap) {
     std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - End of Demo", frame);
     return;
   }
-  if (in == nullptr) {
+  char waiting[60];
+  if (in == nullptr || !demoWaitingText(*in, waiting, sizeof waiting)) {
     std::snprintf(out, static_cast<size_t>(cap), "Frame: %d", frame);
     return;
   }
-  const char* wait = nullptr;
-  switch (in->type) {
-    case INSTR_KEY:
-      if (in->v[0] != 0) {
-        std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - Waiting for Key Press: %ld", frame,
-                      static_cast<long>(in->v[0]));
-        return;
-      }
-      wait = "Any Key Press";
-      break;
-    case INSTR_TIMER:
-      std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - Waiting %.2f Seconds", frame, in->v[0] / 1000.0);
-      return;
-    case INSTR_LEFT: wait = "Click"; break;
-    case INSTR_MOVE_IN: wait = "Mouseover"; break;
-    case INSTR_RIGHT: wait = "RightClick"; break;
-    case INSTR_UP: wait = "UpClick"; break;
-    case INSTR_MOVE_OUT: wait = "Mouse Out"; break;
-    default: std::snprintf(out, static_cast<size_t>(cap), "Frame: %d", frame); return;
-  }
-  std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - Waiting for %s", frame, wait);
+  std::snprintf(out, static_cast<size_t>(cap), "Frame: '%d' - %s", frame, waiting);
 }
 
 int runDemoHandler(int32_t event[4], char* /*name*/) {

@@ -204,32 +204,14 @@ void studioStatusText(int32_t frame, char* out, int cap) {
     std::snprintf(out, size, "Frame: '%d: %s' - End of Demo", frame, name);
     return;
   }
-  const char* wait = nullptr;
-  switch (in != nullptr ? in->type : 0) {
-    case INSTR_KEY:
-      if (in->v[0] != 0) {
-        std::snprintf(out, size, "Frame: '%d: %s' - Waiting for Key Press: %ld", frame, name,
-                      static_cast<long>(in->v[0]));
-        return;
-      }
-      wait = "Any Key Press";
-      break;
-    case INSTR_TIMER:
-      std::snprintf(out, size, "Frame: '%d: %s' - Waiting %.2f Seconds", frame, name, in->v[0] / 1000.0);
-      return;
-    case INSTR_LEFT: wait = "Click"; break;
-    case INSTR_MOVE_IN: wait = "Mouseover"; break;
-    case INSTR_RIGHT: wait = "RightClick"; break;
-    case INSTR_UP: wait = "UpClick"; break;
-    case INSTR_MOVE_OUT: wait = "Mouse Out"; break;
-    default: {
-      // A frame without instructions is told by its number.
-      const long long number = frame >= 0 ? static_cast<long long>(gFrameData[frame].frameId) : frame;
-      std::snprintf(out, size, "Frame: '%lld: %s'", number, name);
-      return;
-    }
+  char waiting[60];
+  if (in != nullptr && demoWaitingText(*in, waiting, sizeof waiting)) {
+    std::snprintf(out, size, "Frame: '%d: %s' - %s", frame, name, waiting);
+    return;
   }
-  std::snprintf(out, size, "Frame: '%d: %s' - Waiting for %s", frame, name, wait);
+  // A frame without instructions is told by its number.
+  const long long number = frame >= 0 ? static_cast<long long>(gFrameData[frame].frameId) : frame;
+  std::snprintf(out, size, "Frame: '%lld: %s'", number, name);
 }
 
 int32_t testRunStartFrame(int32_t frame) {

@@ -42,18 +42,6 @@ int backToEditor() {
   return PAL_NOTHING;
 }
 
-std::string textOf(int64_t record) {
-  char text[DEMO_TEXT_LEN] = "";
-  if (record >= DEMO_FIRST_TEXT_REC && record < DEMO_TEXT_RECS) demoGetTextValue(static_cast<int32_t>(record), text);
-  return text;
-}
-
-std::string editText(const char* box) {
-  static char text[PAL_EDIT_TEXT_LEN];
-  pal_GetMarkedTextEdit(box, text);
-  return text;
-}
-
 bool is(const char* name, const char* label) { return std::strcmp(name, label) == 0; }
 
 // ---- Help --------------------------------------------------------------------------------
@@ -126,7 +114,7 @@ std::string frameStatusHelp() {
   char line[DEMO_TEXT_LEN + 80];
   std::string text;
   std::snprintf(line, sizeof line, "You are editing frame # %lld named '%s'. ", static_cast<long long>(gFrameData[f].frameId),
-                textOf(gFrameData[f].nameText).c_str());
+                editorTextRecord(gFrameData[f].nameText).c_str());
   text += line;
   std::snprintf(line, sizeof line, "This frame is in step %d. ", stepBounds(f).number);
   text += line;
@@ -219,7 +207,7 @@ int frameNameHandler(int32_t event[4], char* name) {
     greyWindow();
     pag_FlattenColorsToGrey(0, 430, 150, 200, 105);
     pag_DrawTextOnBuff(0, 445, 160, "Change frame name to:", STUDIO_FONT, STUDIO_WHITE);
-    pal_MarkTextEditRect("FrameNameEditBox", 470, 190, 120, 18, textOf(gFrameData[gEditorFrame].nameText).c_str(), 99,
+    pal_MarkTextEditRect("FrameNameEditBox", 470, 190, 120, 18, editorTextRecord(gFrameData[gEditorFrame].nameText).c_str(), 99,
                          0xFFFFFF);
     studioButton("OK", 455, 222, 60, 24);
     studioButton("Cancel", 545, 222, 70, 24);
@@ -228,7 +216,7 @@ int frameNameHandler(int32_t event[4], char* name) {
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
   if (is(name, "Cancel")) return backToEditor();
   if (!is(name, "OK")) return PAL_NOTHING;
-  const std::string text = editText("FrameNameEditBox");
+  const std::string text = editorBoxText("FrameNameEditBox");
   FrameRec& f = gFrameData[gEditorFrame];
   int32_t stored = -1;
   if (f.nameText >= DEMO_FIRST_TEXT_REC && f.nameText < DEMO_TEXT_RECS)
@@ -278,7 +266,7 @@ int copyProgressHandler(int32_t event[4], char* name);
 std::string gCopyName;
 
 int saveAs() {
-  const std::string name = editText("DemoCopyEditBox");
+  const std::string name = editorBoxText("DemoCopyEditBox");
   if (validateDemoName(name.c_str(), 1) != 1) return PAL_NOTHING;
   struct stat st;
   if (::stat(demoFolderPath(name).c_str(), &st) == 0) {
@@ -317,7 +305,7 @@ int copyProgressHandler(int32_t event[4], char* /*name*/) {
 }
 
 int64_t numberIn(const char* box, bool* ok) {
-  const std::string text = editText(box);
+  const std::string text = editorBoxText(box);
   char* end = nullptr;
   const long long n = std::strtoll(text.c_str(), &end, 10);
   *ok = end != text.c_str() && std::strspn(end, " ") == std::strlen(end);
@@ -381,7 +369,7 @@ int cropChangeHandler(int32_t event[4], char* name) {
     pag_DrawTextOnBuff(0, 430, 140, "Clicking 'Set Crop' will save the demo and exit Pictomira.", STUDIO_FONT,
                        STUDIO_WHITE);
     pag_DrawTextOnBuff(0, 430, 190, "Change Crop:", STUDIO_FONT, STUDIO_WHITE);
-    std::string crop = gHeaderCount >= 1 ? textOf(gHeaderData[0]) : std::string();
+    std::string crop = gHeaderCount >= 1 ? editorTextRecord(gHeaderData[0]) : std::string();
     while (!crop.empty() && (crop.back() == '\n' || crop.back() == '\r')) crop.pop_back();
     pal_MarkTextEditRect("NewCropEditBox", 540, 192, 200, 18, crop.c_str(), 60, 0xFFFFFF);
     studioButton("Set Crop", 540, 240, 90, 24);
@@ -391,7 +379,7 @@ int cropChangeHandler(int32_t event[4], char* name) {
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
   if (is(name, "Cancel")) return backToEditor();
   if (!is(name, "Set Crop")) return PAL_NOTHING;
-  std::string text = editText("NewCropEditBox");
+  std::string text = editorBoxText("NewCropEditBox");
   const int64_t x = getLinePosValue(text.c_str(), 0), y = getLinePosValue(text.c_str(), 1);
   const int64_t w = getLinePosValue(text.c_str(), 2), h = getLinePosValue(text.c_str(), 3);
   int64_t W = 0, H = 0;
@@ -432,6 +420,7 @@ int cropChangeHandler(int32_t event[4], char* name) {
 // ---- Speaker note editor ---------------------------------------------------------------------
 
 int32_t gNoteBox[4];
+bool gSharingRemoved = false;  // "Remove Sharing" was used: its button is gone
 
 int noteHandler(int32_t event[4], char* name) {
   if (event[0] == PAL_EV_START) {
@@ -455,6 +444,7 @@ int noteHandler(int32_t event[4], char* name) {
     const FrameRec& f = gFrameData[gEditorFrame];
     if (!(f.noteX == DEMO_NO_POSITION && f.noteY == DEMO_NO_POSITION))
       studioButton("Reset Position", gNoteBox[0] + w - 117, row, 115, 24);
+    gSharingRemoved = false;
     if (noteShared(gEditorFrame)) studioButton("Remove Sharing", gNoteBox[0] + 2, row, 120, 24);
     pal_StartTextEdit("SpeakerNoteEditBox");
     return PAL_SHOW;
@@ -463,7 +453,7 @@ int noteHandler(int32_t event[4], char* name) {
   if (is(name, "Cancel")) return backToEditor();
   if (is(name, "OK")) {
     bool truncated = false;
-    if (!storeNoteText(gEditorFrame, editText("SpeakerNoteEditBox"), &truncated))
+    if (!storeNoteText(gEditorFrame, editorBoxText("SpeakerNoteEditBox"), &truncated))
       pal_Alert(1, "Note Not Stored", "The speaker note could not be stored: the demo's text table is full.");
     else if (truncated)
       pal_Alert(1, "Note Too Long", "This Speaker Note is too long.  It will be truncated.");
@@ -477,15 +467,14 @@ int noteHandler(int32_t event[4], char* name) {
     pag_DrawTextOnBuff(0, 440, y + 4, text, STUDIO_FONT, STUDIO_WHITE);
     return PAL_SHOW;
   }
-  if (is(name, "Remove Sharing")) {
+  if (is(name, "Remove Sharing") && !gSharingRemoved) {
     if (!removeNoteSharing(gEditorFrame)) {
       pal_Alert(1, "Note Not Copied", "The speaker note could not be copied: the demo's text table is full.");
       return PAL_NOTHING;
     }
+    // The button goes; the text typed so far stays in the box.
     pag_FillRect(0, gNoteBox[0], gNoteBox[1] + 147, 122, 26, 0x000000);
-    pal_UnmarkAllClickableRects();
-    pal_MarkTextEditRect("SpeakerNoteEditBox", gNoteBox[0], gNoteBox[1], gNoteBox[2], 144, nullptr, NOTE_TEXT_CAP,
-                         DEMO_NOTE_FILL);
+    gSharingRemoved = true;
     return PAL_SHOW;
   }
   return PAL_NOTHING;

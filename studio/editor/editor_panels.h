@@ -6,8 +6,13 @@
 #include "studio/editor/frame_commands.h"
 
 #include <cstdint>
+#include <string>
 
 // ---- Main screen (editor_screen.cpp) ------------------------------------------------
+// The text of text record `record`, or empty when it holds none.
+std::string editorTextRecord(int64_t record);
+// The text of the open edit box called box, or empty.
+std::string editorBoxText(const char* box);
 // A button of the editor's dark panel style, registered under its label.
 void editorPanelButton(const char* label, int32_t x, int32_t y, int32_t w, int32_t h);
 // The one-line message box at the top of the frame view.

@@ -39,18 +39,6 @@ int32_t gStepClicks = 1;  // the third click on "<" or ">" reminds of the arrow 
 int32_t winW() { return gpal_ImageBuffSize[0][0]; }
 int32_t winH() { return gpal_ImageBuffSize[0][1]; }
 
-std::string textOf(int64_t record) {
-  char text[DEMO_TEXT_LEN] = "";
-  if (record >= DEMO_FIRST_TEXT_REC && record < DEMO_TEXT_RECS) demoGetTextValue(static_cast<int32_t>(record), text);
-  return text;
-}
-
-std::string editText(const char* box) {
-  static char text[PAL_EDIT_TEXT_LEN];
-  pal_GetMarkedTextEdit(box, text);
-  return text;
-}
-
 bool editBoxOpen(const char* box) {
   for (int i = 0; i < PAL_EDIT_SLOTS; ++i)
     if (gpal_TextEditRects[i][0] != PAL_FREE_EDIT && std::strcmp(gpal_TextEditNames[i], box) == 0) return true;
@@ -86,7 +74,7 @@ bool shortWaitRow(int32_t f) {
   const bool one = gCurrInstrList[0] >= 0 && gCurrInstrList[1] < 0;
   const bool result = one && gInstrData[gCurrInstrList[0]].type == INSTR_TIMER &&
                       gInstrData[gCurrInstrList[0]].v[0] <= 499 && gInstrData[gCurrInstrList[0]].target == -1 &&
-                      textOf(gFrameData[f].nameText) == "wait";
+                      editorTextRecord(gFrameData[f].nameText) == "wait";
   return result;
 }
 
@@ -103,7 +91,7 @@ void drawStepList(int32_t frame, const StepBounds& step) {
     const int32_t f = top + r;
     char row[DEMO_TEXT_LEN + 40];
     std::snprintf(row, sizeof row, "%lld: %s", static_cast<long long>(gFrameData[f].frameId),
-                  textOf(gFrameData[f].nameText).c_str());
+                  editorTextRecord(gFrameData[f].nameText).c_str());
     const uint32_t colour = f == frame ? STUDIO_YELLOW : shortWaitRow(f) ? kShortWait : STUDIO_WHITE;
     pag_DrawTextOnBuff(0, 5, kListTop + kRowH * r, row, STUDIO_FONT, colour);
   }
@@ -229,7 +217,7 @@ int onSet() {
   if (gCurrInstrList[0] < 0) return PAL_NOTHING;
   InstrRec& first = gInstrData[gCurrInstrList[0]];
   if (first.type == INSTR_TIMER) {
-    const int32_t ms = parseWaitText(editText("TimerEditBox").c_str());
+    const int32_t ms = parseWaitText(editorBoxText("TimerEditBox").c_str());
     if (ms < 0) {
       pal_Alert(1, "Bad Wait Time",
                 "Wait Times may be fractional seconds entered as decimals (such as 0.34) or as milliseconds"
@@ -238,7 +226,7 @@ int onSet() {
     }
     first.v[0] = ms;
   } else if (first.type == INSTR_KEY) {
-    const int32_t key = parseKeypressText(editText("KeypressEditBox").c_str());
+    const int32_t key = parseKeypressText(editorBoxText("KeypressEditBox").c_str());
     if (key < 0) {
       pal_Alert(1, "Bad Keypress Code",
                 "Keypress code values must be 65 to 90 (A to Z keys) or 48 to 57 (0 to 9 keys)"
@@ -247,7 +235,7 @@ int onSet() {
     }
     first.v[0] = key;
   } else if (first.type == INSTR_LEFT || first.type == INSTR_MOVE_IN) {
-    const std::string text = editText("MouseoverEditBox");
+    const std::string text = editorBoxText("MouseoverEditBox");
     const long long n = std::atoll(text.c_str());
     if (n == 0 && (text.empty() || text[0] != '0')) return redraw();
     showNotices(setMouseover(n));
@@ -268,8 +256,8 @@ int afterRange(const Outcome& o, RangeCommand command, bool keepRange) {
 }
 
 int onRange(const char* name) {
-  const std::string from = editBoxOpen("FromFrameEditBox") ? editText("FromFrameEditBox") : std::string();
-  const std::string to = editText("ToFrameEditBox");
+  const std::string from = editBoxOpen("FromFrameEditBox") ? editorBoxText("FromFrameEditBox") : std::string();
+  const std::string to = editorBoxText("ToFrameEditBox");
   if (std::strcmp(name, "Hide All") == 0) return afterRange(hideRange(from.c_str(), to.c_str()), RangeCommand::Hide, false);
   if (std::strcmp(name, "Show All") == 0) {
     pag_FlattenColorsToGrey(0, 0, 0, winW(), winH());
@@ -379,6 +367,18 @@ int onKey(int32_t event[4]) {
 
 // ---- Shared with the panels ----------------------------------------------------------------
 
+std::string editorTextRecord(int64_t record) {
+  char text[DEMO_TEXT_LEN] = "";
+  if (record >= DEMO_FIRST_TEXT_REC && record < DEMO_TEXT_RECS) demoGetTextValue(static_cast<int32_t>(record), text);
+  return text;
+}
+
+std::string editorBoxText(const char* box) {
+  static char text[PAL_EDIT_TEXT_LEN];
+  pal_GetMarkedTextEdit(box, text);
+  return text;
+}
+
 void editorPanelButton(const char* label, int32_t x, int32_t y, int32_t w, int32_t h) {
   pag_DrawButtonType1(0, x, y, w, h, 0x5A667C, 0x3A465C, 0x767D98, 0x3A465C, label, STUDIO_FONT, 0xF0F0F0, 1,
                       std::max(0, (h - 22) / 2));
@@ -449,8 +449,8 @@ StepBounds stepOf(int32_t frame) {
 void drawEditor(int32_t frame, int keepRange) {
   std::string from, to;
   if (keepRange == 1) {
-    from = editText("FromFrameEditBox");
-    to = editText("ToFrameEditBox");
+    from = editorBoxText("FromFrameEditBox");
+    to = editorBoxText("ToFrameEditBox");
   }
   gEditorFrame = frame = std::clamp<int32_t>(frame, 0, std::max(0, gFrameCount - 1));
   pal_UnmarkAllClickableRects();

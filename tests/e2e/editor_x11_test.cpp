@@ -4,6 +4,7 @@
 // examiner), window titles and pixels.
 #include "tests/support/demo_builder.h"
 #include "tests/support/runtime.h"
+#include "tests/support/studio_session.h"
 #include "tests/support/xsession.h"
 
 #include <X11/keysym.h>
@@ -38,25 +39,8 @@ DemoFixture editorDemo() {
   fx.frames[3] = {"Click", "", -999, -999, {InstrRec{0, -1, 'L', {300, 200, 400, 260}}}};
   fx.frames[4] = {"wait", "", -999, -999, {InstrRec{0, -1, 'T', {300, 0, 0, 0}}}};
   fx.frames[5] = {"End", "", -999, -999, {InstrRec{0, -1, 'T', {1000, 0, 0, 0}}}};
-  fx.row = [](int32_t f, int32_t, unsigned char* bgr) {
-    const uint32_t c = colourOf(f);
-    for (int x = 0; x < 800; ++x) {
-      bgr[x * 3] = c & 0xFF;
-      bgr[x * 3 + 1] = (c >> 8) & 0xFF;
-      bgr[x * 3 + 2] = (c >> 16) & 0xFF;
-    }
-  };
+  fx.row = [](int32_t f, int32_t, unsigned char* bgr) { solidRow(colourOf(f), 800, bgr); };
   return fx;
-}
-
-std::string titles() {
-  std::string out;
-  if (std::FILE* p = popen("xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null", "r")) {
-    char line[400];
-    while (std::fgets(line, sizeof line, p)) out += line;
-    pclose(p);
-  }
-  return out;
 }
 
 // The examiner's reading of a demo data file.
@@ -71,37 +55,14 @@ std::string examined(const std::string& path) {
   return out;
 }
 
-class Editor : public testing::Test {
+class Editor : public StudioSession {
  protected:
   void SetUp() override {
-    server = std::make_unique<XServer>();
-    ASSERT_TRUE(server->ok());
-    input = std::make_unique<XInput>();
-    ASSERT_TRUE(installProgram(PICTOMIRA_STUDIO_BIN, dir, "Pictomira"));
+    StudioSession::SetUp();
     ASSERT_TRUE(writeDemoFolder(dir.path(), "Edit Me", editorDemo()));
-    app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
-                                  std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
-  }
-  void TearDown() override {
-    if (HasFailure() && app) app->report();
-    app.reset();
-    input.reset();
-    server.reset();
+    start();
   }
   std::string dmd() { return dir.path() + "/Demos/Edit Me/Edit Me.DMD"; }
-  bool titled(const std::string& title, int ms = 5000) {
-    for (int waited = 0; waited < ms; waited += 50, sleepMs(50))
-      if (titles().find(title + "\n") != std::string::npos) return true;
-    ADD_FAILURE() << "no window titled '" << title << "' among:\n" << titles();
-    return false;
-  }
-  bool alert(const std::string& line, int ms = 3000) { return app->waitFor("ALERT 1 " + line, ms); }
-  void clickAt(int x, int y) {
-    input->move(x, y);
-    sleepMs(40);
-    input->click(x, y);
-    sleepMs(60);
-  }
   // The demo screen of "Edit Me", opened from the home screen's first row.
   void openDemoScreen() {
     ASSERT_TRUE(titled("Pictomira (v151)"));
@@ -122,15 +83,6 @@ class Editor : public testing::Test {
     input->key(sym, mods);
     sleepMs(120);
   }
-  // Replaces the text of the edit box at (x, y) with text.
-  void typeInto(int x, int y, const std::string& text) {
-    clickAt(x, y);
-    sleepMs(80);
-    input->key(XK_a, {XK_Control_L});
-    const std::string cmd = "xdotool type --delay 15 '" + text + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    sleepMs(150);
-  }
   void drag(int x0, int y0, int x1, int y1) {
     input->move(x0, y0);
     sleepMs(50);
@@ -143,11 +95,6 @@ class Editor : public testing::Test {
     input->button(1, false);
     sleepMs(150);
   }
-
-  TempDir dir;
-  std::unique_ptr<XServer> server;
-  std::unique_ptr<XInput> input;
-  std::unique_ptr<Child> app;
 };
 
 TEST_F(Editor, ChangesMadeThroughTheEditorAreSavedAndFoundAgain) {
@@ -253,6 +200,41 @@ TEST_F(Editor, ExitWithoutSavingLeavesTheFileAndTestRunPlaysFromTheStepBefore) {
   clickAt(410 + 70, 250 + 13);  // "Exit with NO SAVE"
   ASSERT_TRUE(titled("Edit Me - Pictomira"));
   EXPECT_EQ(slurp(dmd()), before);
+}
+
+TEST_F(Editor, SaveAsCompareAndTheCropChangeFromMore) {
+  openDemoScreen();
+  openEditor();
+  key(XK_Down);
+  ASSERT_TRUE(showing(1));
+  key(XK_d, {XK_Control_L});  // every pixel differs from frame 0
+  EXPECT_TRUE(alert("Full frame | Entire frame is different"));
+  clickAt(332 + 32, 646 + 12);  // "More >"
+  ASSERT_TRUE(input->waitForPixel(625 + 4, 190, 0xFFFFFF, 3000));
+  typeInto(430 + 90, 193 + 9, "Edit Copy");
+  clickAt(625 + 30, 190 + 12);  // "Save"
+  ASSERT_TRUE(titled("Editing 'Edit Copy' - Pictomira"));
+  EXPECT_EQ(slurp(dir.path() + "/Demos/Edit Copy/Edit Copy.DMR"), slurp(dir.path() + "/Demos/Edit Me/Edit Me.DMR"));
+  ASSERT_TRUE(input->waitForPixel(189, 50, 0x767D98, 3000));
+
+  clickAt(332 + 32, 646 + 12);
+  ASSERT_TRUE(input->waitForPixel(625 + 4, 190, 0xFFFFFF, 3000));
+  input->move(700, 600);
+  key(XK_c, {XK_Control_L});  // the crop change
+  ASSERT_TRUE(input->waitForPixel(540 + 4, 240, 0xFFFFFF, 3000));
+  typeInto(540 + 100, 192 + 9, "100,100,20,300");
+  clickAt(540 + 45, 240 + 12);  // "Set Crop"
+  EXPECT_TRUE(alert("Error | Err SCR-12"));
+  typeInto(540 + 100, 192 + 9, "100,100,720,300");
+  clickAt(540 + 45, 240 + 12);
+  EXPECT_TRUE(alert("Error | Err SCR-10"));
+  typeInto(540 + 100, 192 + 9, "100,120,600,300");
+  clickAt(540 + 45, 240 + 12);
+  EXPECT_TRUE(alert("Shutdown | Pictomira has changed the crop of this demo and must now shutdown."));
+  EXPECT_EQ(app->wait(5000), 0);
+  EXPECT_NE(examined(dir.path() + "/Demos/Edit Copy/Edit Copy.DMD").find("crop text \"100,120,600,300\\r\\n\""),
+            std::string::npos);
+  EXPECT_NE(examined(dmd()).find("crop text \"80,100,640,400\\r\\n\""), std::string::npos);
 }
 
 }  // namespace

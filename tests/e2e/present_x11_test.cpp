@@ -4,6 +4,7 @@
 // Esc brings the demo screen back.
 #include "tests/support/demo_builder.h"
 #include "tests/support/runtime.h"
+#include "tests/support/studio_session.h"
 #include "tests/support/xsession.h"
 
 #include <X11/keysym.h>
@@ -34,71 +35,24 @@ DemoFixture presentDemo() {
   std::copy(crop, crop + 4, fx.crop);
   fx.frames.resize(3);
   for (int f = 0; f < 2; ++f) fx.frames[static_cast<size_t>(f)].instrs = {InstrRec{0, -1, 'L', {100, 120, 200, 160}}};
-  fx.row = [](int32_t f, int32_t, unsigned char* bgr) {
-    const uint32_t c = colourOf(f);
-    for (int x = 0; x < 800; ++x) {
-      bgr[x * 3] = c & 0xFF;
-      bgr[x * 3 + 1] = (c >> 8) & 0xFF;
-      bgr[x * 3 + 2] = (c >> 16) & 0xFF;
-    }
-  };
+  fx.row = [](int32_t f, int32_t, unsigned char* bgr) { solidRow(colourOf(f), 800, bgr); };
   return fx;
 }
 
-std::string titles() {
-  std::string out;
-  if (std::FILE* p = popen("xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null", "r")) {
-    char line[400];
-    while (std::fgets(line, sizeof line, p)) out += line;
-    pclose(p);
-  }
-  return out;
-}
-
-class Present : public testing::Test {
+class Present : public StudioSession {
  protected:
-  void SetUp() override {
-    server = std::make_unique<XServer>();
-    ASSERT_TRUE(server->ok());
-    input = std::make_unique<XInput>();
-    ASSERT_TRUE(installProgram(PICTOMIRA_STUDIO_BIN, dir, "Pictomira"));
-  }
-  void TearDown() override {
-    if (HasFailure() && app) app->report();
-    app.reset();
-    input.reset();
-    server.reset();
-  }
-  bool titled(const std::string& title, int ms = 5000) {
-    for (int waited = 0; waited < ms; waited += 50, sleepMs(50))
-      if (titles().find(title + "\n") != std::string::npos) return true;
-    ADD_FAILURE() << "no window titled '" << title << "' among:\n" << titles();
-    return false;
-  }
-  // Clicks at root point (x, y) after resting the pointer there.
-  void clickRoot(int x, int y) {
-    input->move(x, y);
-    sleepMs(40);
-    input->click(x, y);
-  }
   // The demo screen, told by its title and its "<< Back to Home " button.
   bool demoScreen() { return titled("Show - Pictomira") && input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000); }
-
-  TempDir dir;
-  std::unique_ptr<XServer> server;
-  std::unique_ptr<XInput> input;
-  std::unique_ptr<Child> app;
 };
 
 TEST_F(Present, PresentTheDemoFillsItsWindowFollowsClicksAndEscapeReturnsToTheDemoScreen) {
   ASSERT_TRUE(writeDemoFolder(dir.path(), "Show", presentDemo()));
-  app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
-                                std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
+  start();
   ASSERT_TRUE(titled("Pictomira (v151)"));
   ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));  // "New Demo..."
-  clickRoot(kX + 300, kY + 365 + 12);                                     // the library's first row
+  clickAt(kX + 300, kY + 365 + 12);                                     // the library's first row
   ASSERT_TRUE(demoScreen());
-  clickRoot(kX + 450, kY + 300 + 150 + 12);  // "Present the Demo"
+  clickAt(kX + 450, kY + 300 + 150 + 12);  // "Present the Demo"
   ASSERT_TRUE(titled("Presenting 'Show' - Pictomira"));
   // Frame 0 from corner to corner, with its click's red box.
   ASSERT_TRUE(input->waitForPixel(kPX + 300, kPY + 300, colourOf(0), 5000));
@@ -107,12 +61,12 @@ TEST_F(Present, PresentTheDemoFillsItsWindowFollowsClicksAndEscapeReturnsToTheDe
   EXPECT_EQ(input->pixel(kPX + 20, kPY + 20), 0xFF0000u);
   EXPECT_EQ(input->pixel(kPX + 120, kPY + 60), 0xFF0000u);
   EXPECT_EQ(input->pixel(kPX + 70, kPY + 40), colourOf(0));
-  clickRoot(kPX + 70, kPY + 40);  // inside the box
+  clickAt(kPX + 70, kPY + 40);  // inside the box
   EXPECT_TRUE(input->waitForPixel(kPX + 300, kPY + 300, colourOf(1), 3000));
   EXPECT_EQ(input->pixel(kPX, kPY), colourOf(1));
   input->key(XK_Escape);
   ASSERT_TRUE(demoScreen());
-  EXPECT_EQ(titles().find("Presenting"), std::string::npos);
+  EXPECT_EQ(windowTitles().find("Presenting"), std::string::npos);
   EXPECT_EQ(app->wait(0), -1);  // still running
 }
 

@@ -6,6 +6,7 @@
 #include "tests/support/demo_builder.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
+#include "tests/support/studio_session.h"
 #include "tests/support/xsession.h"
 
 #include <X11/keysym.h>
@@ -43,46 +44,12 @@ DemoFixture flatDemo(int frames) {
   std::copy(crop, crop + 4, fx.crop);
   fx.frames.resize(static_cast<size_t>(frames));
   for (int f = 0; f + 1 < frames; ++f) fx.frames[static_cast<size_t>(f)].instrs = {InstrRec{0, -1, 'L', {100, 120, 200, 160}}};
-  fx.row = [](int32_t f, int32_t, unsigned char* bgr) {
-    for (int x = 0; x < 800; ++x) {
-      const uint32_t c = colourOf(f);
-      bgr[x * 3] = c & 0xFF;
-      bgr[x * 3 + 1] = (c >> 8) & 0xFF;
-      bgr[x * 3 + 2] = (c >> 16) & 0xFF;
-    }
-  };
+  fx.row = [](int32_t f, int32_t, unsigned char* bgr) { solidRow(colourOf(f), 800, bgr); };
   return fx;
 }
 
-// Every visible window's title, one a line, through xdotool.
-std::string titles() {
-  std::string out;
-  if (std::FILE* p = popen("xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null", "r")) {
-    char line[400];
-    while (std::fgets(line, sizeof line, p)) out += line;
-    pclose(p);
-  }
-  return out;
-}
-
-class Studio : public testing::Test {
+class Studio : public StudioSession {
  protected:
-  void SetUp() override {
-    server = std::make_unique<XServer>();
-    ASSERT_TRUE(server->ok());
-    input = std::make_unique<XInput>();
-    ASSERT_TRUE(installProgram(PICTOMIRA_STUDIO_BIN, dir, "Pictomira"));
-  }
-  void TearDown() override {
-    if (HasFailure() && app) app->report();
-    app.reset();
-    input.reset();
-    server.reset();
-  }
-  void start() {
-    app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
-                                  std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
-  }
   void demo(const std::string& name, int frames, int64_t mtime) {
     DemoFixture fx = flatDemo(frames);
     fx.mtime = mtime;
@@ -91,19 +58,8 @@ class Studio : public testing::Test {
   std::string demoFile(const std::string& name, const char* ext) {
     return dir.path() + "/Demos/" + name + "/" + name + ext;
   }
-  bool titled(const std::string& title, int ms = 5000) {
-    for (int waited = 0; waited < ms; waited += 50, sleepMs(50))
-      if (titles().find(title + "\n") != std::string::npos) return true;
-    ADD_FAILURE() << "no window titled '" << title << "' among:\n" << titles();
-    return false;
-  }
-  bool alert(const std::string& line, int ms = 3000) { return app->waitFor("ALERT 1 " + line, ms); }
-  // Clicks at (x, y) of the window after resting the pointer there.
-  void click(int x, int y) {
-    input->move(kX + x, kY + y);
-    sleepMs(40);
-    input->click(kX + x, kY + y);
-  }
+  // Clicks at (x, y) of the window.
+  void click(int x, int y) { clickAt(kX + x, kY + y); }
   // True once the home screen (its "New Demo..." button) or the demo
   // screen (its "<< Back to Home " button) is drawn.
   bool home(int ms = 5000) { return titled("Pictomira (v151)", ms) && input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, ms); }
@@ -111,19 +67,7 @@ class Studio : public testing::Test {
     return titled(name + " - Pictomira") && input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000);
   }
   // Replaces the text of the edit box at (x, y) of the window with text.
-  void typeInto(int x, int y, const std::string& text) {
-    click(x, y);
-    sleepMs(100);
-    input->key(XK_a, {XK_Control_L});
-    const std::string cmd = "xdotool type --delay 15 '" + text + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    sleepMs(150);
-  }
-
-  TempDir dir;
-  std::unique_ptr<XServer> server;
-  std::unique_ptr<XInput> input;
-  std::unique_ptr<Child> app;
+  void typeAt(int x, int y, const std::string& text) { typeInto(kX + x, kY + y, text); }
 };
 
 TEST_F(Studio, FirstStartMakesItsFoldersAndNewDemoPreparesACapture) {
@@ -182,11 +126,11 @@ TEST_F(Studio, RenameCopyAndDeleteThroughTheManagementScreen) {
              {" Lead", "Bad Demo Name | Name for Demo cannot start with ' '"},
              {"Alpha", "Demo Exists | A Demo of the same name already exists"}};
   for (const auto& b : bad) {
-    typeInto(300, 144, b.name);
+    typeAt(300, 144, b.name);
     click(665, 144);
     EXPECT_TRUE(alert(b.alert)) << b.name;
   }
-  typeInto(300, 144, "Beta 2");
+  typeAt(300, 144, "Beta 2");
   click(665, 144);
   ASSERT_TRUE(home());
   EXPECT_FALSE(exists(dir.file("Demos/Alpha")));
@@ -194,7 +138,7 @@ TEST_F(Studio, RenameCopyAndDeleteThroughTheManagementScreen) {
 
   click(742, 365 + 12);
   ASSERT_TRUE(input->waitForPixel(kX + 609, kY + 238, 0xFFFFFF, 3000));  // the "Copy" button
-  typeInto(300, 249, "Gamma");
+  typeAt(300, 249, "Gamma");
   click(665, 249);
   ASSERT_TRUE(home());
   for (const char* ext : {".DMW", ".DMD", ".DMR"}) EXPECT_EQ(slurp(demoFile("Gamma", ext)), slurp(demoFile("Beta 2", ext)));

@@ -1,0 +1,69 @@
+// studio_session.cpp: the authoring program's whole-program test fixture.
+#include "tests/support/studio_session.h"
+
+#include <X11/keysym.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+std::string windowTitles() {
+  std::string out;
+  if (std::FILE* p = popen("xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null", "r")) {
+    char line[400];
+    while (std::fgets(line, sizeof line, p)) out += line;
+    pclose(p);
+  }
+  return out;
+}
+
+void solidRow(uint32_t colour, int32_t width, unsigned char* bgr) {
+  for (int32_t x = 0; x < width; ++x) {
+    bgr[x * 3] = colour & 0xFF;
+    bgr[x * 3 + 1] = (colour >> 8) & 0xFF;
+    bgr[x * 3 + 2] = (colour >> 16) & 0xFF;
+  }
+}
+
+void StudioSession::SetUp() {
+  server = std::make_unique<XServer>();
+  ASSERT_TRUE(server->ok());
+  input = std::make_unique<XInput>();
+  ASSERT_TRUE(installProgram(PICTOMIRA_STUDIO_BIN, dir, "Pictomira"));
+}
+
+void StudioSession::TearDown() {
+  if (HasFailure() && app) app->report();
+  app.reset();
+  input.reset();
+  server.reset();
+}
+
+void StudioSession::start() {
+  app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
+                                std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
+}
+
+bool StudioSession::titled(const std::string& title, int ms) {
+  for (int waited = 0; waited < ms; waited += 50, sleepMs(50))
+    if (windowTitles().find(title + "\n") != std::string::npos) return true;
+  ADD_FAILURE() << "no window titled '" << title << "' among:\n" << windowTitles();
+  return false;
+}
+
+bool StudioSession::alert(const std::string& line, int ms) { return app->waitFor("ALERT 1 " + line, ms); }
+
+void StudioSession::clickAt(int x, int y) {
+  input->move(x, y);
+  sleepMs(40);
+  input->click(x, y);
+}
+
+void StudioSession::typeInto(int x, int y, const std::string& text) {
+  clickAt(x, y);
+  sleepMs(100);
+  input->key(XK_a, {XK_Control_L});
+  const std::string cmd = "xdotool type --delay 15 '" + text + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  sleepMs(150);
+}

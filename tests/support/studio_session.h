@@ -1,0 +1,40 @@
+// studio_session.h: the whole-program test fixture of the authoring
+// program: a private Xvfb, real XTest input, the program installed in a
+// folder of its own and started there with its alerts on standard error,
+// and the ways its screens are judged (window titles, alerts, pixels).
+#pragma once
+
+#include "tests/support/runtime.h"
+#include "tests/support/xsession.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Every visible window's title, one a line (through xdotool).
+std::string windowTitles();
+// Fills a recorded row of width pixels with one colour 0xRRGGBB (blue, green, red bytes).
+void solidRow(uint32_t colour, int32_t width, unsigned char* bgr);
+
+class StudioSession : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Starts the installed program.
+  void start();
+  // True once a visible window has exactly this title (a test failure naming the titles seen after ms).
+  bool titled(const std::string& title, int ms = 5000);
+  // True once the program reports the blocking alert "TITLE | TEXT..." starting with line.
+  bool alert(const std::string& line, int ms = 3000);
+  // Clicks at root point (x, y) after resting the pointer there.
+  void clickAt(int x, int y);
+  // Replaces the text of the edit box at root point (x, y) with text.
+  void typeInto(int x, int y, const std::string& text);
+
+  TempDir dir;
+  std::unique_ptr<XServer> server;
+  std::unique_ptr<XInput> input;
+  std::unique_ptr<Child> app;
+};
