@@ -37,6 +37,7 @@ bench: build
 	@$(BUILD)/bench/bench_demo_screen
 	@$(BUILD)/bench/bench_abstraction
 	@$(BUILD)/bench/bench_editor
+	@$(BUILD)/bench/bench_package
 	@$(BUILD)/bench/bench_capture
 	@$(BUILD)/bench/bench_capture_loop
 

@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libfreetype-dev libfontconfig-dev fonts-open-sans
+  libpng-dev zlib1g-dev libbrotli-dev binutils  # static archives and objcopy for the shipped programs
   libpixman-1-dev liblodepng-dev
   libsdl2-dev libx11-dev libxext-dev libxtst-dev libxrandr-dev
   xvfb xdotool openbox x11-apps x11-utils x11-xserver-utils

@@ -1,16 +1,25 @@
 // pictomira_examine: prints a demo data file (.DMD), a recording file's
-// records (.DMR) or a package's directory, texts and flow data in readable
-// text, and says what is wrong with a damaged one. For authors and support:
-// "why does my demo not open". Usage:
-//   pictomira_examine [--kind dmd|dmr|package] FILE
+// records (.DMR), a package's directory, texts and flow data, or a wrapped
+// file's values, pieces and name in readable text, and says what is wrong
+// with a damaged one. For authors and support: "why does my demo not open".
+// Usage:
+//   pictomira_examine [--kind dmd|dmr|package|wrap] FILE
 // Without --kind the kind is taken from the extension, else from the content.
+// A wrapped file's package is rebuilt in a temporary file (the line pool
+// expanded row by row) and examined as a package.
 // Exit status: 0 the file is sound, 1 it is damaged, 2 wrong usage.
 #include "demo/demo_model.h"
 #include "demo/demo_package.h"
 #include "pal/pal.h"
 #include "studio/capture/demo_files.h"
+#include "unwrapper/wrap_reader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -214,6 +223,135 @@ int inspectPackage(const std::string& path) {
   return checkLineTables(path) ? 0 : 1;
 }
 
+// ---- Wrapped files ---------------------------------------------------------------
+
+const char* pieceName(int piece) {
+  static const char* kNames[WRAP_PIECES] = {"package head",      "line tables", "line pool, compressed",
+                                            "flow data",         "Presenter program (Mac: icon)",
+                                            "Mac Presenter program"};
+  return kNames[piece] != nullptr ? kNames[piece] : "unused";
+}
+
+// Where the piece holds the marker (from the piece's start), or -1.
+int64_t markerInPiece(int fd, int64_t at, int64_t size) {
+  std::vector<unsigned char> buf(65536);
+  int expected = 0;
+  for (int64_t done = 0; done < size;) {
+    const ssize_t got = ::pread(fd, buf.data(), static_cast<size_t>(std::min<int64_t>(size - done, 65536)), at + done);
+    if (got <= 0) return -1;
+    for (ssize_t i = 0; i < got; ++i) {
+      if (buf[i] == expected) {
+        if (++expected == WRAP_MARKER_LEN) return done + i + 1 - WRAP_MARKER_LEN;
+      } else {
+        expected = buf[i] == 0 ? 1 : 0;
+      }
+    }
+    done += got;
+  }
+  return -1;
+}
+
+void printLayout(const WrapLayout& l) {
+  std::printf("  unwrapper program of %lld bytes; payload from byte %lld of %lld\n",
+              static_cast<long long>(l.start - WRAP_MARKER_LEN), static_cast<long long>(l.start),
+              static_cast<long long>(l.fileSize));
+  std::printf("  value table:");
+  for (int i = 0; i < WRAP_VALUES; ++i) std::printf("%s%u", i % 6 == 0 ? "\n   " : " ", l.values[i]);
+  std::printf("\n  frames of %u x %u pixels\n", l.values[WRAP_VAL_WIDTH], l.values[WRAP_VAL_HEIGHT]);
+  for (int i = 0; i < WRAP_PIECES; ++i)
+    if (l.values[i] != 0)
+      std::printf("    piece %d (%s): %u bytes at byte %lld\n", i, pieceName(i), l.values[i],
+                  static_cast<long long>(l.pieceAt[i]));
+  if (l.endMarkAt >= 0)
+    std::printf("  end mark at byte %lld, package name \"%s\" (%zu bytes)\n", static_cast<long long>(l.endMarkAt),
+                escaped(l.name).c_str(), std::strlen(l.name));
+}
+
+// What keeps the unwrapper from writing a sound Presenter, or empty.
+std::string wrapLayoutProblem(int fd, const WrapLayout& l, int fault) {
+  if (fault != WRAP_OK) return wrapFaultText(fault);
+  if (l.piecesEnd != l.endMarkAt)
+    return "the pieces end at byte " + std::to_string(l.piecesEnd) + ", but the end mark stands at byte " +
+           std::to_string(l.endMarkAt);
+  for (int i = WRAP_PIECE_HEAD; i <= WRAP_PIECE_PRESENTER; ++i)
+    if (l.values[i] == 0)
+      return "piece " + std::to_string(i) + " (" + pieceName(i) + ") is absent: the unwrapper says No File to Unwrap";
+  const int64_t marker = markerInPiece(fd, l.pieceAt[WRAP_PIECE_PRESENTER], l.values[WRAP_PIECE_PRESENTER]);
+  if (marker >= 0)
+    return "the Presenter program holds the marker at its byte " + std::to_string(marker) +
+           ": it would take that for the start of its package";
+  return {};
+}
+
+// Rebuilds the package from pieces 0-3 into out; empty, or what went wrong.
+std::string rebuildPackage(int in, int out, const WrapLayout& l) {
+  for (int i = WRAP_PIECE_HEAD; i <= WRAP_PIECE_FLOW; ++i) {
+    if (::lseek(in, l.pieceAt[i], SEEK_SET) != l.pieceAt[i]) return "piece " + std::to_string(i) + " cannot be read";
+    const int fault = i == WRAP_PIECE_POOL
+                          ? wrapExpand(in, out, l.values[i], static_cast<int32_t>(std::min<uint32_t>(
+                                                                 l.values[WRAP_VAL_WIDTH], INT32_MAX)),
+                                       nullptr)
+                          : wrapCopy(in, out, l.values[i], nullptr);
+    if (fault != WRAP_OK) return std::string("piece ") + std::to_string(i) + " (" + pieceName(i) + "): " +
+                                 wrapFaultText(fault);
+  }
+  return {};
+}
+
+int inspectWrapped(const std::string& path) {
+  std::printf("Wrapped file %s\n", path.c_str());
+  const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    std::printf("DAMAGED: the file cannot be opened\n");
+    return 1;
+  }
+  WrapLayout layout;
+  const int fault = wrapReadLayout(in, &layout);
+  if (fault == WRAP_NO_MARKER || fault == WRAP_BAD_MAGIC || fault == WRAP_SHORT_TABLE) {
+    ::close(in);
+    std::printf("DAMAGED: %s\n", wrapFaultText(fault));
+    return 1;
+  }
+  printLayout(layout);
+  std::string problem = wrapLayoutProblem(in, layout, fault);
+  if (!problem.empty()) {
+    ::close(in);
+    std::printf("DAMAGED: %s\n", problem.c_str());
+    return 1;
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  std::string rebuilt = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/pictomira-examine-XXXXXX";
+  const int out = ::mkstemp(&rebuilt[0]);
+  problem = out < 0 ? "no temporary file for the rebuilt package" : rebuildPackage(in, out, layout);
+  const int64_t pool = layout.values[WRAP_PIECE_POOL];
+  const int64_t size = out < 0 ? 0 : ::lseek(out, 0, SEEK_END);
+  ::close(in);
+  if (out >= 0) ::close(out);
+  if (!problem.empty()) {
+    ::unlink(rebuilt.c_str());
+    std::printf("DAMAGED: %s\n", problem.c_str());
+    return 1;
+  }
+  const int64_t poolBytes = size - layout.values[0] - layout.values[1] - layout.values[3];
+  std::printf("  line pool: %lld compressed bytes expand to %lld bytes (%lld rows)\n", static_cast<long long>(pool),
+              static_cast<long long>(poolBytes),
+              static_cast<long long>(poolBytes / (3 * std::max<int64_t>(1, layout.values[WRAP_VAL_WIDTH]))));
+  std::printf("  the rebuilt package (%lld bytes):\n", static_cast<long long>(size));
+  const int status = inspectPackage(rebuilt);
+  ::unlink(rebuilt.c_str());
+  return status;
+}
+
+// True when the file holds the marker followed by the wrapped file's magic.
+bool looksWrapped(const std::string& path) {
+  const int64_t at = demoFindAttachedPackage(path.c_str());
+  pal_File* file = at > 0 ? pal_FileOpenRead(path.c_str()) : nullptr;
+  char magic[WRAP_MAGIC_LEN] = {};
+  const bool read = file != nullptr && pal_FileReadAt(file, at, magic, WRAP_MAGIC_LEN) == WRAP_MAGIC_LEN;
+  pal_FileClose(file);
+  return read && std::memcmp(magic, "PMwrap_v01", WRAP_MAGIC_LEN) == 0;
+}
+
 bool endsWith(const std::string& s, const char* tail) {
   const size_t n = std::strlen(tail);
   if (s.size() < n) return false;
@@ -234,7 +372,7 @@ std::string guessKind(const std::string& path) {
   }
   if (static_cast<unsigned char>(head[0]) == 0xFF) return "dmd";
   if (head[0] == '0' && head[1] == ',') return "dmr";
-  return "package";
+  return looksWrapped(path) ? "wrap" : "package";
 }
 
 }  // namespace
@@ -245,13 +383,14 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--kind") == 0 && i + 1 < argc) kind = argv[++i];
     else path = argv[i];
   }
-  if (path.empty() || (!kind.empty() && kind != "dmd" && kind != "dmr" && kind != "package")) {
-    std::fprintf(stderr, "usage: %s [--kind dmd|dmr|package] FILE\n", argv[0]);
+  if (path.empty() || (!kind.empty() && kind != "dmd" && kind != "dmr" && kind != "package" && kind != "wrap")) {
+    std::fprintf(stderr, "usage: %s [--kind dmd|dmr|package|wrap] FILE\n", argv[0]);
     return 2;
   }
   pal_InitPAL();
   if (kind.empty()) kind = guessKind(path);
   if (kind == "dmd") return inspectDemoData(path);
   if (kind == "dmr") return inspectRecording(path);
+  if (kind == "wrap") return inspectWrapped(path);
   return inspectPackage(path);
 }

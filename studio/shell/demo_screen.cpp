@@ -3,6 +3,7 @@
 // and Share panels and the crop's size. A demo whose files cannot be read
 // is never shown: the author hears which demo and why, and goes home.
 #include "studio/capture/demo_files.h"
+#include "studio/publishing/package_screens.h"
 #include "studio/shell/screen_kit.h"
 #include "studio/shell/shell.h"
 
@@ -135,6 +136,10 @@ int onButton(int32_t event[4], const char* name) {
   }
   if (std::strcmp(name, "Present the Demo") == 0) return leaveWith(event, STATE_PRESENT);
   if (std::strcmp(name, "Edit Demo") == 0) return leaveWith(event, STATE_EDITOR);
+  if (std::strcmp(name, "Simulation") == 0) {
+    pal_SetNewEventHandler(packageDialogHandler);
+    return PAL_NOTHING;
+  }
   studioNotYetAvailable(name);
   return PAL_NOTHING;
 }

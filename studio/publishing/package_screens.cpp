@@ -1,0 +1,288 @@
+// package_screens.cpp: "Simulation" on the demo screen: the package dialog
+// (name, notes, red boxes and notes, the package type) while the
+// preparation runs in the background, then the packaging screen with its
+// progress and the result. The work itself is the package writer's.
+#include "studio/publishing/package_screens.h"
+#include "studio/publishing/package_writer.h"
+
+#include "studio/capture/demo_files.h"
+#include "studio/shell/screen_kit.h"
+#include "studio/shell/shell.h"
+
+#include "pag/pag.h"
+#include "pal/pal.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr int kTimer = 1;
+constexpr int kTimerMs = 200;
+constexpr int32_t kBandY = 520;
+
+PackageSettings gSettings;
+bool gOkAccepted = false;
+std::thread gPrepare, gPackage;
+std::atomic<int> gPrepareResult{0};  // 0 running, 1 done, 2 cancelled, -1 failed
+std::atomic<int> gPackageResult{0};  // 0 running, 1 done, -1 failed
+std::string gPrepareWhy, gPackageWhy, gWritten;
+
+int32_t winW() { return gpal_ImageBuffSize[0][0]; }
+int32_t winH() { return gpal_ImageBuffSize[0][1]; }
+
+void join(std::thread& t) {
+  if (t.joinable()) t.join();
+}
+
+void band(const char* text) {
+  pag_FillRect(0, 0, kBandY, winW(), 38, 0x444444);
+  studioCentredText(text, winW() / 2, kBandY + 5, STUDIO_FONT_LARGE, STUDIO_WHITE);
+}
+
+// Preparation progress in tenths of a per cent.
+int64_t prepareTenths() {
+  const int64_t q = gPackageProgress.load();
+  switch (gPackagePhase.load()) {
+    case 1: return q * 10 / 1000;
+    case 2: return 10 + q * 10 / 1000;
+    case 3: return 20 + 980 * q / 1000;
+    default: return 0;
+  }
+}
+
+int64_t packagingTenths() {
+  const int64_t q = gPackageProgress.load();
+  switch (gPackagePhase.load()) {
+    case 1: return q * 940 / 1000;
+    case 2: return 940 + q * 10 / 1000;
+    case 3: return 950 + q * 10 / 1000;
+    case 4: return 960 + q * 20 / 1000;
+    case 5: return 980 + q * 20 / 1000;
+    default: return 0;
+  }
+}
+
+void prepareBand() {
+  char text[120];
+  if (gPrepareResult.load() == 1)
+    std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) is Complete");
+  else
+    std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) - %.1f %% complete", prepareTenths() / 10.0);
+  band(text);
+}
+
+// The systems whose files this packaging writes, and those it skips.
+std::string targetsLine(std::string* written) {
+  std::string writes, skips;
+  for (const WrapTarget& t : wrapTargets()) {
+    const std::string name = std::strcmp(t.system, "MacOSX") == 0 ? "Mac OSX" : t.system;
+    if (t.possible) {
+      writes += (writes.empty() ? "" : ", ") + name;
+    } else {
+      skips += (skips.empty() ? "" : ", ") + name + " (no '" + t.missing + "')";
+    }
+  }
+  if (written != nullptr) *written = writes;
+  std::string line = "Writes: " + (writes.empty() ? std::string("nothing") : writes);
+  if (!skips.empty()) line += ".  Skipped: " + skips;
+  return line;
+}
+
+void drawCheck() {
+  pag_FillRect(0, 628, 287, 16, 16, 0xFFFFFF);
+  if (gSettings.redBoxes) {
+    pag_DrawTrianglePointer(0, 632, 298, 4, 1, "D", 0x222222);
+    pag_DrawTrianglePointer(0, 638, 300, 6, 1, "D", 0x222222);
+  }
+}
+
+void drawChoices() {
+  const int32_t ys[] = {355, 380};
+  for (int i = 0; i < 2; ++i) {
+    pag_FillRect(0, 378, ys[i], 12, 12, 0xFFFFFF);
+    if (gSettings.type == (i == 0 ? PACKAGE_SMALL : PACKAGE_FAST)) pag_FillRect(0, 380, ys[i] + 2, 8, 8, 0x444444);
+  }
+}
+
+void drawDialog() {
+  pal_UnmarkAllClickableRects();
+  studioPaintWholeBackground(Gradient::Truncated);
+  pag_DrawTextOnBuff(0, 165, 60, "Package Name:", STUDIO_FONT_LARGE, STUDIO_WHITE);
+  pal_MarkTextEditRect("PackageNameEditBox", 310, 64, 420, 18, gCurrDemoName, 49, 0xFFFFFF);
+  pag_DrawTextOnBuff(0, 165, 118, "Splash Screen Notes:", STUDIO_FONT_LARGE, STUDIO_WHITE);
+  pal_MarkTextEditRect("PackageNotesEditBox", 165, 145, 570, 72, nullptr, 49, 0xFFFFFF);
+  pag_DrawTextOnBuff(0, 235, 280, "Enable Red Help Boxes and Speaker Notes:", STUDIO_FONT_LARGE, STUDIO_WHITE);
+  pal_MarkClickableRect("ToggleRS", 628, 287, 16, 16);
+  drawCheck();
+  pag_DrawTextOnBuff(0, 235, 355 - 8, "Package Type:", STUDIO_FONT_LARGE, STUDIO_WHITE);
+  pag_DrawTextOnBuff(0, 395, 347, "Small Size (takes longer to build)", STUDIO_FONT_LARGE, STUDIO_WHITE);
+  pal_MarkClickableRect("PackSmall", 376, 347, 330, 24);
+  pag_DrawTextOnBuff(0, 395, 372, "Fast Build (larger package size)", STUDIO_FONT_LARGE, STUDIO_WHITE);
+  pal_MarkClickableRect("PackFast", 376, 372, 330, 24);
+  drawChoices();
+  studioCentredText(targetsLine(nullptr).c_str(), winW() / 2, 415, STUDIO_FONT, 0xCCCCCC);
+  studioButton("OK", 420, 450, 60, 25);
+  studioButton("Cancel", 420, 573, 60, 25);
+  prepareBand();
+}
+
+void drawWaiting(const char* heading) {
+  pal_UnmarkAllClickableRects();
+  pag_FlattenColorsToGrey(0, 0, 0, winW(), winH());
+  char text[200];
+  std::snprintf(text, sizeof text, heading, gSettings.name.c_str());
+  studioCentredText(text, winW() / 2, 160, STUDIO_FONT_LARGE, STUDIO_WHITE);
+}
+
+// Back to the demo screen, which reads the demo again (the scrub changed the model).
+int backToDemoScreen() {
+  pal_DisableAllTimers();
+  pal_SetNewEventHandler(demoScreenHandler);
+  return PAL_NOTHING;
+}
+
+int startPackaging() {
+  pal_SetNewEventHandler(packagingScreenHandler);
+  return PAL_NOTHING;
+}
+
+int onOk() {
+  char text[PAL_EDIT_TEXT_LEN];
+  pal_GetMarkedTextEdit("PackageNameEditBox", text);
+  if (validateDemoName(text, 1) != 1) {
+    pal_MarkTextEditRect("PackageNameEditBox", 310, 64, 420, 18, "", 49, 0xFFFFFF);
+    return PAL_SHOW;
+  }
+  gSettings.name = text;
+  pal_GetMarkedTextEdit("PackageNotesEditBox", text);
+  gSettings.notes = text;
+  if (pal_FindOrCreateDirectory((std::string(gProgramFolder) + "Demo_Packages").c_str()) == -1 ||
+      pal_FindOrCreateDirectory(packageFolderPath(gSettings.name).c_str()) == -1) {
+    pal_Alert(1, "Package Fail", "The folder for the package cannot be created in 'Demo_Packages'.");
+    return PAL_NOTHING;
+  }
+  gOkAccepted = true;
+  if (gPrepareResult.load() == 1) return startPackaging();
+  drawWaiting("Packaging to '%s' in progress - please wait...");
+  prepareBand();
+  return PAL_SHOW;
+}
+
+int onPrepareTick() {
+  const int result = gPrepareResult.load();
+  if (result == -1) {
+    join(gPrepare);
+    pal_DisableAllTimers();
+    pal_Alert(1, "Package Fail", gPrepareWhy.c_str());
+    return backToDemoScreen();
+  }
+  if (result == 1 && gOkAccepted) return startPackaging();
+  prepareBand();
+  return PAL_SHOW;
+}
+
+}  // namespace
+
+int packageDialogHandler(int32_t event[4], char* name) {
+  switch (event[0]) {
+    case PAL_EV_START: {
+      pal_DisableAllTimers();
+      char title[120];
+      std::snprintf(title, sizeof title, "Packaging '%s' - Pictomira", gCurrDemoName);
+      pal_SetWindowTitle(title);
+      gSettings = PackageSettings{};
+      gOkAccepted = false;
+      gPackagePhase = 0;
+      gPackageProgress = 0;
+      gPackageCancel = 0;
+      gPrepareResult = 0;
+      join(gPrepare);
+      gPrepare = std::thread([] {
+        const int r = preparePackage(&gPrepareWhy);
+        gPrepareResult = r == 1 ? 1 : r == 0 ? 2 : -1;
+      });
+      if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) {
+        join(gPrepare);
+        pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
+      }
+      drawDialog();
+      return PAL_SHOW;
+    }
+    case PAL_EV_TIMER: return event[1] == kTimer ? onPrepareTick() : PAL_NOTHING;
+    case PAL_EV_PRESS:
+      if (gOkAccepted) return PAL_NOTHING;
+      if (std::strcmp(name, "ToggleRS") == 0) {
+        gSettings.redBoxes = !gSettings.redBoxes;
+        drawCheck();
+        return PAL_SHOW;
+      }
+      if (std::strcmp(name, "PackSmall") == 0 || std::strcmp(name, "PackFast") == 0) {
+        gSettings.type = name[4] == 'S' ? PACKAGE_SMALL : PACKAGE_FAST;
+        drawChoices();
+        return PAL_SHOW;
+      }
+      if (std::strcmp(name, "OK") == 0) return onOk();
+      if (std::strcmp(name, "Cancel") == 0) {
+        // The row pass stops after its frame; the demo screen reads the model only after.
+        gPackageCancel = 1;
+        join(gPrepare);
+        return backToDemoScreen();
+      }
+      return PAL_NOTHING;
+    default: return PAL_NOTHING;
+  }
+}
+
+int packagingScreenHandler(int32_t event[4], char* name) {
+  switch (event[0]) {
+    case PAL_EV_START:
+      join(gPrepare);
+      studioPaintWholeBackground(Gradient::Truncated);
+      drawWaiting("Packaging to '%s' in progress - please wait...");
+      targetsLine(&gWritten);
+      gPackageResult = 0;
+      gPackagePhase = 0;
+      gPackageProgress = 0;
+      gPackage = std::thread([] { gPackageResult = writePackages(gSettings, &gPackageWhy) == 1 ? 1 : -1; });
+      pal_SetTimer(kTimer, kTimerMs, 1);
+      band("Creating Package: 0.0 %");
+      return PAL_SHOW;
+    case PAL_EV_TIMER: {
+      if (event[1] != kTimer) return PAL_NOTHING;
+      const int result = gPackageResult.load();
+      if (result == 0) {
+        char text[80];
+        std::snprintf(text, sizeof text, "Creating Package: %.1f %%", packagingTenths() / 10.0);
+        band(text);
+        return PAL_SHOW;
+      }
+      join(gPackage);
+      pal_DisableAllTimers();
+      if (result == -1) {
+        pal_Alert(1, "Package Fail", gPackageWhy.c_str());
+        return backToDemoScreen();
+      }
+      studioPaintWholeBackground(Gradient::Truncated);
+      char text[300];
+      std::snprintf(text, sizeof text, "Packages of '%s' for %s", gSettings.name.c_str(), gWritten.c_str());
+      studioCentredText(text, winW() / 2, 175, STUDIO_FONT_LARGE, STUDIO_WHITE);
+      std::snprintf(text, sizeof text, "are available in 'Demo_Packages/%s'", gSettings.name.c_str());
+      studioCentredText(text, winW() / 2, 205, STUDIO_FONT_LARGE, STUDIO_WHITE);
+      studioButton("OK", 430, 300, 40, 24);
+      return PAL_SHOW;
+    }
+    case PAL_EV_PRESS:
+      if (std::strcmp(name, "OK") != 0 || gPackageResult.load() != 1) return PAL_NOTHING;
+      {
+        char title[40];
+        std::snprintf(title, sizeof title, "Pictomira (v%d)", PICTOMIRA_VERSION);
+        pal_SetWindowTitle(title);
+      }
+      event[0] = STATE_HOME;
+      return PAL_CLOSE;
+    default: return PAL_NOTHING;
+  }
+}

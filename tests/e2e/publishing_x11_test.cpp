@@ -1,0 +1,173 @@
+// "Simulation" in the built authoring program under Xvfb: a demo written by
+// the fixture builder packaged through the package dialog with real input;
+// the Linux wrapped file run from a fresh folder unpacks a Presenter that
+// presents the demo, frames compared pixel for pixel with the demo's own
+// decoded frames; the package-only mode's package presented by a plain
+// Presenter; the Mac wrapped file read back by the examiner.
+#include "studio/capture/demo_files.h"
+
+#include "demo/demo_frames.h"
+#include "tests/support/demo_builder.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/runtime.h"
+#include "tests/support/studio_session.h"
+#include "tests/support/xsession.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kX = 190, kY = 100;  // the 900 x 600 home, demo and package windows
+constexpr int kW = 640, kH = 400;  // the demo's crop
+// The Presenter's windows on the 1280 x 800 screen: splash and presenting.
+constexpr int kSplashX = (1280 - 900) / 2, kSplashY = (800 - 600) / 2;
+constexpr int kPX = (1280 - kW) / 2, kPY = (800 - kH) / 2;
+// The unwrapper's 700 x 250 window.
+constexpr int kUX = (1280 - 700) / 2, kUY = (800 - 250) / 2;
+
+// Three frames cropped out of an 800 x 600 screen, each a picture of its
+// own (stripes that move), clicks on frames 0 and 1.
+DemoFixture shareDemo() {
+  DemoFixture fx;
+  fx.screenW = 800;
+  fx.screenH = 600;
+  const int32_t crop[4] = {80, 100, kW, kH};
+  std::copy(crop, crop + 4, fx.crop);
+  fx.frames.resize(3);
+  fx.frames[0] = {"Start", "Click the box", -999, -999, {InstrRec{0, -1, 'L', {100, 120, 200, 160}}}};
+  fx.frames[1] = {"Next", "", -999, -999, {InstrRec{0, -1, 'L', {300, 200, 400, 260}}}};
+  fx.frames[2] = {"End", "", -999, -999, {InstrRec{0, -1, 'T', {1000, 0, 0, 0}}}};
+  fx.row = [](int32_t f, int32_t y, unsigned char* bgr) {
+    for (int x = 0; x < 800; ++x) {
+      bgr[x * 3] = static_cast<unsigned char>((x + f * 40) & 0xF0);
+      bgr[x * 3 + 1] = static_cast<unsigned char>(y / 3 + f * 60);
+      bgr[x * 3 + 2] = static_cast<unsigned char>(((x / 16 + y / 16 + f) % 2) * 200);
+    }
+  };
+  return fx;
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool copyFile(const std::string& from, const std::string& to, mode_t mode) {
+  const std::string bytes = slurp(from);
+  return !bytes.empty() && writeBytes(to, std::vector<unsigned char>(bytes.begin(), bytes.end())) &&
+         ::chmod(to.c_str(), mode) == 0;
+}
+
+class Publishing : public StudioSession {
+ protected:
+  void SetUp() override {
+    StudioSession::SetUp();
+    ASSERT_EQ(::mkdir(dir.file("zPictomiraSystemFiles").c_str(), 0755), 0);
+    for (const char* f : {"GBA", "UWL", "ZPL"})
+      ASSERT_TRUE(copyFile(std::string(PICTOMIRA_SYSTEM_FILES) + "/" + f, system(f), 0755)) << f;
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "Share Me", shareDemo()));
+  }
+  std::string system(const char* name) { return dir.file("zPictomiraSystemFiles/") + name; }
+  std::string output(const char* suffix) { return dir.path() + "/Demo_Packages/Share Me/Share Me" + suffix; }
+
+  // The demo's frame f as the recording holds it, blue, green, red.
+  std::vector<unsigned char> recordedFrame(int f) {
+    std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+    EXPECT_EQ(demoDataRead(demoFilePath("Share Me", ".DMD")), 1);
+    const int32_t crop[4] = {80, 100, kW, kH};
+    std::vector<unsigned char> bgr(size_t{3} * kW * kH);
+    EXPECT_GE(demoRecframeCroppedToMembuff(demoFilePath("Share Me", ".DMR").c_str(), gFrameData[f].imageRefA,
+                                           gFrameData[f].imageRefB, crop, bgr.data(), 3, 1),
+              0);
+    return bgr;
+  }
+  // True once the presenting window shows frame f exactly as recorded.
+  bool presents(int f, int ms = 5000) {
+    const std::vector<unsigned char> want = recordedFrame(f);
+    for (int waited = 0; waited < ms; waited += 100, sleepMs(100))
+      if (input->grab(kPX, kPY, kW, kH) == want) return true;
+    ADD_FAILURE() << "frame " << f << " is not shown as recorded";
+    return false;
+  }
+
+  // Packages the demo through the demo screen's "Simulation" dialog.
+  void package(bool fast, bool redBoxes) {
+    start();
+    ASSERT_TRUE(titled("Pictomira (v151)"));
+    ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
+    clickAt(kX + 300, kY + 365 + 12);
+    ASSERT_TRUE(titled("Share Me - Pictomira"));
+    ASSERT_TRUE(input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000));
+    clickAt(kX + 900 - 70, kY + 600 - 88 + 11);  // "Simulation"
+    ASSERT_TRUE(titled("Packaging 'Share Me' - Pictomira"));
+    ASSERT_TRUE(input->waitForPixel(kX + 424, kY + 450, 0xFFFFFF, 5000));  // "OK"
+    if (fast) clickAt(kX + 450, kY + 382);                                  // "Fast Build"
+    if (!redBoxes) clickAt(kX + 636, kY + 295);                             // the check box
+    clickAt(kX + 450, kY + 462);                                            // "OK"
+    ASSERT_TRUE(input->waitForPixel(kX + 434, kY + 300, 0xFFFFFF, 20000));  // the result's "OK"
+    clickAt(kX + 450, kY + 312);
+    ASSERT_TRUE(titled("Pictomira (v151)"));
+  }
+  // Runs a wrapped file (with arguments) in a fresh folder until its "OK" ends it.
+  void unwrap(const TempDir& into, const std::vector<std::string>& args) {
+    const std::string program = into.file("Share Me Linux");
+    ASSERT_TRUE(copyFile(output(" Linux"), program, 0755));
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Child unwrapper(argv, {"PICTOMIRA_ALERTS=stderr"});
+    ASSERT_TRUE(input->waitForPixel(kUX + 324, kUY + 220, 0xFFFFFF, 20000)) << "no final screen";
+    input->move(kUX + 350, kUY + 232);
+    sleepMs(40);
+    input->click(kUX + 350, kUY + 232);
+    EXPECT_EQ(unwrapper.wait(5000), 0);
+  }
+  // Runs a Presenter and presents from its splash screen.
+  std::unique_ptr<Child> present(const std::string& program) {
+    auto p = std::make_unique<Child>(std::vector<std::string>{program}, std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
+    EXPECT_TRUE(input->waitForPixel(kSplashX + 372, kSplashY + 360, 0xFFFFFF, 8000)) << "no Present Demo button";
+    input->click(kSplashX + 450, kSplashY + 374);
+    return p;
+  }
+};
+
+TEST_F(Publishing, TheLinuxFileUnpacksAPresenterThatShowsTheRecordedFrames) {
+  package(true, false);
+  EXPECT_TRUE(exists(output(" Linux")));
+  EXPECT_FALSE(exists(output(" Windows.exe")));  // no Windows system files here
+  EXPECT_FALSE(exists(output(" MacOSX")));
+  EXPECT_FALSE(exists(dir.path() + "/Demos/Share Me/tmpStackDat.tmp"));  // the pieces are gone
+  TempDir fresh;
+  unwrap(fresh, {});
+  ASSERT_TRUE(exists(fresh.file("Share Me")));
+  auto presenter = present(fresh.file("Share Me"));
+  ASSERT_TRUE(presents(0));
+  input->click(kPX + 70, kPY + 40);  // inside frame 0's click box (boxes switched off)
+  ASSERT_TRUE(presents(1));
+}
+
+TEST_F(Publishing, SmallSizePackageOnlyAndTheMacFileReadByTheExaminer) {
+  for (const char* f : {"UWM", "ZPI", "ZPM"})
+    ASSERT_TRUE(writeBytes(system(f), std::vector<unsigned char>(1000 + f[2], static_cast<unsigned char>(f[2]))));
+  package(false, false);
+  ASSERT_TRUE(exists(output(" MacOSX")));
+  Child examiner({PICTOMIRA_EXAMINE_BIN, output(" MacOSX")});
+  examiner.drain(3000);
+  EXPECT_EQ(examiner.wait(10000), 0);
+
+  TempDir fresh;
+  unwrap(fresh, {"--package-only"});
+  ASSERT_TRUE(exists(fresh.file("Share Me.PMP")));
+  EXPECT_FALSE(exists(fresh.file("Share Me")));
+  ASSERT_TRUE(copyFile(system("ZPL"), fresh.file("Pictomira_Presenter"), 0755));
+  ASSERT_TRUE(writeBytes(fresh.file("PMP_set.txt"), {'>', 'S', 'h', 'a', 'r', 'e', ' ', 'M', 'e', '.', 'P', 'M', 'P', '\n'}));
+  auto presenter = present(fresh.file("Pictomira_Presenter"));
+  ASSERT_TRUE(presents(0));
+}
+
+}  // namespace
