@@ -291,6 +291,10 @@ int pal_FindOrCreateDirectory(const char* path);
 // success; -1 not removed, -6 an entry not deleted, -7 a folder not
 // opened, -8 the path is a lone separator, -9 it ends in two separators.
 int pal_DeleteDirectory(const char* path, int mode);
+// The permission bits of a program file this process makes: 0777 less the
+// process's file-creation mask (read from the system's report of the
+// process, so the mask is never changed while files are being created).
+unsigned pal_ProgramFileMode();
 // Starts fn on a new, detached thread and returns at once.
 void pal_BeginThread(void (*fn)());
 // Gives up the rest of the calling thread's time slice.

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 struct pal_File {
   int fd;
@@ -61,4 +62,20 @@ void pal_FileClose(pal_File* file) {
   if (file == nullptr) return;
   ::close(file->fd);
   delete file;
+}
+
+unsigned pal_ProgramFileMode() {
+  unsigned mask = 0;
+  bool known = false;
+  if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (!known && std::fgets(line, sizeof line, f) != nullptr) known = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(f);
+  }
+  if (!known) {  // an old kernel: read the mask by setting it back at once
+    const mode_t old = ::umask(022);
+    ::umask(old);
+    mask = old;
+  }
+  return 0777u & ~mask;
 }

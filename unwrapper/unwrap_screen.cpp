@@ -117,21 +117,6 @@ int tick() {
   return PAL_SHOW;
 }
 
-// The process's file-mode mask, from the kernel's report (no change of the
-// mask, which would race with files being created).
-mode_t processUmask() {
-  unsigned mask = 0;
-  bool found = false;
-  if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
-    char line[256];
-    while (!found && std::fgets(line, sizeof line, f) != nullptr) found = std::sscanf(line, "Umask: %o", &mask) == 1;
-    std::fclose(f);
-  }
-  if (found) return static_cast<mode_t>(mask);
-  const mode_t old = ::umask(022);
-  ::umask(old);
-  return old;
-}
 
 bool appendMarker(const std::string& path) {
   unsigned char marker[WRAP_MARKER_LEN];
@@ -149,7 +134,7 @@ bool appendMarker(const std::string& path) {
 bool putInPlace(const std::string& temp, const std::string& path, bool program) {
   const int fd = wrapOpenOutput(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0);
   if (fd < 0) return false;
-  bool ok = !program || ::fchmod(fd, 0777 & ~processUmask()) == 0;
+  bool ok = !program || ::fchmod(fd, pal_ProgramFileMode()) == 0;
   ok = ::close(fd) == 0 && ok;
   return ok && wrapPutInPlace(temp.c_str(), path.c_str());
 }

@@ -18,6 +18,7 @@
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
 #include "demo/demo_package.h"
+#include "pal/pal.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -349,24 +350,6 @@ int writeHeader(const PackageSettings& s, const Directory& d, std::string* why) 
 
 // ---- Wrapped files ---------------------------------------------------------------
 
-// Permission bits of an executable made by this process: 0777 less the
-// umask, read from the system's status of the process where it tells it.
-unsigned executableMode() {
-  unsigned mask = 0;
-  bool known = false;
-  if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
-    char line[256];
-    while (!known && std::fgets(line, sizeof line, f) != nullptr) known = std::sscanf(line, "Umask: %o", &mask) == 1;
-    std::fclose(f);
-  }
-  if (!known) {
-    const mode_t old = ::umask(0);
-    ::umask(old);
-    mask = old;
-  }
-  return 0777u & ~mask;
-}
-
 // The first of t's system files that is missing or empty; null when none is.
 const char* missingFile(const TargetFiles& t) {
   for (const char* name : {t.unwrapper, t.piece4, t.piece5})
@@ -413,7 +396,7 @@ int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, i
     }
     out.write(&kEndMark, 1);
     out.write(s.name.data(), s.name.size());
-    out.chmod(executableMode());
+    out.chmod(pal_ProgramFileMode());
   }
   if (!out.close(true) || std::rename(temp.c_str(), (folder + file).c_str()) != 0) {
     const std::string reason = out.ok() ? quoted(temp) + " cannot be renamed: " + std::strerror(errno) : out.error();

@@ -44,16 +44,7 @@ DemoFixture editorDemo() {
 }
 
 // The examiner's reading of a demo data file.
-std::string examined(const std::string& path) {
-  std::string out;
-  const std::string cmd = std::string(PICTOMIRA_EXAMINE_BIN) + " '" + path + "' 2>&1";
-  if (std::FILE* p = popen(cmd.c_str(), "r")) {
-    char line[600];
-    while (std::fgets(line, sizeof line, p)) out += line;
-    pclose(p);
-  }
-  return out;
-}
+std::string examined(const std::string& path) { return runCommand(std::string(PICTOMIRA_EXAMINE_BIN) + " '" + path + "'").out; }
 
 class Editor : public StudioSession {
  protected:

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
+#include <sys/wait.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -47,6 +49,17 @@ bool installProgram(const std::string& built, const TempDir& dir, const std::str
   const std::string bytes = slurp(built);
   return !bytes.empty() && writeBytes(dir.file(name), std::vector<unsigned char>(bytes.begin(), bytes.end())) &&
          ::chmod(dir.file(name).c_str(), 0755) == 0;
+}
+
+CommandResult runCommand(const std::string& command) {
+  CommandResult r{-1, {}};
+  std::FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (p == nullptr) return r;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+  const int w = pclose(p);
+  r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
+  return r;
 }
 
 std::string slurp(const std::string& path) {

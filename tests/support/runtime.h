@@ -27,6 +27,13 @@ bool installProgram(const std::string& built, const TempDir& dir, const std::str
 
 // The whole content of a file (empty when it cannot be read).
 std::string slurp(const std::string& path);
+// Runs a shell command line: its exit status (-1 when it did not exit) and
+// its standard output and error together.
+struct CommandResult {
+  int status;
+  std::string out;
+};
+CommandResult runCommand(const std::string& command);
 
 // Writes a package as dir/name with a set file whose line is setLine, points
 // gPathToFiles at dir, and locates and loads it; false when a file cannot be written.

@@ -14,20 +14,7 @@
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;
-};
-
-Outcome inspect(const std::string& args) {
-  Outcome r{-1, {}};
-  std::FILE* p = popen((std::string(PICTOMIRA_EXAMINE_BIN) + " " + args + " 2>&1").c_str(), "r");
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
-  const int w = pclose(p);
-  r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-  return r;
-}
+CommandResult inspect(const std::string& args) { return runCommand(std::string(PICTOMIRA_EXAMINE_BIN) + " " + args); }
 
 PackageFixture twoFrames() {
   PackageFixture fx;
@@ -49,7 +36,7 @@ class Inspector : public testing::Test {
 
 TEST_F(Inspector, SoundPackageIsListedFrameByFrame) {
   ASSERT_TRUE(writeBytes(dir.file("a.PMP"), buildPackage(twoFrames())));
-  const Outcome r = inspect(dir.file("a.PMP"));
+  const CommandResult r = inspect(dir.file("a.PMP"));
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("stand-alone package starting at byte 0"), std::string::npos);
   EXPECT_NE(r.out.find("frame 0: name \"Begin\""), std::string::npos);
@@ -64,7 +51,7 @@ TEST_F(Inspector, AttachedPackageIsFoundBehindItsMarker) {
   const auto pkg = buildPackage(twoFrames());
   file.insert(file.end(), pkg.begin(), pkg.end());
   ASSERT_TRUE(writeBytes(dir.file("Presenter"), file));
-  const Outcome r = inspect("--kind package " + dir.file("Presenter"));
+  const CommandResult r = inspect("--kind package " + dir.file("Presenter"));
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("attached package starting at byte 1099"), std::string::npos);
 }
@@ -73,7 +60,7 @@ TEST_F(Inspector, DamagedPackagesSayWhatTheyLackAndWhatThePresenterWouldShow) {
   std::vector<unsigned char> bytes = buildPackage(twoFrames());
   bytes.resize(bytes.size() - 2);  // the last note loses its end
   ASSERT_TRUE(writeBytes(dir.file("cut.PMP"), bytes));
-  Outcome r = inspect(dir.file("cut.PMP"));
+  CommandResult r = inspect(dir.file("cut.PMP"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("DAMAGED: "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("of frame 1"), std::string::npos) << r.out;
@@ -104,7 +91,7 @@ TEST_F(Inspector, DemoDataFilesSoundAndDamaged) {
   gInstrData[0] = InstrRec{0, -1, 'T', {700, 0, 0, 0}};
   const std::string path = dir.file("Demo.DMD");
   ASSERT_EQ(demoDataWrite(path, 4), 1);
-  Outcome r = inspect(path);
+  CommandResult r = inspect(path);
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("crop text \"0,0,640,480\\r\\n\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("instruction 0: T -> next after 700 ms"), std::string::npos) << r.out;
@@ -129,7 +116,7 @@ TEST_F(Inspector, RecordingRecordsAndWhereTheyBreak) {
   recWriteRecord(f, RecordLine{0, 0, 2, 2, 0, 0, 2, 2, 0, 0}, key.data());
   recWriteRecord(f, RecordLine{1, 1, 2, 2, 1, 1, 1, 1, 40, 1}, patch.data());
   std::fclose(f);
-  Outcome r = inspect(path);
+  CommandResult r = inspect(path);
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("#1 at 35: patch 2x2 screen, rect 1,1 1x1, 40 ms, mouse 1,1, click"), std::string::npos)
       << r.out;

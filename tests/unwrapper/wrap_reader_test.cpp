@@ -633,20 +633,7 @@ TEST(UnwrapPaths, OutputFolderAndShownFolders) {
 
 // ---- The examiner on wrapped files ---------------------------------------------------------------
 
-struct Outcome {
-  int status;
-  std::string out;
-};
-
-Outcome examine(const std::string& args) {
-  Outcome r{-1, {}};
-  std::FILE* p = popen((std::string(PICTOMIRA_EXAMINE_BIN) + " " + args + " 2>&1").c_str(), "r");
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
-  const int w = pclose(p);
-  r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-  return r;
-}
+CommandResult examine(const std::string& args) { return runCommand(std::string(PICTOMIRA_EXAMINE_BIN) + " " + args); }
 
 TEST(WrapExaminer, SaysWhetherTheRebuiltPackageIsSound) {
   TempDir dir;
@@ -684,12 +671,12 @@ TEST(WrapExaminer, SaysWhetherTheRebuiltPackageIsSound) {
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(writeBytes(dir.file("Share Me"), c.file));
-    const Outcome r = examine("'" + dir.file("Share Me") + "'");
+    const CommandResult r = examine("'" + dir.file("Share Me") + "'");
     EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.out;
     EXPECT_NE(r.out.find(c.says), std::string::npos) << c.what << "\n" << r.out;
     EXPECT_NE(r.out.find("Wrapped file"), std::string::npos) << c.what;
   }
-  const Outcome sound = examine("--kind wrap '" + dir.file("Share Me") + "'");
+  const CommandResult sound = examine("--kind wrap '" + dir.file("Share Me") + "'");
   EXPECT_NE(sound.out.find("package name \"Flow Demo\""), std::string::npos) << sound.out;
 }
 
