@@ -38,6 +38,7 @@ bench: build
 	@$(BUILD)/bench/bench_abstraction
 	@$(BUILD)/bench/bench_editor
 	@$(BUILD)/bench/bench_package
+	@$(BUILD)/bench/bench_html5
 	@$(BUILD)/bench/bench_capture
 	@$(BUILD)/bench/bench_capture_loop
 

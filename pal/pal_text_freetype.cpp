@@ -5,8 +5,9 @@
 // equals the entry's pixel height (the cell height a window system creates
 // fonts with), and a cache of the 256 rendered glyphs of its 8-bit text,
 // read as Windows-1252. Drawing and measuring use the same rounded
-// advances; there is no kerning. Not thread-safe: text belongs to the
-// thread that draws.
+// advances; there is no kerning. One lock guards the faces and their
+// caches: the export workers draw texts into buffers of their own while
+// the window's thread draws its progress.
 #include "pal/pal.h"
 
 #include <fontconfig/fontconfig.h>
@@ -15,6 +16,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -154,13 +156,17 @@ int pal_FontNominalSize(int font) { return std::atoi(gpal_FontList[pal_ResolveFo
 
 int pal_FontPixelHeight(int font) { return std::atoi(gpal_FontList[pal_ResolveFont(font)][1]); }
 
+static std::mutex gTextLock;  // the faces and their glyph caches
+
 const char* pal_TextFaceFamily() {
+  std::lock_guard<std::mutex> lock(gTextLock);
   fontFor(1);
   return gFaceFamily.c_str();
 }
 
 int pal_GetTextWidth(const char* text, int font) {
   if (text == nullptr || text[0] == '\0') return 0;
+  std::lock_guard<std::mutex> lock(gTextLock);
   Font& f = fontFor(font);
   int width = 0;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) width += glyphFor(f, *p).advance;
@@ -169,6 +175,7 @@ int pal_GetTextWidth(const char* text, int font) {
 
 void pal_DrawTextLine(int slot, int32_t x, int32_t top, const char* text, int font, uint32_t colour) {
   if (slot < 0 || slot >= PAL_BUFFER_SLOTS || gpal_ImageBuffBits[slot] == nullptr || text == nullptr) return;
+  std::lock_guard<std::mutex> lock(gTextLock);
   Font& f = fontFor(font);
   const int32_t baseline = top + f.ascent;
   int32_t pen = x;

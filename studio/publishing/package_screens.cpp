@@ -37,11 +37,6 @@ void join(std::thread& t) {
   if (t.joinable()) t.join();
 }
 
-void band(const char* text) {
-  pag_FillRect(0, 0, kBandY, winW(), 38, 0x444444);
-  studioCentredText(text, winW() / 2, kBandY + 5, STUDIO_FONT_LARGE, STUDIO_WHITE);
-}
-
 // Preparation progress in tenths of a per cent.
 int64_t prepareTenths() {
   const int64_t q = gPackageProgress.load();
@@ -71,7 +66,7 @@ void prepareBand() {
     std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) is Complete");
   else
     std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) - %.1f %% complete", prepareTenths() / 10.0);
-  band(text);
+  publishingBand(text);
 }
 
 // The systems whose files this packaging writes, and those it skips.
@@ -186,6 +181,11 @@ int onPrepareTick() {
 
 }  // namespace
 
+void publishingBand(const char* text) {
+  pag_FillRect(0, 0, kBandY, winW(), 38, 0x444444);
+  studioCentredText(text, winW() / 2, kBandY + 5, STUDIO_FONT_LARGE, STUDIO_WHITE);
+}
+
 int packageDialogHandler(int32_t event[4], char* name) {
   switch (event[0]) {
     case PAL_EV_START: {
@@ -248,7 +248,7 @@ int packagingScreenHandler(int32_t event[4], char* name) {
       gPackageProgress = 0;
       gPackage = std::thread([] { gPackageResult = writePackages(gSettings, &gPackageWhy) == 1 ? 1 : -1; });
       pal_SetTimer(kTimer, kTimerMs, 1);
-      band("Creating Package: 0.0 %");
+      publishingBand("Creating Package: 0.0 %");
       return PAL_SHOW;
     case PAL_EV_TIMER: {
       if (event[1] != kTimer) return PAL_NOTHING;
@@ -256,7 +256,7 @@ int packagingScreenHandler(int32_t event[4], char* name) {
       if (result == 0) {
         char text[80];
         std::snprintf(text, sizeof text, "Creating Package: %.1f %%", packagingTenths() / 10.0);
-        band(text);
+        publishingBand(text);
         return PAL_SHOW;
       }
       join(gPackage);

@@ -1,5 +1,6 @@
-// package_screens.h: "Simulation" on the demo screen: the package dialog
-// and the packaging screen, in the demo screen's window.
+// package_screens.h: the sharing screens opened from the demo screen, in
+// its window: "Simulation" (the package dialog and the packaging screen),
+// "HTML5" and "Demo Guide" (a dialog, the page written, where it is).
 #pragma once
 
 #include <cstdint>
@@ -8,3 +9,10 @@
 int packageDialogHandler(int32_t event[4], char* name);
 // The packaging screen: the wrapped files written, then the result.
 int packagingScreenHandler(int32_t event[4], char* name);
+
+// The dialogs of the HTML5 page and of the Demo Guide.
+int html5DialogHandler(int32_t event[4], char* name);
+int guideDialogHandler(int32_t event[4], char* name);
+
+// The progress band across the window at y 520 with its text centred.
+void publishingBand(const char* text);

@@ -136,8 +136,8 @@ int onButton(int32_t event[4], const char* name) {
   }
   if (std::strcmp(name, "Present the Demo") == 0) return leaveWith(event, STATE_PRESENT);
   if (std::strcmp(name, "Edit Demo") == 0) return leaveWith(event, STATE_EDITOR);
-  if (std::strcmp(name, "Simulation") == 0) {
-    pal_SetNewEventHandler(packageDialogHandler);
+  if (std::strcmp(name, "Simulation") == 0 || std::strcmp(name, "HTML5") == 0 || std::strcmp(name, "Demo Guide") == 0) {
+    pal_SetNewEventHandler(name[0] == 'S' ? packageDialogHandler : name[0] == 'H' ? html5DialogHandler : guideDialogHandler);
     return PAL_NOTHING;
   }
   studioNotYetAvailable(name);

@@ -69,7 +69,7 @@ class Publishing : public StudioSession {
   void SetUp() override {
     StudioSession::SetUp();
     ASSERT_EQ(::mkdir(dir.file("zPictomiraSystemFiles").c_str(), 0755), 0);
-    for (const char* f : {"GBA", "UWL", "ZPL"})
+    for (const char* f : {"GBA", "GBH", "UWL", "ZPL"})
       ASSERT_TRUE(copyFile(std::string(PICTOMIRA_SYSTEM_FILES) + "/" + f, system(f), 0755)) << f;
     ASSERT_TRUE(writeDemoFolder(dir.path(), "Share Me", shareDemo()));
   }
@@ -112,6 +112,22 @@ class Publishing : public StudioSession {
     clickAt(kX + 450, kY + 462);                                            // "OK"
     ASSERT_TRUE(input->waitForPixel(kX + 434, kY + 300, 0xFFFFFF, 20000));  // the result's "OK"
     clickAt(kX + 450, kY + 312);
+    ASSERT_TRUE(titled("Pictomira (v151)"));
+  }
+  // Writes a web page through the demo screen's "HTML5" or "Demo Guide" dialog.
+  void exportPage(int buttonY, const std::string& title) {
+    start();
+    ASSERT_TRUE(titled("Pictomira (v151)"));
+    ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
+    clickAt(kX + 300, kY + 365 + 12);
+    ASSERT_TRUE(titled("Share Me - Pictomira"));
+    ASSERT_TRUE(input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000));
+    clickAt(kX + 900 - 70, kY + buttonY);
+    ASSERT_TRUE(titled(title));
+    ASSERT_TRUE(input->waitForPixel(kX + 364, kY + 540, 0xFFFFFF, 5000));  // "OK"
+    clickAt(kX + 390, kY + 552);
+    ASSERT_TRUE(input->waitForPixel(kX + 424, kY + 530, 0xFFFFFF, 20000));  // the done screen's "OK"
+    clickAt(kX + 450, kY + 542);
     ASSERT_TRUE(titled("Pictomira (v151)"));
   }
   // Runs a wrapped file (with arguments) in a fresh folder until its "OK" ends it.
@@ -168,6 +184,19 @@ TEST_F(Publishing, SmallSizePackageOnlyAndTheMacFileReadByTheExaminer) {
   ASSERT_TRUE(writeBytes(fresh.file("PMP_set.txt"), {'>', 'S', 'h', 'a', 'r', 'e', ' ', 'M', 'e', '.', 'P', 'M', 'P', '\n'}));
   auto presenter = present(fresh.file("Pictomira_Presenter"));
   ASSERT_TRUE(presents(0));
+}
+
+TEST_F(Publishing, HtmlPageAndDemoGuideFromTheirDialogs) {
+  exportPage(600 - 58 + 11, "Exporting 'Share Me' as HTML5 - Pictomira");
+  const std::string page = slurp(dir.path() + "/Demo_Packages/Share Me/Share Me.html");
+  EXPECT_NE(page.find("ID=\"mainCanvas\""), std::string::npos);
+  EXPECT_NE(page.find("Click the box"), std::string::npos);
+  app->kill();
+  app.reset();
+  exportPage(600 - 28 + 11, "Writing the Demo Guide of 'Share Me' - Pictomira");
+  const std::string guide = slurp(dir.path() + "/Demo_Guides/Share Me/Share Me.html");
+  EXPECT_NE(guide.find("Share Me - Pictomira Demo Guide"), std::string::npos);
+  EXPECT_NE(guide.find("data:image/png;base64,"), std::string::npos);
 }
 
 }  // namespace

@@ -105,8 +105,6 @@ TEST_F(Studio, LibraryListsNewestFirstAndOpensTheDemoScreen) {
   EXPECT_EQ(input->pixel(kX + 400, kY + 300), 0x000000u);  // the key panel
   click(900 - 450, 600 - 28 + 11);                         // "Add MultiPath"
   EXPECT_TRUE(alert("Not Yet Available | 'Add MultiPath' is not available in this build yet."));
-  click(900 - 70, 600 - 58 + 11);  // "HTML5"
-  EXPECT_TRUE(alert("Not Yet Available | 'HTML5' is not available in this build yet."));
   input->move(kX + 400, kY + 300);
   input->key(XK_w, {XK_Control_L});
   EXPECT_TRUE(alert("Not Yet Available | 'Control + W' is not available in this build yet."));

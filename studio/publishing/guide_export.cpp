@@ -1,0 +1,301 @@
+// guide_export.cpp: the Demo Guide, a printable page of the current demo: a
+// title page with the author's notes, then one page per step with the
+// step's speaker note and the frame's picture with its red boxes drawn as
+// the Presenter draws them. Frames are read in one forward pass over the
+// recording; the page is written under a temporary name in its folder and
+// renamed once complete, so a failure never leaves a half-written page
+// under its name. No window calls: refusals come back with a reason.
+#include "studio/publishing/web_export.h"
+
+#include "studio/abstraction/frame_cursor.h"
+#include "studio/capture/demo_files.h"
+
+#include "demo/demo_model.h"
+#include "demo/demo_overlays.h"
+#include "pal/pal.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr size_t kNameMax = 49;
+constexpr int32_t kWidestShown = 1280;  // frames wider than this are shown 1024 pixels wide
+constexpr int32_t kShrunkWidth = 1024;
+constexpr int kFrameBuffer = 1;         // the buffer the red boxes are drawn into
+constexpr int kProgressOpened = 40;
+constexpr const char* kLineEnd = "\r\n";
+// A transparent 1 x 1 PNG, for when not even a placeholder of the frame's size can be encoded.
+constexpr const char* kTinyTransparentPng =
+    "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=";
+
+int refuse(std::string* why, const std::string& text) {
+  *why = text;
+  return -1;
+}
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+// A page file written in order. Every write is checked; after the first
+// failure nothing more is written and error() tells why.
+class PageFile {
+ public:
+  PageFile(const PageFile&) = delete;
+  PageFile& operator=(const PageFile&) = delete;
+  PageFile() = default;
+  ~PageFile() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  bool create(const std::string& path) {
+    path_ = path;
+    file_ = std::fopen(path.c_str(), "wb");
+    return file_ != nullptr || fail("cannot be created");
+  }
+  bool write(const std::string& text) {
+    if (file_ == nullptr || !error_.empty()) return false;
+    return std::fwrite(text.data(), 1, text.size(), file_) == text.size() || fail("cannot be written");
+  }
+  bool line(const std::string& text) { return write(text + kLineEnd); }
+  // Writes out what is buffered, flushes it to the disk and closes the file.
+  bool close() {
+    if (file_ == nullptr) return false;
+    bool done = error_.empty() && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
+    if (!done && error_.empty()) fail("cannot be written");
+    const int closed = std::fclose(file_);
+    file_ = nullptr;
+    if (closed != 0 && done) done = fail("cannot be closed");
+    return done;
+  }
+  const std::string& error() const { return error_; }
+
+ private:
+  bool fail(const std::string& what) {
+    if (error_.empty()) error_ = quoted(path_) + " " + what + ": " + std::strerror(errno);
+    return false;
+  }
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  std::string error_;
+};
+
+// Creates the folder at path unless it is there.
+int makeFolder(const std::string& path, std::string* why) {
+  if (::mkdir(path.c_str(), 0777) == 0) return 1;
+  const int error = errno;
+  struct stat st;
+  if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 1;
+  return refuse(why, "The folder " + quoted(path) + " cannot be created: " + std::strerror(error));
+}
+
+std::string guideFolderPath(const std::string& name) {
+  return std::string(gProgramFolder) + "Demo_Guides/" + name + "/";
+}
+
+int32_t frameCount() { return std::clamp(gFrameCount, 0, DEMO_FRAME_CAP); }
+
+// How a frame is named in warnings and reasons: by its number in the demo.
+std::string frameName(int32_t f) { return "frame " + std::to_string(gFrameData[f].frameId); }
+
+// Why the settings or the demo cannot make a guide; empty when they can.
+std::string refusal(const WebExportSettings& s) {
+  const int code = demoNameCode(s.name.c_str());
+  if (code != 1) return std::string("The guide name is not usable: ") + demoNameMessage(code);
+  if (s.name.size() > kNameMax)
+    return "The guide name has " + std::to_string(s.name.size()) + " characters; at most 49 are allowed";
+  if (gCropSize[2] < 1 || gCropSize[3] < 1)
+    return "The demo's frames have no size (" + std::to_string(gCropSize[2]) + " x " + std::to_string(gCropSize[3]) +
+           " pixels)";
+  return {};
+}
+
+// The instructions of every frame, in table order (indexes into gInstrData).
+struct FrameInstructions {
+  std::vector<int32_t> first, order;  // frame f's are order[first[f]] .. order[first[f + 1] - 1]
+  explicit FrameInstructions(int32_t frames) : first(static_cast<size_t>(frames) + 1, 0) {
+    const int32_t instrs = std::clamp(gInstrCount, 0, DEMO_INSTR_CAP);
+    for (int32_t i = 0; i < instrs; ++i)
+      if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) ++first[gInstrData[i].frame + 1];
+    for (int32_t f = 0; f < frames; ++f) first[f + 1] += first[f];
+    order.resize(static_cast<size_t>(first[frames]));
+    std::vector<int32_t> fill(first.begin(), first.end() - 1);
+    for (int32_t i = 0; i < instrs; ++i)
+      if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) order[fill[gInstrData[i].frame]++] = i;
+  }
+  int32_t count(int32_t f) const { return first[f + 1] - first[f]; }
+  const InstrRec& at(int32_t f, int32_t k) const { return gInstrData[order[first[f] + k]]; }
+  bool has(int32_t f, int32_t type) const {
+    for (int32_t k = 0; k < count(f); ++k)
+      if (at(f, k).type == type) return true;
+    return false;
+  }
+};
+
+// The speaker note of frame f when it has one (a text record from 9 up that is in use).
+bool noteOf(int32_t f, std::string* note) {
+  const int64_t index = gFrameData[f].noteText;
+  if (index < DEMO_FIRST_TEXT_REC || index >= DEMO_TEXT_RECS) return false;
+  char text[DEMO_TEXT_LEN] = "";
+  if (demoGetTextValue(static_cast<int32_t>(index), text) != 0) return false;
+  *note = text;
+  return true;
+}
+
+// A frame is a step when it has a note, is not a plain wait (exactly one
+// instruction, a T), and does not follow a mouse-over frame (the click
+// frame of such a pair shares its note with the mouse-over frame, which
+// is the step).
+bool isStep(const FrameInstructions& fi, int32_t f) {
+  if (gFrameData[f].noteText < DEMO_FIRST_TEXT_REC) return false;
+  if (fi.count(f) == 1 && fi.at(f, 0).type == INSTR_TIMER) return false;
+  return f == 0 || !fi.has(f - 1, INSTR_MOVE_IN);
+}
+
+// Keeps the shown frame's instruction list while the guide borrows it for drawing.
+class KeptInstrList {
+ public:
+  KeptInstrList() { std::memcpy(kept_, gCurrInstrList, sizeof kept_); }
+  ~KeptInstrList() { std::memcpy(gCurrInstrList, kept_, sizeof kept_); }
+
+ private:
+  int32_t kept_[DEMO_INSTR_LIST_LEN];
+};
+
+// The picture of a step: the cropped frame (blue, green, red) with frame
+// f's red boxes drawn into the frame buffer as the Presenter draws them,
+// as RGBA, opaque but for the rounded top corners.
+void stepPicture(const FrameInstructions& fi, int32_t f, const unsigned char* bgr, int32_t w, int32_t h,
+                 bool rounded, std::vector<unsigned char>* rgba) {
+  for (int32_t y = 0; y < h; ++y)
+    pal_StoreBGRRowInBuffer(kFrameBuffer, 0, y, bgr + static_cast<size_t>(y) * w * 3, w);
+  const int32_t listed = std::min(fi.count(f), DEMO_INSTR_LIST_LEN - 1);
+  for (int32_t k = 0; k < listed; ++k) gCurrInstrList[k] = fi.order[fi.first[f] + k];
+  gCurrInstrList[listed] = -1;
+  demoDrawRedInstructionBoxes(0);
+
+  rgba->resize(static_cast<size_t>(w) * h * 4);
+  const unsigned char* in = gpal_ImageBuffBits[kFrameBuffer];
+  unsigned char* out = rgba->data();
+  for (size_t p = 0, n = static_cast<size_t>(w) * h; p < n; ++p, in += 4, out += 4) {
+    out[0] = in[PAL_RED];
+    out[1] = in[PAL_GREEN];
+    out[2] = in[PAL_BLUE];
+    out[3] = 255;
+  }
+  if (!rounded) return;
+  // Row 0 loses its four outermost pixels at each end, rows 1 to 3 one,
+  // and row 1 one more: the corners of a window with rounded top corners,
+  // fully transparent (0, 0, 0, 0).
+  const int32_t cut[4] = {4, 2, 1, 1};
+  for (int32_t y = 0; y < std::min(h, 4); ++y)
+    for (int32_t k = 0; k < std::min(cut[y], w); ++k)
+      for (const int32_t x : {k, w - 1 - k}) std::memset(rgba->data() + (static_cast<size_t>(y) * w + x) * 4, 0, 4);
+}
+
+// The page up to the end of the title page.
+std::string pageHead(const WebExportSettings& s, int32_t w) {
+  const std::string name = htmlText(s.name);
+  const int32_t shown = w > kWidestShown ? kShrunkWidth : w;
+  std::string head;
+  for (const std::string& line :
+       {std::string("<!DOCTYPE HTML>"), std::string("<HTML>"), std::string("<HEAD>"),
+        std::string("<META CHARSET=\"UTF-8\">"), "<TITLE>" + name + " - Pictomira Demo Guide</TITLE>",
+        std::string("<STYLE>"),
+        std::string("body { background-color: #444444; font-family: \"Trebuchet MS\"; font-size: 20px; "
+                    "color: #FFFFFF; }"),
+        "img { width: " + std::to_string(shown) + "px; }", std::string("</STYLE>"), std::string("</HEAD>"),
+        std::string("<BODY>"), "<H2>" + name + " - Pictomira Demo Guide</H2>",
+        "<BR><BR><BR><CENTER><H3>" + htmlText(s.notes) + "</H3></CENTER><BR><BR><BR>"})
+    head += line + kLineEnd;
+  return head;
+}
+
+// The whole page into file; 1, or -1 with *why.
+int writePage(const WebExportSettings& s, PageFile& file, std::string* why, std::vector<std::string>* warnings) {
+  const int32_t frames = frameCount(), w = gCropSize[2], h = gCropSize[3];
+  const bool rounded = gHeaderCount > 3 && gHeaderData[3] != 0;
+  if (!file.write(pageHead(s, w))) return refuse(why, file.error());
+  gExportProgress = kProgressOpened;
+
+  const FrameInstructions fi(frames);
+  const std::string recording = demoFilePath(gCurrDemoName, ".DMR");
+  std::unique_ptr<FrameCursor> cursor;  // opened with the first step: a guide without steps needs no recording
+  std::vector<unsigned char> rgba;
+  std::string placeholder;
+  int32_t step = 0;
+  for (int32_t f = 0; f < frames; ++f) {
+    gExportProgress = std::max<int>(kProgressOpened, static_cast<int>(int64_t{f} * 1000 / frames));
+    std::string note;
+    if (!isStep(fi, f) || !noteOf(f, &note)) continue;
+    if (cursor == nullptr) {
+      cursor = std::make_unique<FrameCursor>(recording.c_str(), gCropSize);
+      if (!cursor->ok()) return refuse(why, "The demo's recording " + quoted(recording) + " cannot be read");
+      pal_InitWinBuf(kFrameBuffer, w, h);
+      if (gpal_ImageBuffBits[kFrameBuffer] == nullptr)
+        return refuse(why, "No picture buffer of " + std::to_string(w) + " x " + std::to_string(h) + " pixels");
+    }
+    const FrameRec& fr = gFrameData[f];
+    if (!cursor->seek(fr.imageRefA, fr.imageRefB))
+      return refuse(why, "The picture of " + frameName(f) + " cannot be read from " + quoted(recording));
+    ++step;
+    stepPicture(fi, f, cursor->pixels(), w, h, rounded, &rgba);
+    std::string uri = pngDataUri(rgba.data(), w, h);
+    if (uri.empty()) {
+      if (warnings != nullptr)
+        warnings->push_back("Step " + std::to_string(step) + " (" + frameName(f) +
+                            "): its picture could not be encoded; the guide shows an empty picture instead");
+      if (placeholder.empty()) {
+        std::vector<unsigned char> clear(static_cast<size_t>(w) * h * 4, 0);
+        placeholder = pngDataUri(clear.data(), w, h);
+        if (placeholder.empty()) placeholder = kTinyTransparentPng;
+      }
+      uri = placeholder;
+    }
+    const std::string number = std::to_string(step);
+    if (!file.line("<BR><BR><BR><BR><H3 style=\"page-break-before:always;\">Step " + number + "</H3>") ||
+        !file.line(htmlText(note) + "<BR><BR>") ||
+        !file.line("<IMG SRC=\"" + uri + "\" ALT=\"Step " + number + "\">"))
+      return refuse(why, file.error());
+  }
+  if (!file.line("</BODY>") || !file.line("</HTML>")) return refuse(why, file.error());
+  return 1;
+}
+
+}  // namespace
+
+std::string guidePagePath(const std::string& name) { return guideFolderPath(name) + name + ".html"; }
+
+int writeDemoGuide(const WebExportSettings& settings, std::string* why, std::vector<std::string>* warnings) {
+  std::string ignored;
+  if (why == nullptr) why = &ignored;
+  gExportProgress = 0;
+  const std::string refused = refusal(settings);
+  if (!refused.empty()) return refuse(why, refused);
+  const std::string folder = guideFolderPath(settings.name), page = guidePagePath(settings.name);
+  if (makeFolder(std::string(gProgramFolder) + "Demo_Guides", why) != 1 || makeFolder(folder, why) != 1) return -1;
+
+  const std::string temp = folder + "." + settings.name + ".html.partial";
+  int result;
+  {
+    const KeptInstrList kept;
+    PageFile file;
+    result = file.create(temp) ? writePage(settings, file, why, warnings) : refuse(why, file.error());
+    if (result == 1 && !file.close()) result = refuse(why, file.error());
+  }
+  if (result == 1 && std::rename(temp.c_str(), page.c_str()) != 0)
+    result = refuse(why, quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
+  if (result != 1) {
+    // Nothing half-written, and no older page that could pass for this one.
+    std::remove(temp.c_str());
+    std::remove(page.c_str());
+    *why = "The Demo Guide " + quoted(settings.name) + " could not be written: " + *why;
+    return -1;
+  }
+  gExportProgress = 1000;
+  return 1;
+}

@@ -1,0 +1,43 @@
+// web_export.h: the current demo as one self-contained HTML5 page, and as a
+// printable Demo Guide, without window calls. Frames are PNG images inside
+// the pages as data URIs; author texts are escaped so the pages always
+// stay well-formed and run none of them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Progress of the export running, 0 .. 1000, read by the screens.
+extern std::atomic<int> gExportProgress;
+
+struct WebExportSettings {
+  std::string name;   // the package or guide name (demo-name rules), at most 49 characters
+  std::string notes;  // splash-screen or title-page notes, at most 49 characters
+};
+
+// "<program>Demo_Packages/NAME/NAME.html" and "<program>Demo_Guides/NAME/NAME.html".
+std::string html5PagePath(const std::string& name);
+std::string guidePagePath(const std::string& name);
+
+// Writes the HTML5 page of the current demo (gCurrDemoName, its model
+// loaded; the unreachable frames are scrubbed first), under a temporary
+// name renamed when complete. 1, or -1 with *why (no page left under its
+// name). Frames whose PNG could not be encoded are written as transparent
+// placeholders and named in *warnings.
+int writeHtml5Page(const WebExportSettings& settings, std::string* why, std::vector<std::string>* warnings);
+
+// Writes the Demo Guide of the current demo the same way.
+int writeDemoGuide(const WebExportSettings& settings, std::string* why, std::vector<std::string>* warnings);
+
+// ---- Shared by both pages ----------------------------------------------------------
+// Base64 of bytes (standard alphabet, '=' padding, no line breaks).
+std::string base64Encode(const unsigned char* bytes, size_t count);
+// Author text for a page: & < > " ' escaped, line feeds as <BR> (carriage
+// returns dropped), bytes above 127 (Windows-1252) as numeric character
+// references of their Unicode code points.
+std::string htmlText(const std::string& text);
+// A PNG of w x h pixels of 8-bit RGBA rows as a "data:image/png;base64,"
+// URI; empty when encoding fails.
+std::string pngDataUri(const unsigned char* rgba, int32_t w, int32_t h);

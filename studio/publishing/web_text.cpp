@@ -1,0 +1,92 @@
+// web_text.cpp: what both web pages need to embed author texts and
+// pictures safely: Base64, author text as HTML text, and PNG data URIs
+// encoded with LodePNG. Pure functions of their arguments: callable from
+// any thread at the same time.
+#include "studio/publishing/web_export.h"
+
+#include <lodepng.h>
+
+namespace {
+
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr const char* kPngUriPrefix = "data:image/png;base64,";
+
+// Unicode code points of the Windows-1252 bytes 0x80 .. 0x9F; 0 where the
+// code page leaves the byte undefined.
+constexpr unsigned short kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr unsigned kReplacement = 0xFFFD;
+
+// Appends the Base64 of count bytes to out.
+void appendBase64(std::string& out, const unsigned char* in, size_t count) {
+  out.reserve(out.size() + (count + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 3 <= count; i += 3) {
+    const uint32_t v = (uint32_t{in[i]} << 16) | (uint32_t{in[i + 1]} << 8) | in[i + 2];
+    const char quad[4] = {kBase64[v >> 18], kBase64[(v >> 12) & 63], kBase64[(v >> 6) & 63], kBase64[v & 63]};
+    out.append(quad, 4);
+  }
+  if (i == count) return;
+  const bool two = count - i == 2;
+  const uint32_t v = (uint32_t{in[i]} << 16) | (two ? uint32_t{in[i + 1]} << 8 : 0);
+  const char quad[4] = {kBase64[v >> 18], kBase64[(v >> 12) & 63], two ? kBase64[(v >> 6) & 63] : '=', '='};
+  out.append(quad, 4);
+}
+
+// Control characters other than tab, line feed, carriage return and form
+// feed are errors in an HTML text; they become blanks.
+bool strayControl(unsigned char c) { return (c < 32 && c != '\t' && c != '\n' && c != '\r' && c != '\f') || c == 127; }
+
+}  // namespace
+
+std::string base64Encode(const unsigned char* bytes, size_t count) {
+  std::string out;
+  appendBase64(out, bytes, count);
+  return out;
+}
+
+std::string htmlText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      case '\n': out += "<BR>"; break;
+      case '\r': break;
+      default:
+        if (c >= 128) {
+          unsigned code = c < 0xA0 ? kCp1252High[c - 0x80] : c;
+          if (code == 0) code = kReplacement;
+          out += "&#" + std::to_string(code) + ";";
+        } else {
+          out += strayControl(c) ? ' ' : ch;
+        }
+    }
+  }
+  return out;
+}
+
+std::string pngDataUri(const unsigned char* rgba, int32_t w, int32_t h) {
+  if (rgba == nullptr || w < 1 || h < 1) return {};
+  // RGBA in, 8 bits a channel; LodePNG picks the smallest lossless colour
+  // type for the file (RGB for opaque frames, a palette for few colours)
+  // and each row's filter. Without lazy matching its deflate is a tenth
+  // faster on screen pictures for under one per cent more bytes.
+  lodepng::State state;
+  state.info_raw.colortype = LCT_RGBA;
+  state.info_raw.bitdepth = 8;
+  state.encoder.zlibsettings.lazymatching = 0;
+  std::vector<unsigned char> png;
+  if (lodepng::encode(png, rgba, static_cast<unsigned>(w), static_cast<unsigned>(h), state) != 0 || png.empty())
+    return {};
+  std::string uri = kPngUriPrefix;
+  appendBase64(uri, png.data(), png.size());
+  return uri;
+}
