@@ -39,8 +39,10 @@ bench: build
 	@$(BUILD)/bench/bench_editor
 	@$(BUILD)/bench/bench_package
 	@$(BUILD)/bench/bench_html5
+	@$(BUILD)/bench/bench_multipath
 	@$(BUILD)/bench/bench_capture
 	@$(BUILD)/bench/bench_capture_loop
+	@$(BUILD)/bench/bench_paste
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

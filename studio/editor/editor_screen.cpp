@@ -1,6 +1,7 @@
 // editor_screen.cpp: the editor's main screen: the step list and step
 // navigation, the buttons, the Standard and Advanced tabs, the frame view,
 // and the dispatch of clicks and keys to the commands on the model.
+#include "studio/editor/bitmap_screens.h"
 #include "studio/editor/editor_panels.h"
 #include "studio/editor/editor_screens.h"
 #include "studio/editor/editor_state.h"
@@ -326,10 +327,8 @@ int onPress(int32_t event[4], const char* name) {
     gEditorTab = name[0] == 'S' ? 1 : 2;
     return redraw();
   }
-  if (std::strcmp(name, "ExportBMP") == 0 || std::strcmp(name, "Import BMP") == 0) {
-    studioNotYetAvailable(name);
-    return PAL_NOTHING;
-  }
+  if (std::strcmp(name, "ExportBMP") == 0) return exportBitmapCommand();
+  if (std::strcmp(name, "Import BMP") == 0) return importBitmapCommand();
   if (std::strcmp(name, "Edit Note") == 0) return openNoteEditor();
   if (std::strcmp(name, "Hide") == 0) return onHide();
   if (std::strcmp(name, "Set Name") == 0) return openFrameNameScreen();
@@ -346,10 +345,8 @@ int onKey(int32_t event[4]) {
   if (mod == PAL_MOD_CONTROL) {
     if (vk == 'D') return compareWithPriorFrame();
     if (vk == 'M') return markRecordedPointer();
-    if (vk == 'E' || vk == 'I') {
-      studioNotYetAvailable(vk == 'E' ? "ExportBMP" : "Import BMP");
-      return PAL_NOTHING;
-    }
+    if (vk == 'E') return exportBitmapCommand();
+    if (vk == 'I') return importBitmapCommand();
     return PAL_NOTHING;
   }
   const int32_t last = std::max(0, gFrameCount - 1);

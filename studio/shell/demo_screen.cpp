@@ -2,6 +2,8 @@
 // backdrop, the keys of a presenting run, "Present the Demo", the Develop
 // and Share panels and the crop's size. A demo whose files cannot be read
 // is never shown: the author hears which demo and why, and goes home.
+#include "studio/abstraction/multipath_screen.h"
+#include "studio/publishing/mirrit_screens.h"
 #include "studio/capture/demo_files.h"
 #include "studio/publishing/package_screens.h"
 #include "studio/shell/screen_kit.h"
@@ -140,7 +142,7 @@ int onButton(int32_t event[4], const char* name) {
     pal_SetNewEventHandler(name[0] == 'S' ? packageDialogHandler : name[0] == 'H' ? html5DialogHandler : guideDialogHandler);
     return PAL_NOTHING;
   }
-  studioNotYetAvailable(name);
+  if (std::strcmp(name, "Add MultiPath") == 0) pal_SetNewEventHandler(multiPathScreenHandler);
   return PAL_NOTHING;
 }
 
@@ -244,7 +246,8 @@ int demoScreenHandler(int32_t event[4], char* name) {
     case PAL_EV_KEY:
       if (event[2] == PAL_MOD_CONTROL && event[3] == 'W') {
         if (gFrameCount < 1) return onButton(event, "Simulation");
-        studioNotYetAvailable("Control + W");
+        // The Mirrit output (studio/publishing/mirrit_screens.h): preparation, writing, then the program ends.
+        pal_SetNewEventHandler(mirritPrepareScreenHandler);
       }
       return PAL_NOTHING;
     default: return PAL_NOTHING;

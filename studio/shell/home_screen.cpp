@@ -5,6 +5,7 @@
 #include "studio/capture/capture_checks.h"
 #include "studio/capture/demo_files.h"
 #include "studio/shell/screen_kit.h"
+#include "studio/shell/paste_screens.h"
 #include "studio/shell/shell.h"
 
 #include "pag/pag.h"
@@ -256,13 +257,13 @@ int manageScreenHandler(int32_t event[4], char* name) {
       drawManage();
       return PAL_SHOW;
     case PAL_EV_KEY:
-      if (event[2] == PAL_MOD_CONTROL && event[3] == 'P') studioNotYetAvailable("Paste");
+      if (event[2] == PAL_MOD_CONTROL && event[3] == 'P') pal_SetNewEventHandler(pasteChooseHandler);
       return PAL_NOTHING;
     case PAL_EV_PRESS:
       if (std::strcmp(name, "Rename") == 0) renameDemo();
       else if (std::strcmp(name, "Copy") == 0) copyDemo();
       else if (std::strcmp(name, "Delete") == 0) pal_SetNewEventHandler(deleteQuestionHandler);
-      else if (std::strcmp(name, "Paste") == 0) studioNotYetAvailable("Paste");
+      else if (std::strcmp(name, "Paste") == 0) pal_SetNewEventHandler(pasteChooseHandler);
       else if (std::strcmp(name, "Cancel") == 0) backHome();
       return PAL_NOTHING;
     default: return PAL_NOTHING;

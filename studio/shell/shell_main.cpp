@@ -4,6 +4,8 @@
 #include "studio/abstraction/abstraction_screens.h"
 #include "studio/capture/capture_screens.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/demo_paste.h"
+#include "studio/editor/bitmap_io.h"
 #include "studio/editor/editor_screens.h"
 #include "studio/editor/editor_state.h"
 #include "studio/shell/screen_kit.h"
@@ -84,6 +86,8 @@ int studioMain() {
     return 0;
   }
   checkSystemFolders();
+  recoverInterruptedImports();  // finishes or rolls back a bitmap import cut short
+  removeInterruptedPastes();    // temporary demos a paste cut short left behind
   char homeTitle[40];
   std::snprintf(homeTitle, sizeof homeTitle, "Pictomira (v%d)", PICTOMIRA_VERSION);
   int state = replayCaptureIfPresent();

@@ -103,11 +103,6 @@ TEST_F(Studio, LibraryListsNewestFirstAndOpensTheDemoScreen) {
   EXPECT_EQ(input->pixel(kX + 765, kY + 405), greyOf(colourOf(0)));
   EXPECT_EQ(input->pixel(kX + 125, kY + 15), 0x3D455Cu);  // the background's first row
   EXPECT_EQ(input->pixel(kX + 400, kY + 300), 0x000000u);  // the key panel
-  click(900 - 450, 600 - 28 + 11);                         // "Add MultiPath"
-  EXPECT_TRUE(alert("Not Yet Available | 'Add MultiPath' is not available in this build yet."));
-  input->move(kX + 400, kY + 300);
-  input->key(XK_w, {XK_Control_L});
-  EXPECT_TRUE(alert("Not Yet Available | 'Control + W' is not available in this build yet."));
   EXPECT_TRUE(titled("Newest - Pictomira"));
 }
 

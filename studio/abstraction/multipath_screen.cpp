@@ -1,0 +1,148 @@
+// multipath_screen.cpp: "Add MultiPath" from the demo screen. The screen
+// explains what the worker will do and warns that its copies need review;
+// "Add MultiPath" runs the worker on its own thread and polls its progress
+// into a darkened band, "Cancel" goes back. When the worker has finished,
+// a failure or a full instruction table is told in an alert, and the demo
+// screen returns (it reads the saved data file again).
+#include "studio/abstraction/multipath_screen.h"
+#include "studio/abstraction/multipath.h"
+
+#include "studio/capture/demo_files.h"
+#include "studio/shell/screen_kit.h"
+#include "studio/shell/shell.h"
+
+#include "pag/pag.h"
+#include "pal/pal.h"
+
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr int32_t kBandY = 520, kBandH = 38;
+
+std::thread gWorker;
+bool gRunning = false;
+
+int32_t winW() { return gpal_ImageBuffSize[0][0]; }
+
+void join() {
+  if (gWorker.joinable()) gWorker.join();
+  gRunning = false;
+}
+
+void drawIntro() {
+  pal_UnmarkAllClickableRects();
+  pal_DisableAllTimers();
+  studioPaintWholeBackground(Gradient::Truncated);
+  const int32_t cx = winW() / 2;
+  studioCentredText("Add MultiPath", cx, 100, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioCentredText("'Add MultiPath' will make your demo fully interactive so that it more closely simulates your "
+                    "application. ",
+                    cx, 200, STUDIO_FONT, STUDIO_WHITE);
+  studioCentredText("New instructions will be added to every frame that has matching clickable UI items (buttons, links "
+                    "etc).",
+                    cx, 225, STUDIO_FONT, STUDIO_WHITE);
+  studioCentredText("This will create many new instructions, including some that cause the simulation to behave "
+                    "incorrectly,",
+                    cx, 275, STUDIO_FONT, STUDIO_YELLOW);
+  studioCentredText("so you will need to verify every instruction in each frame and fix or delete any that are "
+                    "inappropriate.",
+                    cx, 300, STUDIO_FONT, STUDIO_YELLOW);
+  studioButton("Add MultiPath", 200, 525, 120, 22);
+  studioButton("Cancel", 590, 525, 80, 22);
+}
+
+void drawBand(int progress) {
+  char text[80];
+  std::snprintf(text, sizeof text, "Adding MultiPath - %d %% complete", progress / 10);
+  pag_FillRect(0, 0, kBandY, winW(), kBandH, 0x444444);
+  studioCentredText(text, winW() / 2, kBandY + 5, STUDIO_FONT_LARGE, STUDIO_WHITE);
+}
+
+int backToDemoScreen() {
+  pal_DisableAllTimers();
+  pal_SetNewEventHandler(demoScreenHandler);
+  return PAL_NOTHING;
+}
+
+int start() {
+  gMultiPathProgress = 0;
+  gRunning = true;
+  gWorker = std::thread(addMultiPath);
+  pal_UnmarkAllClickableRects();
+  pal_DisableAllTimers();
+  drawBand(0);
+  if (pal_SetTimer(MULTIPATH_TIMER, MULTIPATH_POLL_MS, 1) != 1) {
+    join();
+    pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
+  }
+  return PAL_SHOW;
+}
+
+// Tells what the finished run could not do.
+void tellOutcome(const MultiPathReport& r) {
+  char text[700];
+  if (!r.why.empty() && r.added == 0 && !r.saved) {
+    std::snprintf(text, sizeof text, "MultiPath could not work on the demo '%s': %s. Nothing was added.", gCurrDemoName,
+                  r.why.c_str());
+    pal_Alert(1, "MultiPath Fail", text);
+    return;
+  }
+  if (!r.saved) {
+    std::snprintf(text, sizeof text, "The %d new instructions of '%s' could not be saved: %s.", r.added, gCurrDemoName,
+                  r.why.c_str());
+    pal_Alert(1, "MultiPath Fail", text);
+    return;
+  }
+  if (r.notCopied > 0) {
+    std::snprintf(text, sizeof text,
+                  "The demo '%s' holds as many instructions as it can: %d clicks were added and saved, %d more could "
+                  "not be copied.",
+                  gCurrDemoName, r.added, r.notCopied);
+    pal_Alert(1, "Instruction Table Full", text);
+  }
+  if (r.leftOut > 0) {
+    std::snprintf(text, sizeof text, "MultiPath looked at the first %d clicks of '%s' only; %d later clicks were not copied.",
+                  MULTIPATH_LIST_CAP, gCurrDemoName, r.leftOut);
+    pal_Alert(1, "Too Many Clicks", text);
+  }
+}
+
+int onTick() {
+  const int progress = gMultiPathProgress.load();
+  if (progress < MULTIPATH_DONE) {
+    drawBand(progress);
+    return PAL_SHOW;
+  }
+  join();
+  pal_DisableAllTimers();
+  tellOutcome(gMultiPathReport);
+  return backToDemoScreen();
+}
+
+}  // namespace
+
+int multiPathScreenHandler(int32_t event[4], char* name) {
+  switch (event[0]) {
+    case PAL_EV_START: {
+      join();
+      char title[140];
+      std::snprintf(title, sizeof title, "Add MultiPath to '%s' - Pictomira", gCurrDemoName);
+      pal_SetWindowTitle(title);
+      drawIntro();
+      return PAL_SHOW;
+    }
+    case PAL_EV_PRESS:
+      if (gRunning) return PAL_NOTHING;
+      if (std::strcmp(name, "Add MultiPath") == 0) return start();
+      if (std::strcmp(name, "Cancel") == 0) return backToDemoScreen();
+      return PAL_NOTHING;
+    case PAL_EV_TIMER: return event[1] == MULTIPATH_TIMER && gRunning ? onTick() : PAL_NOTHING;
+    case PAL_EV_CLOSED:
+      join();  // the model and the data file are whole before the program ends
+      return PAL_NOTHING;
+    default: return PAL_NOTHING;
+  }
+}

@@ -1,0 +1,419 @@
+// demo_paste.cpp: the paste worker, cutting a frame range into a demo of
+// its own (recording rewritten in crop coordinates, decoded in one forward
+// pass) and joining two demos through the exchange files.
+#include "studio/capture/demo_paste.h"
+
+#include "studio/capture/demo_files.h"
+
+#include "demo/demo_frames.h"
+#include "demo/demo_model.h"
+#include "pal/pal.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+std::atomic<int> gPasteStatus{0};
+std::atomic<int> gPastePercent{0};
+
+namespace {
+
+PasteRequest gRequest;  // handed to the worker before it starts
+
+std::string format(const char* fmt, const std::string& a) {
+  char text[800];
+  std::snprintf(text, sizeof text, fmt, a.c_str());
+  return text;
+}
+
+int refuse(int status, const char* title, const char* text) {
+  pal_Alert(1, title, text);
+  gPasteStatus = status;
+  return status;
+}
+
+// Index of the first frame numbered id, or -1.
+int32_t frameIndexOf(int64_t id) {
+  for (int32_t i = 0; i < gFrameCount; ++i)
+    if (gFrameData[i].frameId == id) return i;
+  return -1;
+}
+
+void cropFromHeader(int32_t crop[4]) {
+  char text[DEMO_TEXT_LEN] = "";
+  if (gHeaderCount < 1 || demoGetTextValue(gHeaderData[0], text) != 0) text[0] = '\0';
+  for (int i = 0; i < 4; ++i) {
+    // A field that is missing or holds no digits counts as -1.
+    const char* p = text;
+    for (int c = 0; c < i && p != nullptr; ++c) {
+      p = std::strchr(p, ',');
+      if (p != nullptr) ++p;
+    }
+    char* end = nullptr;
+    const long long v = p == nullptr ? -1 : std::strtoll(p, &end, 10);
+    crop[i] = (p == nullptr || end == p) ? -1 : static_cast<int32_t>(v);
+  }
+}
+
+void loadOrEnd(const std::string& name, const char* title, const char* message) {
+  if (demoDataRead(demoFilePath(name, ".DMD")) != 1) pal_FatalAlert(title, message);
+}
+
+void setCurrent(const std::string& name) { std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", name.c_str()); }
+
+// Sets header value 0's text to the crop "0,0,width,height".
+void setWholeFrameCrop(int32_t width, int32_t height) {
+  char text[80];
+  std::snprintf(text, sizeof text, "0,0,%d,%d\r\n", width, height);
+  if (gHeaderCount < 1) gHeaderCount = 1;
+  if (demoUpdateTextValue(gHeaderData[0], text) < 0 || gHeaderData[0] < DEMO_FIRST_TEXT_REC ||
+      gTxtRecData[gHeaderData[0]][0] == 0) {
+    const int32_t at = demoStoreNewTextValue(text);
+    if (at < 0) pal_FatalAlert("Fatal", "Unexpected Err wnd041");
+    gHeaderData[0] = at;
+  }
+  gCropSize[0] = 0;
+  gCropSize[1] = 0;
+  gCropSize[2] = width;
+  gCropSize[3] = height;
+}
+
+void writeWindowFile(const std::string& name, int32_t width, int32_t height, const char* failure) {
+  std::FILE* f = std::fopen(demoFilePath(name, ".DMW").c_str(), "wb");
+  if (f == nullptr) pal_FatalAlert("Exiting...", failure);
+  for (int i = 0; i < 9; ++i) std::fprintf(f, "0,0,%d,%d\r\n", width, height);
+  if (std::fclose(f) != 0) pal_FatalAlert("Exiting...", failure);
+}
+
+// Rewrites the kept frames' records (gFrameData[0..gFrameCount-1], offsets
+// into source) into target in crop coordinates, one record per frame, and
+// points each frame at its new records. The source is read forward once:
+// the whole recorded screen is kept up to date record by record, and the
+// bounding box of every record applied since the last written frame tells
+// the rectangle to write. A frame whose box covers the crop is written as a
+// whole frame (a key record), so key records stay as frequent as in the
+// source and a frame never needs more records to rebuild than there.
+void rewriteRecording(const std::string& source, const std::string& target, const int32_t crop[4]) {
+  std::FILE* in = std::fopen(source.c_str(), "rb");
+  if (in == nullptr) pal_FatalAlert("Exiting...", "Unexpected pcgdnh02");
+  std::FILE* out = std::fopen(target.c_str(), "wb");
+  if (out == nullptr) pal_FatalAlert("Exiting...", "Unexpected pcgdnh03");
+  std::vector<char> inBuffer(1 << 20), outBuffer(1 << 22);
+  std::setvbuf(in, inBuffer.data(), _IOFBF, inBuffer.size());
+  std::setvbuf(out, outBuffer.data(), _IOFBF, outBuffer.size());
+  const int64_t cl = crop[0], ct = crop[1], cw = crop[2], ch = crop[3];
+  std::vector<unsigned char> screen, pixels;
+  int64_t W = 0, H = 0;
+  int64_t next = -1;     // offset of the next record to apply; -1 nothing applied yet
+  int64_t runStart = -1;  // offset of the key record this forward run started at
+  // Bounding box (screen pixels) of what changed since the last written frame.
+  int64_t bx0 = 0, by0 = 0, bx1 = 0, by1 = 0;
+  bool whole = true;
+  int64_t written = 0, lastKey = 0;
+  RecordLine r{};
+  const auto grow = [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    if (bx1 <= bx0 || by1 <= by0) {
+      bx0 = x0, by0 = y0, bx1 = x1, by1 = y1;
+    } else {
+      bx0 = std::min(bx0, x0), by0 = std::min(by0, y0), bx1 = std::max(bx1, x1), by1 = std::max(by1, y1);
+    }
+  };
+  for (int32_t f = 0; f < gFrameCount; ++f) {
+    FrameRec& fr = gFrameData[f];
+    // Carry on from where the last frame ended when this frame's key record
+    // has already been applied on the way (every key record replaces the
+    // whole screen); otherwise start at this frame's key record.
+    if (next < 0 || next <= fr.imageRefA || next > fr.imageRefB || runStart > fr.imageRefA) {
+      next = fr.imageRefA;
+      runStart = fr.imageRefA;
+    }
+    RecordLine own{};
+    bool haveOwn = false;
+    while (next <= fr.imageRefB) {
+      const int64_t at = next;
+      next = recReadRecord(in, at, &r, &pixels);
+      if (next < 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+      if (r.W != W || r.H != H) {
+        if (r.x != 0 || r.y != 0 || r.w != r.W || r.h != r.H) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+        W = r.W, H = r.H;
+        screen.assign(static_cast<size_t>(W * H * 3), 0);
+        if (cl < 0 || ct < 0 || cw < 1 || ch < 1 || cl + cw > W || ct + ch > H)
+          pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+      }
+      if (r.x == 0 && r.y == 0 && r.w == W && r.h == H) {
+        std::memcpy(screen.data(), pixels.data(), pixels.size());
+        whole = true;
+      } else {
+        for (int64_t row = 0; row < r.h; ++row)
+          std::memcpy(&screen[static_cast<size_t>(((r.y + row) * W + r.x) * 3)], &pixels[static_cast<size_t>(row * r.w * 3)],
+                      static_cast<size_t>(r.w * 3));
+        if (r.w > 0 && r.h > 0) grow(r.x, r.y, r.x + r.w, r.y + r.h);
+      }
+      if (at == fr.imageRefB) {
+        own = r;
+        haveOwn = true;
+      }
+    }
+    if (!haveOwn) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+    // The changed box in crop coordinates.
+    int64_t x0 = std::max(bx0, cl) - cl, y0 = std::max(by0, ct) - ct;
+    int64_t x1 = std::min(bx1, cl + cw) - cl, y1 = std::min(by1, ct + ch) - ct;
+    const bool key = whole || f == 0 || (x0 == 0 && y0 == 0 && x1 == cw && y1 == ch);
+    if (key) {
+      x0 = 0, y0 = 0, x1 = cw, y1 = ch;
+    } else if (x1 <= x0 || y1 <= y0) {
+      x0 = 0, y0 = 0, x1 = 1, y1 = 1;  // nothing changed in the crop: one unchanged pixel
+    }
+    char line[300];
+    const int n = std::snprintf(line, sizeof line, "0,%lld,%lld,%lld,%lld,%lld,%lld,%lld,%lld,%lld,%lld\r\n",
+                                static_cast<long long>(own.mouseX - cl), static_cast<long long>(own.mouseY - ct),
+                                static_cast<long long>(cw), static_cast<long long>(ch), static_cast<long long>(x0),
+                                static_cast<long long>(y0), static_cast<long long>(x1 - x0),
+                                static_cast<long long>(y1 - y0), static_cast<long long>(own.time),
+                                static_cast<long long>(own.click));
+    bool ok = std::fwrite(line, 1, static_cast<size_t>(n), out) == static_cast<size_t>(n);
+    const size_t rowBytes = static_cast<size_t>((x1 - x0) * 3);
+    for (int64_t y = y0; y < y1 && ok; ++y)
+      ok = std::fwrite(&screen[static_cast<size_t>(((ct + y) * W + cl + x0) * 3)], 1, rowBytes, out) == rowBytes;
+    if (!ok) pal_FatalAlert("Exiting...", "Unexpected pcgdnh05");
+    if (key) lastKey = written;
+    fr.imageRefA = lastKey;
+    fr.imageRefB = written;
+    fr.frameId = f;
+    written += n + static_cast<int64_t>(rowBytes) * (y1 - y0);
+    bx0 = by0 = bx1 = by1 = 0;
+    whole = false;
+    gPastePercent = static_cast<int>((f + 1) * 100LL / gFrameCount);
+  }
+  std::fclose(in);
+  if (std::fclose(out) != 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh05");
+}
+
+// Records in a recording file and its size; false when it cannot be read.
+bool countRecords(const std::string& path, int64_t* records, int64_t* bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  RecordLine r{};
+  int64_t at = 0, n = 0;
+  while ((at = recReadRecord(f, at, &r, nullptr)) >= 0) ++n;
+  std::fseek(f, 0, SEEK_END);
+  *bytes = ftello(f);
+  std::fclose(f);
+  *records = n;
+  return at == -1;
+}
+
+void deleteDemoFolder(const std::string& name) {
+  struct stat st;
+  const std::string folder = demoFolderPath(name);
+  if (::lstat(folder.c_str(), &st) == 0) pal_DeleteDirectory(folder.c_str(), 2);
+}
+
+}  // namespace
+
+std::string pasteTemporaryName(long seconds, int i) { return "tmp_" + std::to_string(seconds + i) + "_tmp?"; }
+
+bool isPasteTemporaryName(const std::string& name) {
+  if (name.size() < 10 || name.compare(0, 4, "tmp_") != 0 || name.compare(name.size() - 5, 5, "_tmp?") != 0) return false;
+  for (size_t i = 4; i < name.size() - 5; ++i)
+    if (name[i] < '0' || name[i] > '9') return false;
+  return true;
+}
+
+int removeInterruptedPastes() {
+  DIR* dir = ::opendir(demosFolderPath().c_str());
+  if (dir == nullptr) return 0;
+  std::vector<std::string> found;
+  while (dirent* e = ::readdir(dir))
+    if (isPasteTemporaryName(e->d_name)) found.emplace_back(e->d_name);
+  ::closedir(dir);
+  for (const std::string& name : found) deleteDemoFolder(name);
+  return static_cast<int>(found.size());
+}
+
+bool readDemoCrop(const std::string& name, int32_t crop[4]) {
+  std::fill(crop, crop + 4, -1);
+  if (demoDataRead(demoFilePath(name, ".DMD")) != 1) return false;
+  cropFromHeader(crop);
+  return true;
+}
+
+int keepFrameRange(int64_t first, int64_t last) {
+  const int32_t i0 = frameIndexOf(first);
+  const int32_t i1 = frameIndexOf(last);
+  if (i0 < 0 || i1 < i0) return -1;
+  const int32_t dx = gCropSize[0], dy = gCropSize[1];
+  int32_t kept = 0;
+  for (int32_t i = 0; i < gInstrCount; ++i) {
+    InstrRec in = gInstrData[i];
+    if (in.frame < i0 || in.frame > i1) continue;
+    if (in.target >= 0 && (in.target < i0 || in.target > i1)) continue;
+    in.frame -= i0;
+    if (in.target >= 0) in.target -= i0;
+    if (in.type != INSTR_TIMER && in.type != INSTR_KEY)
+      for (int k = 0; k < 4; ++k) in.v[k] = std::max(0, in.v[k] - (k % 2 == 0 ? dx : dy));
+    gInstrData[kept++] = in;
+  }
+  gInstrCount = kept;
+  // A text shared by a kept frame (a hover pair's note) stays.
+  std::vector<bool> keep(DEMO_TEXT_RECS, false);
+  const auto mark = [&](int64_t t) {
+    if (t >= 0 && t < DEMO_TEXT_RECS) keep[static_cast<size_t>(t)] = true;
+  };
+  for (int32_t i = i0; i <= i1; ++i) mark(gFrameData[i].nameText), mark(gFrameData[i].noteText);
+  for (int32_t i = 0; i < gHeaderCount; ++i) mark(gHeaderData[i]);
+  for (int32_t i = 0; i < gFrameCount; ++i) {
+    if (i >= i0 && i <= i1) continue;
+    for (const int64_t t : {gFrameData[i].nameText, gFrameData[i].noteText})
+      if (t > 8 && t < DEMO_TEXT_RECS && !keep[static_cast<size_t>(t)]) demoDeleteTextValue(static_cast<int32_t>(t));
+  }
+  for (int32_t i = i0; i <= i1; ++i) {
+    FrameRec fr = gFrameData[i];
+    if (fr.noteX != DEMO_NO_POSITION) fr.noteX -= dx;
+    if (fr.noteY != DEMO_NO_POSITION) fr.noteY -= dy;
+    gFrameData[i - i0] = fr;
+  }
+  gFrameCount = i1 - i0 + 1;
+  // The home frame (header value 2) follows its frame, or falls back to the first.
+  if (gHeaderCount > 2) gHeaderData[2] = (gHeaderData[2] >= i0 && gHeaderData[2] <= i1) ? gHeaderData[2] - i0 : 0;
+  return 1;
+}
+
+void extractFrameRange(const std::string& demo, const std::string& newDemo, int64_t first, int64_t last) {
+  setCurrent(demo);
+  loadOrEnd(demo, "Fatal", "Unexpected Err dpc002");
+  int32_t crop[4];
+  cropFromHeader(crop);
+  std::copy(crop, crop + 4, gCropSize);
+  if (pal_FindOrCreateDirectory(demoFolderPath(newDemo).c_str()) != 1) pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
+  if (keepFrameRange(first, last) != 1) {
+    char text[200];
+    std::snprintf(text, sizeof text, "Frame numbers %lld and/or %lld are not visible (Err SPCR002)",
+                  static_cast<long long>(first), static_cast<long long>(last));
+    pal_FatalAlert("Fatal", text);
+  }
+  writeWindowFile(newDemo, crop[2], crop[3], "Unexpected wnw016");
+  rewriteRecording(demoFilePath(demo, ".DMR"), demoFilePath(newDemo, ".DMR"), crop);
+  setWholeFrameCrop(crop[2], crop[3]);
+  setCurrent(newDemo);
+  if (demoDataWrite(demoFilePath(newDemo, ".DMD"), DMD_VERSION) != 1) pal_FatalAlert("Fatal", "Unexpected Err wnd042");
+}
+
+void combineDemos(const std::string& first, const std::string& second, const std::string& newDemo) {
+  int32_t a[4], b[4];
+  loadOrEnd(first, "Fatal", "Unexpected Err cds004a");
+  cropFromHeader(a);
+  if (a[0] != 0 || a[1] != 0) pal_FatalAlert("Fatal", "Unexpected Err cds004a");
+  const int32_t firstFrames = gFrameCount;
+  loadOrEnd(second, "Fatal", "Unexpected Err cds004b");
+  cropFromHeader(b);
+  if (b[0] != 0 || b[1] != 0 || b[2] != a[2] || b[3] != a[3]) pal_FatalAlert("Fatal", "Unexpected Err cds004b");
+  int64_t records = 0, bytes = 0;
+  if (!countRecords(demoFilePath(first, ".DMR"), &records, &bytes)) pal_FatalAlert("Fatal", "Unexpected Err cds031");
+  if (writeExchangeFiles(second, records, bytes, firstFrames) != 1) pal_FatalAlert("Fatal", "Unexpected Err cds032");
+  loadOrEnd(first, "Fatal", "Unexpected Err cds005");
+  if (readExchangeFiles(second) != 1) pal_FatalAlert("Fatal", "Unexpected Err cds006");
+  writeCombinedDemoFiles(first, second, newDemo, a[2], a[3], false);
+}
+
+int pasteCheck(const PasteRequest& q) {
+  char text[300];
+  gPasteStatus = 0;
+  gPastePercent = 0;
+  if (demoDataRead(demoFilePath(q.into, ".DMD")) != 1 || gFrameCount < 1)
+    return refuse(PASTE_UNREADABLE, "Paste", format("'%s' cannot be read.", q.into).c_str());
+  const int64_t r0 = gFrameData[0].frameId, r1 = gFrameData[gFrameCount - 1].frameId;
+  if (frameIndexOf(q.followFrame) < 0) {
+    std::snprintf(text, sizeof text, "unknown: %lld", static_cast<long long>(q.followFrame));
+    return refuse(PASTE_UNKNOWN_FOLLOW, "Unknown", text);
+  }
+  if (demoDataRead(demoFilePath(q.from, ".DMD")) != 1 || gFrameCount < 1)
+    return refuse(PASTE_UNREADABLE, "Paste", format("'%s' cannot be read.", q.from).c_str());
+  const int64_t g0 = gFrameData[0].frameId, g1 = gFrameData[gFrameCount - 1].frameId;
+  const auto bad = [&](int status, const char* fmt, int64_t lo, int64_t hi) {
+    std::snprintf(text, sizeof text, fmt, static_cast<int>(lo), static_cast<int>(hi));
+    return refuse(status, "bad Frame#", text);
+  };
+  if (q.followFrame < r0 || q.followFrame > r1)
+    return bad(PASTE_BAD_FOLLOW, "following Frame# must be between %d and %d, inclusive", r0, r1);
+  if (q.fromFrame < g0 || q.fromFrame > g1)
+    return bad(PASTE_BAD_FROM, "from Frame# must be between %d and %d, inclusive", g0, g1);
+  if (q.toFrame < g0 || q.toFrame > g1) return bad(PASTE_BAD_TO, "to Frame# must be between %d and %d, inclusive", g0, g1);
+  if (q.toFrame < q.fromFrame)
+    return refuse(PASTE_TO_BEFORE_FROM, "bad Frame#", "to Frame# must be equal to or greater than from Frame#");
+  const int32_t ia = frameIndexOf(q.fromFrame), ib = frameIndexOf(q.toFrame);
+  if (ia < 0 || ib < ia) {
+    std::snprintf(text, sizeof text, "Frame numbers %lld and/or %lld are not visible (Err SPCR002)",
+                  static_cast<long long>(q.fromFrame), static_cast<long long>(q.toFrame));
+    return refuse(PASTE_MISSING_FRAME, "bad Frame#", text);
+  }
+  const int code = demoNameCode(q.newName.c_str());
+  if (code != 1) return refuse(PASTE_BAD_NAME, "Bad Demo Name", demoNameMessage(code));
+  const std::string folder = demoFolderPath(q.newName);
+  if (pal_FindOrCreateDirectory(folder.c_str()) != 1)
+    return refuse(PASTE_NAME_USED, "bad name", format("cannot create '%s'", q.newName).c_str());
+  ::rmdir(folder.c_str());
+  return 1;
+}
+
+void pasteBuild(const PasteRequest& q) {
+  gPasteStatus = 1;
+  gPastePercent = 0;
+  const long t = static_cast<long>(std::time(nullptr));
+  std::string tmp[4];
+  for (int i = 0; i < 4; ++i) {
+    tmp[i] = pasteTemporaryName(t, i);
+    deleteDemoFolder(tmp[i]);
+  }
+  // The receiving demo's frame numbers around F.
+  if (demoDataRead(demoFilePath(q.into, ".DMD")) != 1) pal_FatalAlert("Fatal", "Unexpected Err dpc002");
+  const int32_t fi = frameIndexOf(q.followFrame);
+  const int64_t r0 = gFrameData[0].frameId, r1 = gFrameData[gFrameCount - 1].frameId;
+  const bool rest = fi >= 0 && fi + 1 < gFrameCount;
+  const int64_t after = rest ? gFrameData[fi + 1].frameId : 0;
+  gPasteStatus = 2;
+  gPastePercent = 0;
+  extractFrameRange(q.into, tmp[0], r0, q.followFrame);
+  gPasteStatus = 3;
+  gPastePercent = 0;
+  extractFrameRange(q.from, tmp[1], q.fromFrame, q.toFrame);
+  if (rest) {
+    gPasteStatus = 4;
+    gPastePercent = 0;
+    extractFrameRange(q.into, tmp[2], after, r1);
+    gPasteStatus = 5;
+    gPastePercent = 0;
+    combineDemos(tmp[0], tmp[1], tmp[3]);
+    gPastePercent = 50;
+    combineDemos(tmp[3], tmp[2], q.newName);
+  } else {
+    gPasteStatus = 5;
+    gPastePercent = 0;
+    combineDemos(tmp[0], tmp[1], q.newName);
+  }
+  gPastePercent = 100;
+  for (const std::string& name : tmp) deleteDemoFolder(name);
+  gPasteStatus = PASTE_DONE;
+}
+
+int pasteRun(const PasteRequest& q) {
+  if (pasteCheck(q) != 1) return gPasteStatus;
+  pasteBuild(q);
+  return gPasteStatus;
+}
+
+void pasteWorker() { pasteRun(gRequest); }
+
+void startPasteWorker(const PasteRequest& request) {
+  gPasteStatus = 0;
+  gPastePercent = 0;
+  gRequest = request;
+  pal_BeginThread(pasteWorker);
+}

@@ -1,0 +1,233 @@
+// mirrit.cpp: "DemoFlow.txt" and "DemoStack.bws" from the package
+// preparation's line tables and plain line pool and from the scrubbed
+// model. Each output is written through a checked file under a hidden
+// temporary name, flushed to the disk, and renamed only when both are
+// complete, so a failure never leaves a half-written file under a final
+// name. No window calls: failures come back with their reason.
+#include "studio/publishing/mirrit.h"
+
+#include "studio/capture/demo_files.h"
+#include "studio/publishing/line_pool.h"
+
+#include "demo/demo_model.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+std::atomic<int> gMirritProgress{0};
+
+namespace {
+
+constexpr const char* kFlowFile = "DemoFlow.txt";
+constexpr const char* kStackFile = "DemoStack.bws";
+constexpr const char* kLinesPiece = "tmpLinesDat.tmp";
+constexpr const char* kStackPiece = "tmpStackDat.tmp";
+constexpr const char* kPieces[] = {kLinesPiece, kStackPiece, "tmpFlowDat.tmp"};
+constexpr size_t kChunk = 29996;
+constexpr int kBase = 80;
+constexpr char kDigitZero = 43;  // '+'
+
+// The fixed opening of DemoFlow.txt.
+constexpr const char* kHeader =
+    "\r\nSplashText\r\n030\r\n040 Mirrit Demo converted from Pictomira"
+    "\r\n030\r\nEndSplashText\r\n\r\n"
+    "WindowText \"Mirrit Demo Simulation\"\r\nxWindowIconSm 006,008,023"
+    "\r\n\r\nWindowRoundingStyle=1\r\nxCoverTaskBarOk\r\nScreenFill=0"
+    "\r\n\r\nHelpOn\r\nxNotesOff\r\n\r\n"
+    "xNotesFont \"Trebuchet MS\"\r\nxNotesFontSize=20\r\n\r\n"
+    "xNotesBackColor=C8FFC8\r\nxNotesTextColor=202020\r\n\r\n"
+    "HomeFrame \"000000\"\r\nTitleBarHeight 30\r\nCloseRightEdge 30"
+    "\r\n\r\n\r\n\r\n";
+constexpr const char* kEnd = "#\r\nEnd of Demo\r\n# -99\r\n";
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+std::string folder() { return demoFolderPath(gCurrDemoName) + "/"; }
+std::string temporaryOf(const char* file) { return folder() + "." + file + ".partial"; }
+
+int fail(MirritFailure* failure, const char* code, const std::string& why) {
+  failure->code = code;
+  failure->why = why;
+  return -1;
+}
+
+File openPiece(const char* piece) { return File(std::fopen((folder() + piece).c_str(), "rb"), std::fclose); }
+
+int64_t sizeOf(std::FILE* f) {
+  struct stat st;
+  if (::fstat(fileno(f), &st) != 0) return -1;
+  return st.st_size;
+}
+
+std::string systemError() { return std::strerror(errno); }
+
+const char* typeWord(int32_t type) {
+  switch (type) {
+    case INSTR_TIMER: return "Timer ";
+    case INSTR_KEY: return "KeyDown ";
+    case INSTR_LEFT: return "LeftClick ";
+    case INSTR_MOVE_IN: return "MouseOver ";
+    case INSTR_MOVE_OUT: return "ExitRect ";
+    case INSTR_RIGHT: return "RightClick ";
+    case INSTR_UP: return "UpClick ";
+    default: return nullptr;
+  }
+}
+
+std::string noteOf(int64_t index) {
+  char text[DEMO_TEXT_LEN] = "";
+  if (index < 0 || index > INT32_MAX || demoGetTextValue(static_cast<int32_t>(index), text) != 0) return {};
+  return text;
+}
+
+// The frames' instructions in table order: first[f] .. first[f + 1] - 1 of order.
+void instructionsByFrame(int32_t frames, std::vector<int32_t>* first, std::vector<int32_t>* order) {
+  const int32_t instrs = std::clamp(gInstrCount, 0, DEMO_INSTR_CAP);
+  first->assign(static_cast<size_t>(frames) + 1, 0);
+  for (int32_t i = 0; i < instrs; ++i)
+    if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) ++(*first)[gInstrData[i].frame + 1];
+  for (int32_t f = 0; f < frames; ++f) (*first)[f + 1] += (*first)[f];
+  order->assign(static_cast<size_t>((*first)[frames]), 0);
+  std::vector<int32_t> fill(first->begin(), first->end() - 1);
+  for (int32_t i = 0; i < instrs; ++i)
+    if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) (*order)[fill[gInstrData[i].frame]++] = i;
+}
+
+// Writes DemoFlow.txt's temporary file: header, frames, end. Progress 10, then 200.
+int writeFlow(MirritFailure* failure) {
+  const std::string temp = temporaryOf(kFlowFile);
+  const int32_t frames = std::clamp(gFrameCount, 0, DEMO_FRAME_CAP), h = gCropSize[3];
+  const size_t tableBytes = static_cast<size_t>(h) * 3;
+  PieceFile out;
+  if (!out.create(temp)) return fail(failure, "NoRead MWF-002", out.error());
+  out.write(kHeader, std::strlen(kHeader));
+  gMirritProgress = 10;
+
+  const std::string linesPath = folder() + kLinesPiece;
+  File lines = openPiece(kLinesPiece);
+  if (!lines) return fail(failure, "NoRead MWF-004", quoted(linesPath) + " cannot be opened: " + systemError());
+  const int64_t expected = int64_t{frames} * static_cast<int64_t>(tableBytes);
+  if (sizeOf(lines.get()) != expected)
+    return fail(failure, "NoRead MWF-004",
+                quoted(linesPath) + " does not hold the line numbers of " + std::to_string(frames) + " frames of " +
+                    std::to_string(h) + " rows");
+
+  std::vector<int32_t> first, order;
+  instructionsByFrame(frames, &first, &order);
+  std::vector<unsigned char> table(tableBytes);
+  std::string text;
+  for (int32_t f = 0; f < frames; ++f) {
+    if (std::fread(table.data(), 1, tableBytes, lines.get()) != tableBytes)
+      return fail(failure, "NoRead MWF-004", quoted(linesPath) + " cannot be read: " + systemError());
+    char label[24];
+    std::snprintf(label, sizeof label, "~%06lld\r\n$", static_cast<long long>(f) * 10);
+    text = label;
+    for (size_t at = 0; at < tableBytes; at += 3)
+      text += mirritLineNumber(uint32_t{table[at]} << 16 | uint32_t{table[at + 1]} << 8 | table[at + 2]);
+    text += "\r\n";
+    for (int32_t k = first[f]; k < first[f + 1]; ++k) {
+      const std::string line = mirritInstructionLine(gInstrData[order[k]], gCropSize);
+      if (line.empty())
+        return fail(failure, "Mirrit MWF-006",
+                    "Instruction " + std::to_string(k - first[f] + 1) + " of frame " +
+                        std::to_string(gFrameData[f].frameId) + " has the type code " +
+                        std::to_string(gInstrData[order[k]].type) + ", which Mirrit has no word for");
+      text += line + "\r\n";
+    }
+    const std::string note = noteOf(gFrameData[f].noteText);
+    if (!note.empty()) text += "#\r\n" + mirritNoteText(note) + "\r\n";
+    if (!out.write(text.data(), text.size())) break;
+  }
+  out.write(kEnd, std::strlen(kEnd));
+  if (!out.close(true)) return fail(failure, "NoRead MWF-002", out.error());
+  gMirritProgress = 200;
+  return 1;
+}
+
+// Writes DemoStack.bws's temporary file: the width, most significant byte
+// first, then the plain line pool. Progress rises by 3 per chunk below 997.
+int writeStack(MirritFailure* failure) {
+  const std::string temp = temporaryOf(kStackFile), poolPath = folder() + kStackPiece;
+  const int32_t w = gCropSize[2];
+  PieceFile out;
+  if (!out.create(temp)) return fail(failure, "NoRead MWF-012", out.error());
+  File pool = openPiece(kStackPiece);
+  if (!pool) return fail(failure, "NoRead MWF-014", quoted(poolPath) + " cannot be opened: " + systemError());
+  const unsigned char width[2] = {static_cast<unsigned char>((w >> 8) & 0xFF), static_cast<unsigned char>(w & 0xFF)};
+  out.write(width, 2);
+  std::vector<unsigned char> chunk(kChunk);
+  for (;;) {
+    const size_t got = std::fread(chunk.data(), 1, kChunk, pool.get());
+    if (got > 0 && !out.write(chunk.data(), got)) break;
+    if (gMirritProgress < 997) gMirritProgress += 3;
+    if (got < kChunk) break;
+  }
+  if (std::ferror(pool.get()))
+    return fail(failure, "NoRead MWF-014", quoted(poolPath) + " cannot be read: " + systemError());
+  if (!out.close(true)) return fail(failure, "NoRead MWF-012", out.error());
+  return 1;
+}
+
+int moveIntoPlace(const char* file, const char* code, MirritFailure* failure) {
+  if (std::rename(temporaryOf(file).c_str(), (folder() + file).c_str()) == 0) return 1;
+  return fail(failure, code, quoted(temporaryOf(file)) + " cannot be renamed to " + quoted(file) + ": " + systemError());
+}
+
+}  // namespace
+
+std::string mirritLineNumber(uint32_t n) {
+  const uint32_t digits[4] = {n / (kBase * kBase * kBase), n % (kBase * kBase * kBase) / (kBase * kBase),
+                              n % (kBase * kBase) / kBase, n % kBase};
+  std::string out;
+  for (uint32_t d : digits) out += static_cast<char>(kDigitZero + d);
+  return out;
+}
+
+std::string mirritInstructionLine(const InstrRec& in, const int32_t crop[2]) {
+  const char* word = typeWord(in.type);
+  if (word == nullptr) return {};
+  char text[160];
+  if (in.target == -1) std::snprintf(text, sizeof text, "  \">\" ");
+  else std::snprintf(text, sizeof text, "  \"%06lld\" ", static_cast<long long>(in.target) * 10);
+  std::string out = std::string(text) + word;
+  if (in.type == INSTR_TIMER || in.type == INSTR_KEY) {
+    std::snprintf(text, sizeof text, "%ld", static_cast<long>(in.v[0]));
+  } else {
+    std::snprintf(text, sizeof text, "%lld,%lld,%lld,%lld", static_cast<long long>(in.v[0]) - crop[0],
+                  static_cast<long long>(in.v[1]) - crop[1], static_cast<long long>(in.v[2]) - crop[0],
+                  static_cast<long long>(in.v[3]) - crop[1]);
+  }
+  return out + text;
+}
+
+std::string mirritNoteText(const std::string& note) {
+  std::string out;
+  for (size_t i = 0; i < note.size(); ++i) {
+    if (note[i] == '\n' && (i == 0 || note[i - 1] != '\r')) out += '\r';
+    out += note[i];
+  }
+  while (!out.empty() && static_cast<unsigned char>(out.back()) <= 14) out.pop_back();
+  return out;
+}
+
+int writeMirrit(MirritFailure* failure) {
+  MirritFailure ignored;
+  if (failure == nullptr) failure = &ignored;
+  gMirritProgress = 0;
+  int result = writeFlow(failure);
+  if (result == 1) result = writeStack(failure);
+  if (result == 1) result = moveIntoPlace(kFlowFile, "NoRead MWF-002", failure);
+  if (result == 1) result = moveIntoPlace(kStackFile, "NoRead MWF-012", failure);
+  std::remove(temporaryOf(kFlowFile).c_str());
+  std::remove(temporaryOf(kStackFile).c_str());
+  for (const char* piece : kPieces) std::remove((folder() + piece).c_str());
+  if (result == 1) gMirritProgress = 1000;
+  return result;
+}

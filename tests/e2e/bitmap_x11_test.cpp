@@ -1,0 +1,95 @@
+// Bitmap export and import in the built authoring program under Xvfb: the
+// editor exports the frame (Ctrl+E), the test paints into the bitmap file,
+// the editor imports it ("From frame#" and "Import BMP", confirmed) and the
+// frame view shows the painted pixels.
+#include "tests/support/demo_builder.h"
+#include "tests/support/runtime.h"
+#include "tests/support/studio_session.h"
+#include "tests/support/xsession.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kX = 190, kY = 100;  // the demo window on the 1280 x 800 screen
+constexpr int kView = 400;         // the frame view's left edge
+constexpr int kW = 640, kH = 400;  // the crop
+
+uint32_t colourOf(int f) { return static_cast<uint32_t>((200 - f * 30) << 16 | (60 + f * 30) << 8 | (30 + f * 20)); }
+
+DemoFixture bitmapDemo() {
+  DemoFixture fx;
+  fx.screenW = 800;
+  fx.screenH = 600;
+  const int32_t crop[4] = {80, 100, kW, kH};
+  std::copy(crop, crop + 4, fx.crop);
+  fx.frames.resize(3);
+  for (auto& f : fx.frames) f = {"wait", "", -999, -999, {InstrRec{0, -1, 'T', {700, 0, 0, 0}}}};
+  fx.row = [](int32_t f, int32_t, unsigned char* bgr) { solidRow(colourOf(f), 800, bgr); };
+  return fx;
+}
+
+class Bitmaps : public StudioSession {
+ protected:
+  void SetUp() override {
+    StudioSession::SetUp();
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "Paint Me", bitmapDemo()));
+    start();
+  }
+  std::string bmp(int n) { return dir.path() + "/Demos/Paint Me/" + std::to_string(n) + ".bmp"; }
+  void openEditor() {
+    ASSERT_TRUE(titled("Pictomira (v151)"));
+    ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
+    clickAt(kX + 300, kY + 365 + 12);
+    ASSERT_TRUE(titled("Paint Me - Pictomira"));
+    ASSERT_TRUE(input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000));
+    clickAt(kX + 900 - 450, kY + 600 - 58 + 11);  // "Edit Demo"
+    ASSERT_TRUE(titled("Editing 'Paint Me' - Pictomira"));
+    ASSERT_TRUE(input->waitForPixel(189, 50, 0x767D98, 5000));
+  }
+};
+
+TEST_F(Bitmaps, ExportedBitmapPaintedAndImportedShowsInTheFrameView) {
+  openEditor();
+  ASSERT_TRUE(input->waitForPixel(kView + 5, 5, colourOf(0), 3000));
+  input->key(XK_e, {XK_Control_L});
+  std::vector<unsigned char> file;
+  for (int i = 0; i < 50 && file.size() != 54u + 3u * kW * kH; ++i) {
+    sleepMs(100);
+    std::ifstream in(bmp(0), std::ios::binary);
+    file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_EQ(file.size(), 54u + 3u * kW * kH);
+  EXPECT_TRUE(input->waitForPixel(430 + 3, 30 + 3, 0x444444, 3000));  // the export message's box
+
+  // Paint crop columns 100..199 of rows 50..99 (bottom-up rows in the file).
+  const uint32_t ink = 0x10E020;
+  for (int y = 50; y < 100; ++y)
+    for (int x = 100; x < 200; ++x) {
+      unsigned char* p = &file[54 + (kH - 1 - y) * kW * 3 + x * 3];
+      p[0] = ink & 0xFF;
+      p[1] = ink >> 8 & 0xFF;
+      p[2] = ink >> 16 & 0xFF;
+    }
+  {
+    std::ofstream out(bmp(0), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  }
+
+  typeInto(290 + 40, 362 + 9, "0");  // From frame#
+  clickAt(181 + 45, 475 + 12);        // "Import BMP"
+  ASSERT_TRUE(input->waitForPixel(215 + 4, 235, 0xFFFFFF, 3000));  // "Yes, Import BMP"
+  clickAt(215 + 65, 235 + 13);
+  EXPECT_TRUE(input->waitForPixel(kView + 150, 75, ink, 8000));
+  EXPECT_TRUE(input->waitForPixel(kView + 5, 5, colourOf(0), 3000));  // untouched around it
+  input->key(XK_Down);
+  EXPECT_TRUE(input->waitForPixel(kView + 150, 75, colourOf(1), 3000));  // the next frame as before
+}
+
+}  // namespace

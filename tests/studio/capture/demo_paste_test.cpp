@@ -1,0 +1,175 @@
+// Pasting frames of one demo into another, window-free: demos written by
+// the fixture builder, pasted with pasteRun, and the new demo judged by its
+// model and by decoding every frame of its recording.
+#include "studio/capture/demo_paste.h"
+
+#include "studio/capture/demo_files.h"
+
+#include "demo/demo_frames.h"
+#include "demo/demo_model.h"
+#include "pal/pal.h"
+#include "tests/support/demo_builder.h"
+#include "tests/support/runtime.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Frame f of demo d is one colour over its 40 x 30 crop at (8, 6) of a 64 x 48 screen.
+uint32_t colourOf(int d, int f) { return static_cast<uint32_t>(((d * 90 + 20) << 16) | ((f * 23 + 5) % 256) << 8 | 77); }
+
+DemoFixture fixture(int d, int frames, int keyEvery) {
+  DemoFixture fx;
+  fx.crop[0] = 8, fx.crop[1] = 6, fx.crop[2] = 40, fx.crop[3] = 30;
+  fx.keyEvery = keyEvery;
+  fx.frames.resize(static_cast<size_t>(frames));
+  for (int f = 0; f < frames; ++f) {
+    fx.frames[static_cast<size_t>(f)].name = "d" + std::to_string(d) + "f" + std::to_string(f);
+    fx.frames[static_cast<size_t>(f)].instrs = {InstrRec{0, -1, 'L', {10, 10, 20, 20}}};
+  }
+  fx.row = [d](int32_t f, int32_t y, unsigned char* bgr) {
+    for (int x = 0; x < 64; ++x) {
+      // Only the crop changes from frame to frame; a corner of the screen outside it does too.
+      const bool inCrop = x >= 8 && x < 48 && y >= 6 && y < 36;
+      const uint32_t c = inCrop ? colourOf(d, f) : (x < 4 && y < 4 ? 0x010101u * static_cast<uint32_t>(f) : 0);
+      bgr[x * 3] = c & 0xFF, bgr[x * 3 + 1] = (c >> 8) & 0xFF, bgr[x * 3 + 2] = (c >> 16) & 0xFF;
+    }
+  };
+  return fx;
+}
+
+class Paste : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+    ::mkdir((dir.path() + "/Demos").c_str(), 0777);
+  }
+  // The frames of a demo as (demo, frame) colour sources, read by decoding
+  // the centre pixel of every frame; also its frame names.
+  std::vector<uint32_t> colours(const std::string& name, std::vector<std::string>* names = nullptr) {
+    std::vector<uint32_t> out;
+    EXPECT_EQ(demoDataRead(demoFilePath(name, ".DMD")), 1);
+    const int32_t rect[4] = {0, 0, 40, 30};
+    std::vector<unsigned char> px(40 * 30 * 3);
+    for (int32_t f = 0; f < gFrameCount; ++f) {
+      EXPECT_EQ(gFrameData[f].frameId, f);
+      EXPECT_GE(demoRecframeCroppedToMembuff(demoFilePath(name, ".DMR").c_str(), gFrameData[f].imageRefA,
+                                             gFrameData[f].imageRefB, rect, px.data(), 3, 1), 0);
+      const unsigned char* p = &px[(15 * 40 + 20) * 3];
+      out.push_back(static_cast<uint32_t>(p[2] << 16 | p[1] << 8 | p[0]));
+      char text[DEMO_TEXT_LEN];
+      if (names != nullptr) names->push_back(demoGetTextValue(static_cast<int32_t>(gFrameData[f].nameText), text) == 0 ? text : "");
+    }
+    return out;
+  }
+  TempDir dir;
+};
+
+struct Case {
+  const char* what;
+  int intoFrames, fromFrames, keyEvery;
+  int64_t from, to, follow;
+  int joins;  // 1 when F is the receiving demo's last frame
+};
+
+TEST_F(Paste, NewDemoHoldsTheFramesInOrder) {
+  const Case cases[] = {
+      {"middle", 6, 5, 0, 1, 3, 2, 2},
+      {"after the last frame makes one join", 6, 5, 0, 0, 4, 5, 1},
+      {"one frame", 6, 5, 2, 3, 3, 0, 2},
+      {"key records every frame", 4, 4, 1, 0, 3, 1, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", fixture(1, c.intoFrames, c.keyEvery)));
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "From", fixture(2, c.fromFrames, c.keyEvery)));
+    const std::string made = std::string("New ") + c.what;
+    ASSERT_EQ(pasteRun({"Into", "From", c.from, c.to, c.follow, made.substr(0, 60)}), PASTE_DONE);
+    std::vector<uint32_t> want;
+    std::vector<std::string> wantNames;
+    for (int f = 0; f <= c.follow; ++f) want.push_back(colourOf(1, f)), wantNames.push_back("d1f" + std::to_string(f));
+    for (int64_t f = c.from; f <= c.to; ++f) want.push_back(colourOf(2, int(f))), wantNames.push_back("d2f" + std::to_string(f));
+    for (int f = int(c.follow) + 1; f < c.intoFrames; ++f) want.push_back(colourOf(1, f)), wantNames.push_back("d1f" + std::to_string(f));
+    std::vector<std::string> names;
+    EXPECT_EQ(colours(made.substr(0, 60), &names), want);
+    EXPECT_EQ(names, wantNames);
+    // Every frame keeps its one click, moved into crop coordinates, leading to the next frame.
+    ASSERT_EQ(gInstrCount, gFrameCount);
+    for (int32_t i = 0; i < gInstrCount; ++i) {
+      EXPECT_EQ(gInstrData[i].frame, i);
+      EXPECT_EQ(gInstrData[i].v[0], 2);
+      EXPECT_EQ(gInstrData[i].v[1], 4);
+    }
+    // The inputs are unchanged and no temporary demo is left.
+    EXPECT_EQ(colours("Into").size(), static_cast<size_t>(c.intoFrames));
+    EXPECT_EQ(removeInterruptedPastes(), 0);
+  }
+}
+
+TEST_F(Paste, FrameNumbersStartingAboveZeroBoundTheFollowingFrame) {
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", fixture(1, 6, 0)));
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "From", fixture(2, 3, 0)));
+  // Renumber the receiving demo's frames 10..15, as after earlier removals.
+  ASSERT_EQ(demoDataRead(demoFilePath("Into", ".DMD")), 1);
+  for (int32_t f = 0; f < gFrameCount; ++f) gFrameData[f].frameId = 10 + f;
+  ASSERT_EQ(demoDataWrite(demoFilePath("Into", ".DMD"), DMD_VERSION), 1);
+  EXPECT_EQ(pasteRun({"Into", "From", 0, 0, 3, "X"}), PASTE_UNKNOWN_FOLLOW);
+  EXPECT_EQ(pasteRun({"Into", "From", 0, 2, 12, "X"}), PASTE_DONE);
+  EXPECT_EQ(colours("X"), (std::vector<uint32_t>{colourOf(1, 0), colourOf(1, 1), colourOf(1, 2), colourOf(2, 0),
+                                                 colourOf(2, 1), colourOf(2, 2), colourOf(1, 3), colourOf(1, 4),
+                                                 colourOf(1, 5)}));
+}
+
+TEST_F(Paste, RefusalsLeaveEveryDemoAsItWas) {
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", fixture(1, 4, 0)));
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "From", fixture(2, 3, 0)));
+  struct Refusal {
+    PasteRequest q;
+    int status;
+  };
+  const Refusal refusals[] = {
+      {{"Into", "From", 0, 1, 9, "N"}, PASTE_UNKNOWN_FOLLOW},
+      {{"Into", "From", 5, 1, 1, "N"}, PASTE_BAD_FROM},
+      {{"Into", "From", 0, 7, 1, "N"}, PASTE_BAD_TO},
+      {{"Into", "From", 2, 1, 1, "N"}, PASTE_TO_BEFORE_FROM},
+      {{"Into", "From", 0, 1, 1, "N?"}, PASTE_BAD_NAME},
+      {{"Into", "From", 0, 1, 1, "From"}, PASTE_NAME_USED},
+      {{"Into", "From", 0, 1, 1, "Into"}, PASTE_NAME_USED},
+  };
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.q.newName + " " + std::to_string(r.status));
+    EXPECT_EQ(pasteRun(r.q), r.status);
+    EXPECT_EQ(gPasteStatus.load(), r.status);
+  }
+  DemoListEntry list[DEMO_LIST_CAP];
+  EXPECT_EQ(listDemos(list), 2);
+  EXPECT_EQ(colours("Into").size(), 4u);
+}
+
+TEST_F(Paste, TemporaryNamesAreNoDemoNamesAndAreClearedAtStart) {
+  for (int i = 0; i < 4; ++i) {
+    const std::string name = pasteTemporaryName(1700000000, i);
+    EXPECT_NE(demoNameCode(name.c_str()), 1) << name;
+    EXPECT_TRUE(isPasteTemporaryName(name));
+  }
+  EXPECT_FALSE(isPasteTemporaryName("tmp_12_tmp"));  // an author may call a demo this
+  EXPECT_FALSE(isPasteTemporaryName("tmp_1a_tmp?"));
+  // A paste cut short: complete temporary demos that the list never shows.
+  ASSERT_TRUE(writeDemoFolder(dir.path(), pasteTemporaryName(1700000000, 0), fixture(1, 2, 0)));
+  ASSERT_TRUE(writeDemoFolder(dir.path(), pasteTemporaryName(1700000000, 3), fixture(1, 2, 0)));
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "tmp_1700000000_tmp", fixture(1, 2, 0)));
+  DemoListEntry list[DEMO_LIST_CAP];
+  ASSERT_EQ(listDemos(list), 1);
+  EXPECT_STREQ(list[0].name, "tmp_1700000000_tmp");
+  EXPECT_EQ(removeInterruptedPastes(), 2);
+  struct stat st;
+  EXPECT_NE(::stat(demoFolderPath(pasteTemporaryName(1700000000, 0)).c_str(), &st), 0);
+  EXPECT_EQ(::stat(demoFolderPath("tmp_1700000000_tmp").c_str(), &st), 0);
+}
+
+}  // namespace
