@@ -55,17 +55,6 @@ void startTimer() {
   }
 }
 
-// Preparation progress in tenths of a per cent, as on the package dialog.
-int64_t prepareTenths() {
-  const int64_t q = gPackageProgress.load();
-  switch (gPackagePhase.load()) {
-    case 1: return q * 10 / 1000;
-    case 2: return 10 + q * 10 / 1000;
-    case 3: return 20 + 980 * q / 1000;
-    default: return 0;
-  }
-}
-
 int onPrepareTick() {
   const int result = gResult.load();
   if (result == -1) {
@@ -85,7 +74,7 @@ int onPrepareTick() {
     std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) is Complete");
     gCompleteShown = true;
   } else {
-    std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) - %.1f %% complete", prepareTenths() / 10.0);
+    std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) - %.1f %% complete", packagePrepareTenths() / 10.0);
   }
   publishingBand(text);
   return PAL_SHOW;

@@ -37,17 +37,6 @@ void join(std::thread& t) {
   if (t.joinable()) t.join();
 }
 
-// Preparation progress in tenths of a per cent.
-int64_t prepareTenths() {
-  const int64_t q = gPackageProgress.load();
-  switch (gPackagePhase.load()) {
-    case 1: return q * 10 / 1000;
-    case 2: return 10 + q * 10 / 1000;
-    case 3: return 20 + 980 * q / 1000;
-    default: return 0;
-  }
-}
-
 int64_t packagingTenths() {
   const int64_t q = gPackageProgress.load();
   switch (gPackagePhase.load()) {
@@ -65,7 +54,7 @@ void prepareBand() {
   if (gPrepareResult.load() == 1)
     std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) is Complete");
   else
-    std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) - %.1f %% complete", prepareTenths() / 10.0);
+    std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) - %.1f %% complete", packagePrepareTenths() / 10.0);
   publishingBand(text);
 }
 
@@ -180,6 +169,16 @@ int onPrepareTick() {
 }
 
 }  // namespace
+
+int64_t packagePrepareTenths() {
+  const int64_t q = gPackageProgress.load();
+  switch (gPackagePhase.load()) {
+    case 1: return q * 10 / 1000;
+    case 2: return 10 + q * 10 / 1000;
+    case 3: return 20 + 980 * q / 1000;
+    default: return 0;
+  }
+}
 
 void publishingBand(const char* text) {
   pag_FillRect(0, 0, kBandY, winW(), 38, 0x444444);
