@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -31,15 +32,22 @@ namespace {
 constexpr int kClickHoldMs = 70;
 
 std::once_flag gSetupOnce;
-XErrorHandler gOuterHandler = nullptr;  // the handler that was there before ours
 thread_local int tQuiet = 0;            // > 0 while the thread's X errors are ignored
 
 // The one process-wide error handler: drops the errors of a thread inside
-// a Quiet scope, hands every other error to the handler it replaced.
-// Swapping handlers around each call would race between threads.
+// a Quiet scope silently, and every other error with a line on standard
+// error. Swapping handlers around each call would race between threads.
+// Xlib's default would end the program, and an author's unsaved work with
+// it, for an error as harmless as an event sent to a window that closed a
+// moment before (a request of the window system's library racing the
+// window's end).
 int filterErrors(Display* d, XErrorEvent* e) {
   if (tQuiet > 0) return 0;
-  return gOuterHandler != nullptr ? gOuterHandler(d, e) : 0;
+  char text[160] = "";
+  XGetErrorText(d, e->error_code, text, sizeof text);
+  std::fprintf(stderr, "X error ignored: %s (request %d, resource 0x%lx)\n", text, e->request_code,
+               static_cast<unsigned long>(e->resourceid));
+  return 0;
 }
 
 // Ignores the errors of the calling thread's requests on d while it lives;
@@ -128,7 +136,7 @@ Display* display() {
   tConnection.opened = true;
   std::call_once(gSetupOnce, [] {
     XInitThreads();
-    gOuterHandler = XSetErrorHandler(filterErrors);
+    XSetErrorHandler(filterErrors);
   });
   tConnection.d = XOpenDisplay(nullptr);
   return tConnection.d;
