@@ -5,6 +5,7 @@
 #include "pag/pag.h"
 #include "pal/pal.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -58,6 +59,30 @@ void demoDrawRedInstructionBoxes(int editMode) {
   }
 }
 
+DemoNoteLayout demoLayOutNote(const char* text, int64_t noteX, int64_t noteY, int32_t frameW, int32_t frameH) {
+  DemoNoteLayout note{noteLines(text), {0, 0, 0, 0}};
+  int32_t widest = 0;
+  for (const std::string& line : note.lines) widest = std::max(widest, pal_GetTextWidth(line.c_str(), DEMO_NOTE_FONT));
+  const int32_t w = widest + 10;
+  const int32_t h = static_cast<int32_t>(note.lines.size()) * DEMO_NOTE_LINE_HEIGHT + 2;
+  note.box[0] = noteX == DEMO_NO_POSITION ? (frameW - w) / 2 : static_cast<int32_t>(noteX);
+  note.box[1] = noteY == DEMO_NO_POSITION ? frameH - h - 8 : static_cast<int32_t>(noteY);
+  note.box[2] = w;
+  note.box[3] = h;
+  return note;
+}
+
+void demoDrawNoteBox(int slot, const DemoNoteLayout& note, int32_t dx, int32_t dy) {
+  const int32_t x = note.box[0] - dx, y = note.box[1] - dy, w = note.box[2], h = note.box[3];
+  // Halo from x - 6 to x + w + 7 and border from x - 1 to x + w + 1, both inclusive.
+  pag_FlattenColorsToGrey(slot, x - 6, y - 6, w + 14, h + 14);
+  pag_FillRect(slot, x - 1, y - 1, w + 3, h + 3, DEMO_NOTE_BORDER);
+  pag_FillRect(slot, x, y, w, h, DEMO_NOTE_FILL);
+  for (size_t i = 0; i < note.lines.size(); ++i)
+    pag_DrawTextOnBuff(slot, x + 5, y + DEMO_NOTE_LINE_HEIGHT * static_cast<int32_t>(i), note.lines[i].c_str(),
+                       DEMO_NOTE_FONT, DEMO_NOTE_TEXT);
+}
+
 void demoDrawSpeakerNotes(int32_t frame) {
   if (frame < 0 || frame >= gFrameCount) return;
   const FrameRec& fr = gFrameData[frame];
@@ -69,27 +94,9 @@ void demoDrawSpeakerNotes(int32_t frame) {
   } else if (note[0] == '\0') {
     return;
   }
-  const std::vector<std::string> lines = noteLines(note);
-  int32_t widest = 0;
-  for (const std::string& line : lines) {
-    const int32_t w = pal_GetTextWidth(line.c_str(), DEMO_NOTE_FONT);
-    if (w > widest) widest = w;
-  }
-  const int32_t w = widest + 10;
-  const int32_t h = static_cast<int32_t>(lines.size()) * DEMO_NOTE_LINE_HEIGHT + 2;
-  const int32_t x = fr.noteX == DEMO_NO_POSITION ? (gCropSize[2] - w) / 2 : static_cast<int32_t>(fr.noteX);
-  const int32_t y = fr.noteY == DEMO_NO_POSITION ? gCropSize[3] - h - 8 : static_cast<int32_t>(fr.noteY);
-  gNoteRect[0] = x;
-  gNoteRect[1] = y;
-  gNoteRect[2] = w;
-  gNoteRect[3] = h;
-  // Halo from x - 6 to x + w + 7 and border from x - 1 to x + w + 1, both inclusive.
-  pag_FlattenColorsToGrey(kFrameBuffer, x - 6, y - 6, w + 14, h + 14);
-  pag_FillRect(kFrameBuffer, x - 1, y - 1, w + 3, h + 3, DEMO_NOTE_BORDER);
-  pag_FillRect(kFrameBuffer, x, y, w, h, DEMO_NOTE_FILL);
-  for (size_t i = 0; i < lines.size(); ++i)
-    pag_DrawTextOnBuff(kFrameBuffer, x + 5, y + DEMO_NOTE_LINE_HEIGHT * static_cast<int32_t>(i), lines[i].c_str(),
-                       DEMO_NOTE_FONT, DEMO_NOTE_TEXT);
+  const DemoNoteLayout layout = demoLayOutNote(note, fr.noteX, fr.noteY, gCropSize[2], gCropSize[3]);
+  std::copy(layout.box, layout.box + 4, gNoteRect);
+  demoDrawNoteBox(kFrameBuffer, layout, 0, 0);
 }
 
 int32_t demoGetLongestSubstringTextFit(const char* text, int32_t start, int32_t maxWidth, int font, char* out,

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 constexpr uint32_t DEMO_RED_BOX = 0xFF0000;
 constexpr uint32_t DEMO_NOTE_FILL = 0xF4F899;
@@ -23,6 +25,18 @@ extern int32_t gNoteRect[4];  // x, y, width, height of the note last drawn
 // the first entry of the list solid, the others dotted; K and T have no
 // box. editMode 1 adds an 8 x 8 handle at each corner.
 void demoDrawRedInstructionBoxes(int editMode);
+
+// A speaker note laid out as it is drawn: its lines and its box (x, y,
+// width, height in frame pixels) on a frame of frameW x frameH, for the
+// note position (noteX, noteY), -999 meaning the default place.
+struct DemoNoteLayout {
+  std::vector<std::string> lines;
+  int32_t box[4];
+};
+DemoNoteLayout demoLayOutNote(const char* text, int64_t noteX, int64_t noteY, int32_t frameW, int32_t frameH);
+// Draws a laid-out note (its greyed halo, border, fill and lines) into
+// slot, with the frame's point (dx, dy) at the slot's top-left corner.
+void demoDrawNoteBox(int slot, const DemoNoteLayout& note, int32_t dx, int32_t dy);
 
 // Draws frame's speaker note into buffer 1 (the end text on the last frame
 // when its note is empty or the default one) and records its box in gNoteRect.

@@ -6,6 +6,7 @@
 // renamed once complete, so a failure never leaves a half-written page
 // under its name. No window calls: refusals come back with a reason.
 #include "studio/publishing/web_export.h"
+#include "studio/publishing/publishing_support.h"
 
 #include "studio/abstraction/frame_cursor.h"
 #include "studio/capture/demo_files.h"
@@ -25,6 +26,12 @@
 
 namespace {
 
+using publishing::FrameInstructions;
+using publishing::frameName;
+using publishing::makeFolder;
+using publishing::quoted;
+using publishing::refuse;
+
 constexpr size_t kNameMax = 49;
 constexpr int32_t kWidestShown = 1280;  // frames wider than this are shown 1024 pixels wide
 constexpr int32_t kShrunkWidth = 1024;
@@ -35,12 +42,6 @@ constexpr const char* kLineEnd = "\r\n";
 constexpr const char* kTinyTransparentPng =
     "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=";
 
-int refuse(std::string* why, const std::string& text) {
-  *why = text;
-  return -1;
-}
-
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 // A page file written in order. Every write is checked; after the first
 // failure nothing more is written and error() tells why.
@@ -84,15 +85,6 @@ class PageFile {
   std::string error_;
 };
 
-// Creates the folder at path unless it is there.
-int makeFolder(const std::string& path, std::string* why) {
-  if (::mkdir(path.c_str(), 0777) == 0) return 1;
-  const int error = errno;
-  struct stat st;
-  if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 1;
-  return refuse(why, "The folder " + quoted(path) + " cannot be created: " + std::strerror(error));
-}
-
 std::string guideFolderPath(const std::string& name) {
   return std::string(gProgramFolder) + "Demo_Guides/" + name + "/";
 }
@@ -100,7 +92,6 @@ std::string guideFolderPath(const std::string& name) {
 int32_t frameCount() { return std::clamp(gFrameCount, 0, DEMO_FRAME_CAP); }
 
 // How a frame is named in warnings and reasons: by its number in the demo.
-std::string frameName(int32_t f) { return "frame " + std::to_string(gFrameData[f].frameId); }
 
 // Why the settings or the demo cannot make a guide; empty when they can.
 std::string refusal(const WebExportSettings& s) {
@@ -113,28 +104,6 @@ std::string refusal(const WebExportSettings& s) {
            " pixels)";
   return {};
 }
-
-// The instructions of every frame, in table order (indexes into gInstrData).
-struct FrameInstructions {
-  std::vector<int32_t> first, order;  // frame f's are order[first[f]] .. order[first[f + 1] - 1]
-  explicit FrameInstructions(int32_t frames) : first(static_cast<size_t>(frames) + 1, 0) {
-    const int32_t instrs = std::clamp(gInstrCount, 0, DEMO_INSTR_CAP);
-    for (int32_t i = 0; i < instrs; ++i)
-      if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) ++first[gInstrData[i].frame + 1];
-    for (int32_t f = 0; f < frames; ++f) first[f + 1] += first[f];
-    order.resize(static_cast<size_t>(first[frames]));
-    std::vector<int32_t> fill(first.begin(), first.end() - 1);
-    for (int32_t i = 0; i < instrs; ++i)
-      if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) order[fill[gInstrData[i].frame]++] = i;
-  }
-  int32_t count(int32_t f) const { return first[f + 1] - first[f]; }
-  const InstrRec& at(int32_t f, int32_t k) const { return gInstrData[order[first[f] + k]]; }
-  bool has(int32_t f, int32_t type) const {
-    for (int32_t k = 0; k < count(f); ++k)
-      if (at(f, k).type == type) return true;
-    return false;
-  }
-};
 
 // The speaker note of frame f when it has one (a text record from 9 up that is in use).
 bool noteOf(int32_t f, std::string* note) {

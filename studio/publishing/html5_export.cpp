@@ -11,6 +11,7 @@
 // temporary name in its folder and renamed once complete; a refusal leaves
 // no page under its name and comes back with a reason.
 #include "studio/publishing/web_export.h"
+#include "studio/publishing/publishing_support.h"
 
 #include "studio/publishing/html5_page.h"
 #include "studio/publishing/line_pool.h"
@@ -43,6 +44,12 @@ std::atomic<int> gExportProgress{0};
 Html5Encoder gHtml5Encoder = pngDataUri;
 
 namespace {
+
+using publishing::FrameInstructions;
+using publishing::frameName;
+using publishing::makeFolder;
+using publishing::quoted;
+using publishing::refuse;
 
 constexpr size_t kNameMax = 49;
 constexpr int kDrawSlot = 7;              // spare buffer for the splash and the notes
@@ -82,16 +89,9 @@ constexpr const char* kHintIcon =
 constexpr const char* kTinyTransparentPng =
     "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=";
 
-int refuse(std::string* why, const std::string& text) {
-  *why = text;
-  return -1;
-}
-
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
 std::string num(int64_t v) { return std::to_string(v); }
 std::string systemFilePath(const char* name) { return std::string(gProgramFolder) + "zPictomiraSystemFiles/" + name; }
 int32_t frameCount() { return std::clamp(gFrameCount, 0, DEMO_FRAME_CAP); }
-std::string frameName(int32_t f) { return "frame " + num(gFrameData[f].frameId); }
 
 // Replaces every "\n" of a block of page text with the page's line end.
 std::string crlf(const char* text) {
@@ -135,26 +135,18 @@ int32_t resolved(const InstrRec& in, int32_t f) { return in.target == -1 ? f + 1
 
 // Every frame's instructions in table order, names, notes and whether
 // the frame is drawn as a delta of the frame before.
-struct DemoView {
+struct DemoView : FrameInstructions {
   int32_t frames = 0;
-  std::vector<int32_t> first, order;  // frame f's instructions: order[first[f]] .. order[first[f + 1] - 1]
   std::vector<std::string> names, notes;
   std::vector<char> delta;
 
-  explicit DemoView(int32_t n) : frames(n), first(static_cast<size_t>(n) + 1, 0), names(n), notes(n), delta(n, 0) {
+  explicit DemoView(int32_t n) : FrameInstructions(n), frames(n), names(n), notes(n), delta(n, 0) {
     const int32_t instrs = std::clamp(gInstrCount, 0, DEMO_INSTR_CAP);
     std::vector<char> targeted(static_cast<size_t>(n), 0);
     for (int32_t i = 0; i < instrs; ++i) {
       const InstrRec& in = gInstrData[i];
-      if (in.frame < 0 || in.frame >= n) continue;
-      ++first[in.frame + 1];
-      if (in.target >= 0 && in.target < n) targeted[in.target] = 1;
+      if (in.frame >= 0 && in.frame < n && in.target >= 0 && in.target < n) targeted[in.target] = 1;
     }
-    for (int32_t f = 0; f < n; ++f) first[f + 1] += first[f];
-    order.resize(static_cast<size_t>(first[n]));
-    std::vector<int32_t> fill(first.begin(), first.end() - 1);
-    for (int32_t i = 0; i < instrs; ++i)
-      if (gInstrData[i].frame >= 0 && gInstrData[i].frame < n) order[fill[gInstrData[i].frame]++] = i;
     for (int32_t f = 0; f < n; ++f) {
       names[f] = textOf(gFrameData[f].nameText);
       notes[f] = textOf(gFrameData[f].noteText);
@@ -162,9 +154,6 @@ struct DemoView {
       delta[f] = f > 0 && count(f) > 0 && at(f, 0).type == INSTR_TIMER && at(f, 0).target == -1 && !targeted[f];
     }
   }
-  int32_t count(int32_t f) const { return first[f + 1] - first[f]; }
-  const int32_t* list(int32_t f) const { return order.data() + first[f]; }
-  const InstrRec& at(int32_t f, int32_t k) const { return gInstrData[order[first[f] + k]]; }
   int32_t firstType(int32_t f) const { return count(f) > 0 ? at(f, 0).type : 0; }
   bool hasNote(int32_t f) const { return !notes[f].empty(); }
   // The first instruction of frame f of type on rectangle r; null when none.
@@ -257,22 +246,6 @@ bool splashPicture(const Branding& b, const WebExportSettings& s, std::vector<un
 
 // ---- Speaker-note overlay -----------------------------------------------------------------
 
-// The lines of a note as the speaker note shows them: a carriage return
-// is dropped, a byte of 0 .. 14 or 128 .. 255 ends a line.
-std::vector<std::string> noteLines(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (const char c : text) {
-    if (c == '\r') continue;
-    if (static_cast<signed char>(c) <= 14) {
-      if (lines.size() == static_cast<size_t>(DEMO_NOTE_MAX_LINES)) break;
-      lines.emplace_back();
-    } else if (lines.back().size() < static_cast<size_t>(DEMO_TEXT_MAX)) {
-      lines.back() += c;
-    }
-  }
-  return lines;
-}
-
 // Makes the pixels that rounded top corners cut off a w x h frame
 // transparent in a picture of its part from (x0, y0), rw x rh pixels.
 void clearCorners(unsigned char* rgba, int32_t x0, int32_t y0, int32_t rw, int32_t rh, int32_t w, int32_t h) {
@@ -295,13 +268,8 @@ bool noteOverlay(const DemoView& v, int32_t f, const unsigned char* bgr, int32_t
                  std::vector<unsigned char>* rgba, int32_t place[4], int32_t area[4]) {
   std::string text = v.notes[f];
   if (f == v.frames - 1 && text == DEMO_DEFAULT_NOTE) text = DEMO_END_TEXT;
-  const std::vector<std::string> lines = noteLines(text);
-  int32_t widest = 0;
-  for (const std::string& line : lines) widest = std::max(widest, pal_GetTextWidth(line.c_str(), DEMO_NOTE_FONT));
-  const int32_t bw = widest + 10, bh = static_cast<int32_t>(lines.size()) * DEMO_NOTE_LINE_HEIGHT + 2;
-  const FrameRec& fr = gFrameData[f];
-  const int32_t x = fr.noteX == DEMO_NO_POSITION ? (w - bw) / 2 : static_cast<int32_t>(fr.noteX);
-  const int32_t y = fr.noteY == DEMO_NO_POSITION ? h - bh - 8 : static_cast<int32_t>(fr.noteY);
+  const DemoNoteLayout note = demoLayOutNote(text.c_str(), gFrameData[f].noteX, gFrameData[f].noteY, w, h);
+  const int32_t x = note.box[0], y = note.box[1], bw = note.box[2], bh = note.box[3];
   area[0] = x - 6;
   area[1] = y - 6;
   area[2] = x + bw + 7;
@@ -324,13 +292,7 @@ bool noteOverlay(const DemoView& v, int32_t f, const unsigned char* bgr, int32_t
   if (gpal_ImageBuffBits[kDrawSlot] == nullptr) return false;
   for (int32_t row = 0; row < rh; ++row)
     pal_StoreBGRRowInBuffer(kDrawSlot, 0, row, bgr + (static_cast<size_t>(y0 + row) * w + x0) * 3, rw);
-  const int32_t sx = x - x0, sy = y - y0;
-  pag_FlattenColorsToGrey(kDrawSlot, sx - 6, sy - 6, bw + 14, bh + 14);
-  pag_FillRect(kDrawSlot, sx - 1, sy - 1, bw + 3, bh + 3, DEMO_NOTE_BORDER);
-  pag_FillRect(kDrawSlot, sx, sy, bw, bh, DEMO_NOTE_FILL);
-  for (size_t i = 0; i < lines.size(); ++i)
-    pag_DrawTextOnBuff(kDrawSlot, sx + 5, sy + DEMO_NOTE_LINE_HEIGHT * static_cast<int32_t>(i), lines[i].c_str(),
-                       DEMO_NOTE_FONT, DEMO_NOTE_TEXT);
+  demoDrawNoteBox(kDrawSlot, note, x0, y0);
   rgba->resize(static_cast<size_t>(rw) * rh * 4);
   slotToRgba(rw, rh, rgba->data());
   if (rounded) clearCorners(rgba->data(), x0, y0, rw, rh, w, h);
@@ -976,15 +938,6 @@ std::string refusal(const WebExportSettings& s) {
   if (gCropSize[2] < 1 || gCropSize[3] < 1)
     return "The demo's frames have no size (" + num(gCropSize[2]) + " x " + num(gCropSize[3]) + " pixels)";
   return {};
-}
-
-// Creates the folder at path unless it is there.
-int makeFolder(const std::string& path, std::string* why) {
-  if (::mkdir(path.c_str(), 0777) == 0) return 1;
-  const int error = errno;
-  struct stat st;
-  if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 1;
-  return refuse(why, "The folder " + quoted(path) + " cannot be created: " + std::strerror(error));
 }
 
 // The scrub, then the page written to temp and renamed to page; 1, or -1 with *why.

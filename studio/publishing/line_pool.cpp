@@ -5,6 +5,7 @@
 // frame height of rows, which are all the reference rows it may choose.
 // Output goes through PieceFile: large buffered writes, each one checked.
 #include "studio/publishing/line_pool.h"
+#include "studio/publishing/publishing_support.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,10 +18,12 @@
 
 namespace {
 
+using publishing::quoted;
+using publishing::refuse;
+
 constexpr size_t kBufferBytes = size_t{1} << 20;
 constexpr size_t kChunkBytes = size_t{16} << 20;
 
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
 std::string systemError() { return std::strerror(errno); }
 
 // Writes all n bytes to fd; false with errno set when the system refuses.
@@ -142,11 +145,6 @@ size_t buildRecord(int64_t ref, const unsigned char* row, const unsigned char* r
 
 size_t recordCapacity(int32_t width) {
   return 3 + static_cast<size_t>(linePoolMaskBytes(width)) + 3 * static_cast<size_t>(width);
-}
-
-int refuse(std::string* why, const std::string& text) {
-  *why = text;
-  return -1;
 }
 
 }  // namespace

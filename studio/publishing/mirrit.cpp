@@ -5,6 +5,7 @@
 // complete, so a failure never leaves a half-written file under a final
 // name. No window calls: failures come back with their reason.
 #include "studio/publishing/mirrit.h"
+#include "studio/publishing/publishing_support.h"
 
 #include "studio/capture/demo_files.h"
 #include "studio/publishing/line_pool.h"
@@ -23,6 +24,8 @@
 std::atomic<int> gMirritProgress{0};
 
 namespace {
+
+using publishing::quoted;
 
 constexpr const char* kFlowFile = "DemoFlow.txt";
 constexpr const char* kStackFile = "DemoStack.bws";
@@ -48,7 +51,6 @@ constexpr const char* kEnd = "#\r\nEnd of Demo\r\n# -99\r\n";
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
 std::string folder() { return demoFolderPath(gCurrDemoName) + "/"; }
 std::string temporaryOf(const char* file) { return folder() + "." + file + ".partial"; }
 

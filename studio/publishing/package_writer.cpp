@@ -9,6 +9,7 @@
 // leaves a half-written file under its final name. No window calls and no
 // shell: the screens show the reasons.
 #include "studio/publishing/package_writer.h"
+#include "studio/publishing/publishing_support.h"
 
 #include "studio/abstraction/frame_cursor.h"
 
@@ -34,6 +35,12 @@ std::atomic<int> gPackageProgress{0};
 std::atomic<int> gPackageCancel{0};
 
 namespace {
+
+using publishing::FrameInstructions;
+using publishing::frameName;
+using publishing::makeFolder;
+using publishing::quoted;
+using publishing::refuse;
 
 static_assert(int{PACKAGE_SMALL} == int{LINE_POOL_SMALL} && int{PACKAGE_FAST} == int{LINE_POOL_FAST},
               "one numbering of the choices");
@@ -71,12 +78,6 @@ constexpr TargetFiles kLinux = {"Linux", "UWL", "ZPL", nullptr, " Linux"};
 constexpr TargetFiles kMac = {"MacOSX", "UWM", "ZPI", "ZPM", " MacOSX"};
 constexpr TargetFiles kWindows = {"Windows", "UWW", "ZPW", nullptr, " Windows.exe"};
 
-int refuse(std::string* why, const std::string& text) {
-  *why = text;
-  return -1;
-}
-
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
 std::string piecePath(const char* piece) { return demoFolderPath(gCurrDemoName) + "/" + piece; }
 std::string systemFilePath(const char* name) { return std::string(gProgramFolder) + "zPictomiraSystemFiles/" + name; }
 
@@ -105,7 +106,6 @@ int32_t cropH() { return gCropSize[3]; }
 bool textRecord(int64_t index) { return index >= DEMO_FIRST_TEXT_REC && index < DEMO_TEXT_RECS; }
 
 // How a frame is named in reasons: by its number in the demo.
-std::string frameName(int32_t f) { return "frame " + std::to_string(gFrameData[f].frameId); }
 
 // ---- Limits ---------------------------------------------------------------------
 
@@ -206,22 +206,14 @@ int flowOfFrame(std::string& out, int32_t f, const int32_t* instrs, int32_t coun
 // Writes "tmpFlowDat.tmp": 254, then every frame's name, note, note
 // position and instructions. Instructions owned by no frame are left out.
 int writeFlow(std::string* why) {
-  const int32_t frames = frameCount(), instrs = std::clamp(gInstrCount, 0, DEMO_INSTR_CAP);
-  // The instructions of each frame in table order: first[f] .. first[f + 1] - 1 of order.
-  std::vector<int32_t> first(static_cast<size_t>(frames) + 1, 0), order;
-  for (int32_t i = 0; i < instrs; ++i)
-    if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) ++first[gInstrData[i].frame + 1];
-  for (int32_t f = 0; f < frames; ++f) first[f + 1] += first[f];
-  order.resize(static_cast<size_t>(first[frames]));
-  std::vector<int32_t> fill(first.begin(), first.end() - 1);
-  for (int32_t i = 0; i < instrs; ++i)
-    if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) order[fill[gInstrData[i].frame]++] = i;
+  const int32_t frames = frameCount();
+  const FrameInstructions instrs(frames);
 
   PieceFile out;
   if (!out.create(piecePath(kFlowPiece))) return refuse(why, out.error());
   std::string bytes(1, static_cast<char>(PKG_FIELD_END));
   for (int32_t f = 0; f < frames; ++f) {
-    if (flowOfFrame(bytes, f, order.data() + first[f], first[f + 1] - first[f], why) != 1) return -1;
+    if (flowOfFrame(bytes, f, instrs.list(f), instrs.count(f), why) != 1) return -1;
     if (!out.write(bytes.data(), bytes.size())) return refuse(why, out.error());
     bytes.clear();
     gPackageProgress = static_cast<int>(int64_t{f} * 1000 / frames);
@@ -404,15 +396,6 @@ int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, i
     return refuse(why, "Writing " + quoted(file) + " failed: " + reason);
   }
   return 1;
-}
-
-// Creates the folder at path unless it is there.
-int makeFolder(const std::string& path, std::string* why) {
-  if (::mkdir(path.c_str(), 0777) == 0) return 1;
-  const int error = errno;
-  struct stat st;
-  if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 1;
-  return refuse(why, "The folder " + quoted(path) + " cannot be created: " + std::strerror(error));
 }
 
 // ---- Packaging --------------------------------------------------------------------

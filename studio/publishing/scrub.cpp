@@ -7,6 +7,7 @@
 // (owning frame or target) falls by the number of removed frames at or
 // below it, and a note record is freed only when no kept frame shares it.
 #include "studio/publishing/package_writer.h"
+#include "studio/publishing/publishing_support.h"
 
 #include "demo/demo_model.h"
 
@@ -32,14 +33,8 @@ int32_t homeFrame(int32_t frames) {
 
 // Marks the frames reachable from frame 0 and the home frame. Owners and
 // targets outside the demo lead nowhere.
-std::vector<char> reachable(int32_t frames, int32_t instrs) {
-  std::vector<int32_t> first(static_cast<size_t>(frames) + 1, 0), order(static_cast<size_t>(instrs));
-  for (int32_t i = 0; i < instrs; ++i)
-    if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) ++first[gInstrData[i].frame + 1];
-  for (int32_t f = 0; f < frames; ++f) first[f + 1] += first[f];
-  std::vector<int32_t> fill(first.begin(), first.end() - 1);
-  for (int32_t i = 0; i < instrs; ++i)
-    if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) order[fill[gInstrData[i].frame]++] = i;
+std::vector<char> reachable(int32_t frames) {
+  const publishing::FrameInstructions instrs(frames);
 
   std::vector<char> marked(static_cast<size_t>(frames), 0);
   std::vector<int32_t> todo;
@@ -53,8 +48,8 @@ std::vector<char> reachable(int32_t frames, int32_t instrs) {
   while (!todo.empty()) {
     const int32_t f = todo.back();
     todo.pop_back();
-    for (int32_t k = first[f]; k < first[f + 1]; ++k) {
-      const InstrRec& in = gInstrData[order[k]];
+    for (int32_t k = 0; k < instrs.count(f); ++k) {
+      const InstrRec& in = instrs.at(f, k);
       mark(in.target == -1 ? int64_t{f} + 1 : in.target);
     }
   }
@@ -87,7 +82,7 @@ void scrubUnreachableFrames() {
   std::printf("ScrubUnreachBefore: %ld \n", static_cast<long>(gFrameCount));
   std::fflush(stdout);
   const int32_t frames = frameCount(), instrs = instrCount();
-  std::vector<char> keep = reachable(frames, instrs);
+  std::vector<char> keep = reachable(frames);
   if (frames > 0) keep[0] = 1;  // frame 0 is never removed
   gPackageProgress = 100;
 

@@ -1,0 +1,41 @@
+// publishing_support.cpp: what the publishing workers share.
+#include "studio/publishing/publishing_support.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace publishing {
+
+int refuse(std::string* why, const std::string& text) {
+  *why = text;
+  return -1;
+}
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+std::string frameName(int32_t f) { return "frame " + std::to_string(gFrameData[f].frameId); }
+
+int makeFolder(const std::string& path, std::string* why) {
+  if (::mkdir(path.c_str(), 0777) == 0) return 1;
+  const int error = errno;
+  struct stat st;
+  if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 1;
+  return refuse(why, "The folder " + quoted(path) + " cannot be created: " + std::strerror(error));
+}
+
+FrameInstructions::FrameInstructions(int32_t frames) : first(static_cast<size_t>(std::max(frames, 0)) + 1, 0) {
+  frames = std::max(frames, 0);
+  const int32_t instrs = std::clamp(gInstrCount, 0, DEMO_INSTR_CAP);
+  for (int32_t i = 0; i < instrs; ++i)
+    if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) ++first[gInstrData[i].frame + 1];
+  for (int32_t f = 0; f < frames; ++f) first[f + 1] += first[f];
+  order.resize(static_cast<size_t>(first[frames]));
+  std::vector<int32_t> fill(first.begin(), first.end() - 1);
+  for (int32_t i = 0; i < instrs; ++i)
+    if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) order[fill[gInstrData[i].frame]++] = i;
+}
+
+}  // namespace publishing

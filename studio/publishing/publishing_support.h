@@ -1,0 +1,39 @@
+// publishing_support.h: what the publishing workers share: refusing with a
+// reason, naming files and frames in those reasons, making folders, and
+// every frame's instructions in table order.
+#pragma once
+
+#include "demo/demo_model.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace publishing {
+
+// Sets *why to text and returns -1.
+int refuse(std::string* why, const std::string& text);
+// A name or path in single quotes, for a reason.
+std::string quoted(const std::string& s);
+// "frame N" by the frame's number.
+std::string frameName(int32_t f);
+// Creates the folder at path unless it is there: 1, or -1 with *why.
+int makeFolder(const std::string& path, std::string* why);
+
+// The instructions of frames 0 .. frames - 1 in table order, as indexes
+// into gInstrData; instructions owned by no such frame are left out.
+struct FrameInstructions {
+  std::vector<int32_t> first, order;  // frame f's: order[first[f]] .. order[first[f + 1] - 1]
+  explicit FrameInstructions(int32_t frames);
+  int32_t count(int32_t f) const { return first[f + 1] - first[f]; }
+  const int32_t* list(int32_t f) const { return order.data() + first[f]; }
+  const InstrRec& at(int32_t f, int32_t k) const { return gInstrData[order[first[f] + k]]; }
+  // True when frame f has an instruction of type.
+  bool has(int32_t f, int32_t type) const {
+    for (int32_t k = 0; k < count(f); ++k)
+      if (at(f, k).type == type) return true;
+    return false;
+  }
+};
+
+}  // namespace publishing
