@@ -463,20 +463,42 @@ int readExchangeFiles(const std::string& name) {
   return read != 1 ? read : readExchangeInstrs(instrs.get());
 }
 
-void writeCombinedDemoFiles(const std::string& first, const std::string& second, const std::string& newName,
-                            int32_t width, int32_t height, bool progressWanted) {
+namespace {
+
+void makeCombinedFolder(const std::string& newName) {
   const std::string folder = demoFolderPath(newName);
   pal_FindOrCreateDirectory(folder.c_str());
   struct stat st;
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) pal_FatalAlert("Exiting...", "Unexpected wcd003");
   std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", newName.c_str());
+}
+
+void writeCombinedData(const std::string& newName) {
   if (demoDataWrite(demoFilePath(newName, ".DMD"), DMD_VERSION) != 1) pal_FatalAlert("Fatal", "Unexpected Err wcd008");
+}
+
+void writeCombinedWindow(const std::string& newName, int32_t width, int32_t height) {
+  File window(std::fopen(demoFilePath(newName, ".DMW").c_str(), "wb"));
+  if (!window) pal_FatalAlert("Exiting...", "Unexpected wcd016");
+  for (int i = 0; i < 9; ++i) std::fprintf(window.get(), "0,0,%d,%d\r\n", width, height);
+}
+
+}  // namespace
+
+void writeCombinedDemoFiles(const std::string& first, const std::string& second, const std::string& newName,
+                            int32_t width, int32_t height, bool progressWanted) {
+  makeCombinedFolder(newName);
+  writeCombinedData(newName);
   const std::string recording = demoFilePath(newName, ".DMR");
   pal_CopyOrAppendFile(demoFilePath(first, ".DMR").c_str(), recording.c_str(), 0,
                        progressWanted ? &gCopyFilesPercent : nullptr);
   pal_CopyOrAppendFile(demoFilePath(second, ".DMR").c_str(), recording.c_str(), 1,
                        progressWanted ? &gCopyFilesPercent : nullptr);
-  File window(std::fopen(demoFilePath(newName, ".DMW").c_str(), "wb"));
-  if (!window) pal_FatalAlert("Exiting...", "Unexpected wcd016");
-  for (int i = 0; i < 9; ++i) std::fprintf(window.get(), "0,0,%d,%d\r\n", width, height);
+  writeCombinedWindow(newName, width, height);
+}
+
+void writeCombinedDemoData(const std::string& newName, int32_t width, int32_t height) {
+  makeCombinedFolder(newName);
+  writeCombinedWindow(newName, width, height);
+  writeCombinedData(newName);
 }

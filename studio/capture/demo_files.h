@@ -130,3 +130,6 @@ int readExchangeFiles(const std::string& name);
 // "0,0,width,height" lines. Every failure is fatal.
 void writeCombinedDemoFiles(const std::string& first, const std::string& second, const std::string& newName,
                             int32_t width, int32_t height, bool progressWanted);
+// The same without the recording, for a caller that has already put
+// newName's recording in place: folder, data file and window file.
+void writeCombinedDemoData(const std::string& newName, int32_t width, int32_t height);

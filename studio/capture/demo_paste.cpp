@@ -10,10 +10,12 @@
 #include "pal/pal.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -92,24 +94,114 @@ void writeWindowFile(const std::string& name, int32_t width, int32_t height, con
   if (std::fclose(f) != 0) pal_FatalAlert("Exiting...", failure);
 }
 
-// Rewrites the kept frames' records (gFrameData[0..gFrameCount-1], offsets
-// into source) into target in crop coordinates, one record per frame, and
-// points each frame at its new records. The source is read forward once:
-// the whole recorded screen is kept up to date record by record, and the
-// bounding box of every record applied since the last written frame tells
-// the rectangle to write. A frame whose box covers the crop is written as a
-// whole frame (a key record), so key records stay as frequent as in the
-// source and a frame never needs more records to rebuild than there.
-void rewriteRecording(const std::string& source, const std::string& target, const int32_t crop[4]) {
+// A recording file being written: a buffer over the file's descriptor, and
+// byte ranges copied from another file by the kernel without passing
+// through this process (most of a rewritten recording is such ranges).
+class RecordingOut {
+ public:
+  explicit RecordingOut(const std::string& path)
+      : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)), buffer_(1 << 22) {
+    if (fd_ < 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh03");
+  }
+  RecordingOut(const RecordingOut&) = delete;
+  RecordingOut& operator=(const RecordingOut&) = delete;
+  ~RecordingOut() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  void put(const void* data, size_t n) {
+    const char* p = static_cast<const char*>(data);
+    if (used_ + n > buffer_.size()) {
+      flush();
+      if (n >= buffer_.size()) return writeAll(p, n);
+    }
+    std::memcpy(buffer_.data() + used_, p, n);
+    used_ += n;
+  }
+  // n bytes of the file open as in, from offset.
+  void copyFrom(int in, int64_t offset, size_t n) {
+    flush();
+    loff_t from = offset;
+    while (n > 0) {
+      const ssize_t done = ::copy_file_range(in, &from, fd_, nullptr, n, 0);
+      if (done <= 0) break;  // not supported between these files, or an error: copied by hand below
+      n -= static_cast<size_t>(done);
+    }
+    std::vector<char> part(std::min<size_t>(n, 1 << 20));
+    while (n > 0) {
+      const ssize_t got = ::pread(in, part.data(), std::min(n, part.size()), from);
+      if (got <= 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+      writeAll(part.data(), static_cast<size_t>(got));
+      from += got;
+      n -= static_cast<size_t>(got);
+    }
+  }
+  void close() {
+    flush();
+    const bool ok = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!ok) pal_FatalAlert("Exiting...", "Unexpected pcgdnh05");
+  }
+
+ private:
+  void flush() {
+    writeAll(buffer_.data(), used_);
+    used_ = 0;
+  }
+  void writeAll(const char* p, size_t n) {
+    while (n > 0) {
+      const ssize_t done = ::write(fd_, p, n);
+      if (done < 0 && errno == EINTR) continue;
+      if (done <= 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh05");
+      p += done;
+      n -= static_cast<size_t>(done);
+    }
+  }
+  int fd_;
+  std::vector<char> buffer_;
+  size_t used_ = 0;
+};
+
+// Writes the kept frames' records (gFrameData[0..gFrameCount-1], offsets
+// into source) to out in crop coordinates, one record per frame, and points
+// each frame at its new records, counted from where out stood; returns the
+// bytes written.
+//
+// The source is read forward once. The bounding box of every record applied
+// since the last written frame tells the rectangle to write; a frame whose
+// box covers the crop is written as a whole frame (a key record), so key
+// records stay as frequent as in the source and a frame never needs more
+// records to rebuild than there. When the rectangle is a run of whole rows
+// of the one record applied for the frame, its bytes are copied from the
+// source file as they stand. Otherwise the rows come from the recorded
+// screen, which is brought up to date only then: records are applied to it
+// lazily, from the last key record on.
+int64_t rewriteRecording(const std::string& source, RecordingOut& out, const int32_t crop[4]) {
   std::FILE* in = std::fopen(source.c_str(), "rb");
   if (in == nullptr) pal_FatalAlert("Exiting...", "Unexpected pcgdnh02");
-  std::FILE* out = std::fopen(target.c_str(), "wb");
-  if (out == nullptr) pal_FatalAlert("Exiting...", "Unexpected pcgdnh03");
-  std::vector<char> inBuffer(1 << 20), outBuffer(1 << 22);
-  std::setvbuf(in, inBuffer.data(), _IOFBF, inBuffer.size());
-  std::setvbuf(out, outBuffer.data(), _IOFBF, outBuffer.size());
+  const int inFd = ::fileno(in);
   const int64_t cl = crop[0], ct = crop[1], cw = crop[2], ch = crop[3];
+  struct Pending {
+    RecordLine r;
+    int64_t pixels;  // offset of its pixel bytes
+  };
+  std::vector<Pending> pending;  // applied to the screen only when its pixels are needed
   std::vector<unsigned char> screen, pixels;
+  const auto bringScreenUpToDate = [&]() {
+    for (const Pending& p : pending) {
+      const RecordLine& q = p.r;
+      pixels.resize(static_cast<size_t>(q.w * q.h * 3));
+      size_t got = 0;
+      while (got < pixels.size()) {
+        const ssize_t n = ::pread(inFd, pixels.data() + got, pixels.size() - got, p.pixels + static_cast<int64_t>(got));
+        if (n <= 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+        got += static_cast<size_t>(n);
+      }
+      for (int64_t row = 0; row < q.h; ++row)
+        std::memcpy(&screen[static_cast<size_t>(((q.y + row) * q.W + q.x) * 3)], &pixels[static_cast<size_t>(row * q.w * 3)],
+                    static_cast<size_t>(q.w * 3));
+    }
+    pending.clear();
+  };
   int64_t W = 0, H = 0;
   int64_t next = -1;     // offset of the next record to apply; -1 nothing applied yet
   int64_t runStart = -1;  // offset of the key record this forward run started at
@@ -134,11 +226,13 @@ void rewriteRecording(const std::string& source, const std::string& target, cons
       next = fr.imageRefA;
       runStart = fr.imageRefA;
     }
-    RecordLine own{};
+    Pending own{};
     bool haveOwn = false;
+    int applied = 0;
     while (next <= fr.imageRefB) {
+      ++applied;
       const int64_t at = next;
-      next = recReadRecord(in, at, &r, &pixels);
+      next = recReadRecord(in, at, &r, nullptr);
       if (next < 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
       if (r.W != W || r.H != H) {
         if (r.x != 0 || r.y != 0 || r.w != r.W || r.h != r.H) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
@@ -147,17 +241,16 @@ void rewriteRecording(const std::string& source, const std::string& target, cons
         if (cl < 0 || ct < 0 || cw < 1 || ch < 1 || cl + cw > W || ct + ch > H)
           pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
       }
-      if (r.x == 0 && r.y == 0 && r.w == W && r.h == H) {
-        std::memcpy(screen.data(), pixels.data(), pixels.size());
+      const bool key = r.x == 0 && r.y == 0 && r.w == W && r.h == H;
+      if (key) {
+        pending.clear();
         whole = true;
-      } else {
-        for (int64_t row = 0; row < r.h; ++row)
-          std::memcpy(&screen[static_cast<size_t>(((r.y + row) * W + r.x) * 3)], &pixels[static_cast<size_t>(row * r.w * 3)],
-                      static_cast<size_t>(r.w * 3));
-        if (r.w > 0 && r.h > 0) grow(r.x, r.y, r.x + r.w, r.y + r.h);
+      } else if (r.w > 0 && r.h > 0) {
+        grow(r.x, r.y, r.x + r.w, r.y + r.h);
       }
+      pending.push_back({r, next - r.w * r.h * 3});
       if (at == fr.imageRefB) {
-        own = r;
+        own = pending.back();
         haveOwn = true;
       }
     }
@@ -171,18 +264,22 @@ void rewriteRecording(const std::string& source, const std::string& target, cons
     } else if (x1 <= x0 || y1 <= y0) {
       x0 = 0, y0 = 0, x1 = 1, y1 = 1;  // nothing changed in the crop: one unchanged pixel
     }
+    const RecordLine& o = own.r;
     char line[300];
     const int n = std::snprintf(line, sizeof line, "0,%lld,%lld,%lld,%lld,%lld,%lld,%lld,%lld,%lld,%lld\r\n",
-                                static_cast<long long>(own.mouseX - cl), static_cast<long long>(own.mouseY - ct),
+                                static_cast<long long>(o.mouseX - cl), static_cast<long long>(o.mouseY - ct),
                                 static_cast<long long>(cw), static_cast<long long>(ch), static_cast<long long>(x0),
                                 static_cast<long long>(y0), static_cast<long long>(x1 - x0),
-                                static_cast<long long>(y1 - y0), static_cast<long long>(own.time),
-                                static_cast<long long>(own.click));
-    bool ok = std::fwrite(line, 1, static_cast<size_t>(n), out) == static_cast<size_t>(n);
+                                static_cast<long long>(y1 - y0), static_cast<long long>(o.time),
+                                static_cast<long long>(o.click));
+    out.put(line, static_cast<size_t>(n));
     const size_t rowBytes = static_cast<size_t>((x1 - x0) * 3);
-    for (int64_t y = y0; y < y1 && ok; ++y)
-      ok = std::fwrite(&screen[static_cast<size_t>(((ct + y) * W + cl + x0) * 3)], 1, rowBytes, out) == rowBytes;
-    if (!ok) pal_FatalAlert("Exiting...", "Unexpected pcgdnh05");
+    if (applied == 1 && o.x == cl + x0 && o.w == x1 - x0 && o.y <= ct + y0 && ct + y1 <= o.y + o.h) {
+      out.copyFrom(inFd, own.pixels + (ct + y0 - o.y) * o.w * 3, rowBytes * static_cast<size_t>(y1 - y0));
+    } else {
+      bringScreenUpToDate();
+      for (int64_t y = y0; y < y1; ++y) out.put(&screen[static_cast<size_t>(((ct + y) * W + cl + x0) * 3)], rowBytes);
+    }
     if (key) lastKey = written;
     fr.imageRefA = lastKey;
     fr.imageRefB = written;
@@ -193,7 +290,7 @@ void rewriteRecording(const std::string& source, const std::string& target, cons
     gPastePercent = static_cast<int>((f + 1) * 100LL / gFrameCount);
   }
   std::fclose(in);
-  if (std::fclose(out) != 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh05");
+  return written;
 }
 
 // Records in a recording file and its size; false when it cannot be read.
@@ -286,13 +383,18 @@ int keepFrameRange(int64_t first, int64_t last) {
   return 1;
 }
 
-void extractFrameRange(const std::string& demo, const std::string& newDemo, int64_t first, int64_t last) {
+namespace {
+
+// extractFrameRange with the recording written to out; returns the records
+// (one per frame) and bytes it wrote there.
+void extractPiece(const std::string& demo, const std::string& newDemo, int64_t first, int64_t last, RecordingOut& out,
+                  int64_t* records, int64_t* bytes) {
   setCurrent(demo);
   loadOrEnd(demo, "Fatal", "Unexpected Err dpc002");
   int32_t crop[4];
   cropFromHeader(crop);
   std::copy(crop, crop + 4, gCropSize);
-  if (pal_FindOrCreateDirectory(demoFolderPath(newDemo).c_str()) != 1) pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
+  if (pal_FindOrCreateDirectory(demoFolderPath(newDemo).c_str()) < 0) pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
   if (keepFrameRange(first, last) != 1) {
     char text[200];
     std::snprintf(text, sizeof text, "Frame numbers %lld and/or %lld are not visible (Err SPCR002)",
@@ -300,13 +402,17 @@ void extractFrameRange(const std::string& demo, const std::string& newDemo, int6
     pal_FatalAlert("Fatal", text);
   }
   writeWindowFile(newDemo, crop[2], crop[3], "Unexpected wnw016");
-  rewriteRecording(demoFilePath(demo, ".DMR"), demoFilePath(newDemo, ".DMR"), crop);
+  *bytes = rewriteRecording(demoFilePath(demo, ".DMR"), out, crop);
+  *records = gFrameCount;
   setWholeFrameCrop(crop[2], crop[3]);
   setCurrent(newDemo);
   if (demoDataWrite(demoFilePath(newDemo, ".DMD"), DMD_VERSION) != 1) pal_FatalAlert("Fatal", "Unexpected Err wnd042");
 }
 
-void combineDemos(const std::string& first, const std::string& second, const std::string& newDemo) {
+// The data files of combineDemos, given the records and bytes of first's
+// recording; the caller sees to newDemo's recording.
+void combineDemoData(const std::string& first, const std::string& second, const std::string& newDemo, int64_t records,
+                     int64_t bytes) {
   int32_t a[4], b[4];
   loadOrEnd(first, "Fatal", "Unexpected Err cds004a");
   cropFromHeader(a);
@@ -315,12 +421,29 @@ void combineDemos(const std::string& first, const std::string& second, const std
   loadOrEnd(second, "Fatal", "Unexpected Err cds004b");
   cropFromHeader(b);
   if (b[0] != 0 || b[1] != 0 || b[2] != a[2] || b[3] != a[3]) pal_FatalAlert("Fatal", "Unexpected Err cds004b");
-  int64_t records = 0, bytes = 0;
-  if (!countRecords(demoFilePath(first, ".DMR"), &records, &bytes)) pal_FatalAlert("Fatal", "Unexpected Err cds031");
   if (writeExchangeFiles(second, records, bytes, firstFrames) != 1) pal_FatalAlert("Fatal", "Unexpected Err cds032");
   loadOrEnd(first, "Fatal", "Unexpected Err cds005");
   if (readExchangeFiles(second) != 1) pal_FatalAlert("Fatal", "Unexpected Err cds006");
-  writeCombinedDemoFiles(first, second, newDemo, a[2], a[3], false);
+  writeCombinedDemoData(newDemo, a[2], a[3]);
+}
+
+}  // namespace
+
+void extractFrameRange(const std::string& demo, const std::string& newDemo, int64_t first, int64_t last) {
+  if (pal_FindOrCreateDirectory(demoFolderPath(newDemo).c_str()) < 0) pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
+  RecordingOut out(demoFilePath(newDemo, ".DMR"));
+  int64_t records = 0, bytes = 0;
+  extractPiece(demo, newDemo, first, last, out, &records, &bytes);
+  out.close();
+}
+
+void combineDemos(const std::string& first, const std::string& second, const std::string& newDemo) {
+  int64_t records = 0, bytes = 0;
+  if (!countRecords(demoFilePath(first, ".DMR"), &records, &bytes)) pal_FatalAlert("Fatal", "Unexpected Err cds031");
+  combineDemoData(first, second, newDemo, records, bytes);
+  const std::string recording = demoFilePath(newDemo, ".DMR");
+  pal_CopyOrAppendFile(demoFilePath(first, ".DMR").c_str(), recording.c_str(), 0, nullptr);
+  pal_CopyOrAppendFile(demoFilePath(second, ".DMR").c_str(), recording.c_str(), 1, nullptr);
 }
 
 int pasteCheck(const PasteRequest& q) {
@@ -378,25 +501,38 @@ void pasteBuild(const PasteRequest& q) {
   const int64_t r0 = gFrameData[0].frameId, r1 = gFrameData[gFrameCount - 1].frameId;
   const bool rest = fi >= 0 && fi + 1 < gFrameCount;
   const int64_t after = rest ? gFrameData[fi + 1].frameId : 0;
+  // The pieces' recordings are written one after another into one file,
+  // which is the new demo's recording; each piece's data file counts from
+  // where its recording starts, as the joins expect.
+  if (pal_FindOrCreateDirectory(demoFolderPath(tmp[3]).c_str()) != 1) pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
+  const std::string joined = demoFilePath(tmp[3], ".DMR");
+  RecordingOut out(joined);
+  int64_t records[3] = {}, bytes[3] = {};
   gPasteStatus = 2;
   gPastePercent = 0;
-  extractFrameRange(q.into, tmp[0], r0, q.followFrame);
+  extractPiece(q.into, tmp[0], r0, q.followFrame, out, &records[0], &bytes[0]);
   gPasteStatus = 3;
   gPastePercent = 0;
-  extractFrameRange(q.from, tmp[1], q.fromFrame, q.toFrame);
+  extractPiece(q.from, tmp[1], q.fromFrame, q.toFrame, out, &records[1], &bytes[1]);
   if (rest) {
     gPasteStatus = 4;
     gPastePercent = 0;
-    extractFrameRange(q.into, tmp[2], after, r1);
-    gPasteStatus = 5;
-    gPastePercent = 0;
-    combineDemos(tmp[0], tmp[1], tmp[3]);
+    extractPiece(q.into, tmp[2], after, r1, out, &records[2], &bytes[2]);
+  }
+  out.close();
+  gPasteStatus = 5;
+  gPastePercent = 0;
+  // The recording goes in place first: a new demo is never listed with a
+  // data file whose recording is missing.
+  if (pal_FindOrCreateDirectory(demoFolderPath(q.newName).c_str()) != 1 ||
+      std::rename(joined.c_str(), demoFilePath(q.newName, ".DMR").c_str()) != 0)
+    pal_FatalAlert("Exiting...", "Unexpected wcd003");
+  if (rest) {
+    combineDemoData(tmp[0], tmp[1], tmp[3], records[0], bytes[0]);
     gPastePercent = 50;
-    combineDemos(tmp[3], tmp[2], q.newName);
+    combineDemoData(tmp[3], tmp[2], q.newName, records[0] + records[1], bytes[0] + bytes[1]);
   } else {
-    gPasteStatus = 5;
-    gPastePercent = 0;
-    combineDemos(tmp[0], tmp[1], q.newName);
+    combineDemoData(tmp[0], tmp[1], q.newName, records[0], bytes[0]);
   }
   gPastePercent = 100;
   for (const std::string& name : tmp) deleteDemoFolder(name);

@@ -111,6 +111,63 @@ TEST_F(Paste, NewDemoHoldsTheFramesInOrder) {
   }
 }
 
+// Every pixel of every pasted frame equals the source frame's crop, whether
+// the records are copied from the source as they stand (changes within the
+// crop, or a crop that is the whole screen) or rebuilt from the screen.
+TEST_F(Paste, PastedFramesEqualTheirSourcesPixelForPixel) {
+  struct Layout {
+    const char* what;
+    int32_t crop[4];
+    int changeX0;  // changes span columns changeX0 .. 63 of a changing band of rows
+  };
+  const Layout layouts[] = {{"whole screen", {0, 0, 64, 48}, 0},
+                            {"changes within the crop", {8, 6, 40, 30}, 12},
+                            {"changes across the crop's edge", {8, 6, 40, 30}, 0}};
+  for (const Layout& l : layouts) {
+    SCOPED_TRACE(l.what);
+    const auto make = [&](int d) {
+      DemoFixture fx;
+      std::copy(l.crop, l.crop + 4, fx.crop);
+      fx.keyEvery = 4;
+      fx.frames.resize(9);
+      const int x0 = l.changeX0;
+      fx.row = [d, x0](int32_t f, int32_t y, unsigned char* bgr) {
+        for (int x = 0; x < 64; ++x) {
+          const bool band = x >= x0 && x < 44 && y >= 10 + f % 3 * 4 && y < 20 + f % 3 * 4;
+          bgr[x * 3] = static_cast<unsigned char>(band ? f * 29 + d : x), bgr[x * 3 + 1] = static_cast<unsigned char>(y * 5 + d),
+          bgr[x * 3 + 2] = static_cast<unsigned char>(x ^ y ^ (band ? f : 0));
+        }
+      };
+      return fx;
+    };
+    const auto frames = [&](const std::string& name) {
+      EXPECT_EQ(demoDataRead(demoFilePath(name, ".DMD")), 1);
+      std::vector<std::vector<unsigned char>> out;
+      // The pasted demo's recording is in crop coordinates.
+      const bool joined = name == "Joined";
+      const int32_t at[4] = {joined ? 0 : l.crop[0], joined ? 0 : l.crop[1], l.crop[2], l.crop[3]};
+      for (int32_t f = 0; f < gFrameCount; ++f) {
+        std::vector<unsigned char> px(static_cast<size_t>(l.crop[2] * l.crop[3] * 3));
+        EXPECT_GE(demoRecframeCroppedToMembuff(demoFilePath(name, ".DMR").c_str(), gFrameData[f].imageRefA,
+                                               gFrameData[f].imageRefB, at, px.data(), 3, 1), 0);
+        out.push_back(px);
+      }
+      return out;
+    };
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", make(1)));
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "From", make(2)));
+    ASSERT_EQ(pasteRun({"Into", "From", 2, 6, 4, "Joined"}), PASTE_DONE);
+    const auto into = frames("Into"), from = frames("From");
+    std::vector<std::vector<unsigned char>> want(into.begin(), into.begin() + 5);
+    want.insert(want.end(), from.begin() + 2, from.begin() + 7);
+    want.insert(want.end(), into.begin() + 5, into.end());
+    const auto got = frames("Joined");
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t f = 0; f < got.size(); ++f) EXPECT_TRUE(got[f] == want[f]) << "frame " << f;
+    ASSERT_EQ(pal_DeleteDirectory(demoFolderPath("Joined").c_str(), 2), 1);
+  }
+}
+
 TEST_F(Paste, FrameNumbersStartingAboveZeroBoundTheFollowingFrame) {
   ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", fixture(1, 6, 0)));
   ASSERT_TRUE(writeDemoFolder(dir.path(), "From", fixture(2, 3, 0)));
