@@ -1,9 +1,10 @@
-# The tree's whole user interface: make test, make run, make present, make bench.
+# The tree's whole user interface: make test, make run, make present, make bench, make fuzz.
 BUILD      := build
 SAN_BUILD  := build-sanitize
+FUZZ_BUILD := build-fuzz
 JOBS       ?= 2
 
-.PHONY: all deps build build-sanitize test run present bench clean
+.PHONY: all deps build build-sanitize build-fuzz test run present bench fuzz clean
 
 all: build
 
@@ -19,9 +20,22 @@ build-sanitize: deps
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPICTOMIRA_SANITIZE=ON -DPICTOMIRA_BENCH=OFF -DPICTOMIRA_E2E=OFF >/dev/null
 	@cmake --build $(SAN_BUILD) -j$(JOBS)
 
-test: build build-sanitize
+# The fuzz harnesses of every file reader, built with clang and libFuzzer.
+build-fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_CXX_COMPILER=clang++ -DPICTOMIRA_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
+
+# The third run replays each harness over its corpus: seeds and every input
+# that ever made it fail.
+test: build build-sanitize build-fuzz
 	@ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	@ctest --test-dir $(SAN_BUILD) --output-on-failure -j$(JOBS)
+	@ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j$(JOBS)
+
+# A bounded campaign: FUZZ_SECONDS (120) a harness, FUZZ_JOBS (2) at a time.
+fuzz: build-fuzz
+	@scripts/fuzz.sh
 
 # The authoring program from its program folder, with the sample demo in its library.
 run: build
@@ -45,4 +59,4 @@ bench: build
 	@$(BUILD)/bench/bench_paste
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -9,6 +9,8 @@
 #include "demo/demo_package.h"
 #include "pal/pal.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,10 +46,6 @@ uint32_t lineNumberAt(const unsigned char* table, int32_t row) {
 
 // ---- Recording files ------------------------------------------------------
 
-// Largest recorded screen accepted: sides up to 65,535, 2^28 pixels in all.
-constexpr int64_t kMaxScreenSide = 65535;
-constexpr int64_t kMaxScreenPixels = int64_t{1} << 28;
-
 enum class RecError { None, Open, NothingAtEnd, NoKey, Tell, BadRecord, CropOutside };
 
 struct FileCloser {
@@ -59,15 +57,13 @@ struct RecordLine {
 };
 
 // Reads a record line at the file's position; false when no line can be
-// read or it has fewer than nine fields.
+// read or it is not a sound record's line of at least nine fields.
 bool readRecordLine(std::FILE* f, RecordLine* r) {
   char line[REC_LINE_LIMIT + 1];
   if (std::fgets(line, sizeof line, f) == nullptr) return false;
-  int commas = 0;
-  for (const char* p = line; *p; ++p) commas += *p == ',';
-  if (commas < 8) return false;
-  *r = {getLinePosValue(line, 3), getLinePosValue(line, 4), getLinePosValue(line, 5),
-        getLinePosValue(line, 6), getLinePosValue(line, 7), getLinePosValue(line, 8)};
+  RecordFields v;
+  if (!parseRecordLine(line, 9, &v)) return false;
+  *r = {v.W, v.H, v.x, v.y, v.w, v.h};
   return true;
 }
 
@@ -104,7 +100,7 @@ RecError rebuildScreen(const char* path, int64_t start, int64_t end, const int32
   RecordLine r;
   if (!readRecordLine(f.get(), &r)) return RecError::BadRecord;
   if (r.w != r.W || r.h != r.H) return RecError::NoKey;
-  if (r.W < 1 || r.H < 1 || r.W > kMaxScreenSide || r.H > kMaxScreenSide || r.W * r.H > kMaxScreenPixels)
+  if (r.W < 1 || r.H < 1 || r.W > REC_MAX_SIDE || r.H > REC_MAX_SIDE || r.W * r.H > REC_MAX_PIXELS)
     return RecError::BadRecord;
   s.W = r.W;
   s.H = r.H;
@@ -160,6 +156,35 @@ void pkgFrameToBuff(int32_t frame) {
   }
 }
 
+bool lineField(const char* line, int n, int64_t lo, int64_t hi, int64_t* out) {
+  const char* p = line;
+  for (int i = 0; i < n; ++i) {
+    p = std::strchr(p, ',');
+    if (p == nullptr) return false;
+    ++p;
+  }
+  while (*p == ' ' || *p == '\t') ++p;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  if (*p < '0' || *p > '9') return false;
+  // Accumulated as a negative number, whose range holds every int64_t.
+  int64_t v = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    const int digit = *p - '0';
+    if (v < (INT64_MIN + digit) / 10) return false;
+    v = v * 10 - digit;
+  }
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p != ',' && *p != '\r' && *p != '\n' && *p != '\0') return false;
+  if (!negative) {
+    if (v == INT64_MIN) return false;
+    v = -v;
+  }
+  if (v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
 int64_t getLinePosValue(const char* line, int n) {
   const char* p = line;
   for (int i = 0; i < n; ++i) {
@@ -167,7 +192,24 @@ int64_t getLinePosValue(const char* line, int n) {
     if (p == nullptr) return -1;
     ++p;
   }
-  return std::strtoll(p, nullptr, 10);
+  errno = 0;
+  const long long v = std::strtoll(p, nullptr, 10);
+  return errno == ERANGE ? -1 : v;  // never a saturated value
+}
+
+bool parseRecordLine(const char* line, int fields, RecordFields* out) {
+  constexpr int64_t kPointer = int64_t{1} << 31, kTime = int64_t{1} << 53;
+  RecordFields r{};
+  int64_t first = 0;
+  const bool ok = lineField(line, 0, INT64_MIN, INT64_MAX, &first) &&
+                  lineField(line, 1, -kPointer, kPointer, &r.mouseX) &&
+                  lineField(line, 2, -kPointer, kPointer, &r.mouseY) && lineField(line, 3, 1, REC_MAX_SIDE, &r.W) &&
+                  lineField(line, 4, 1, REC_MAX_SIDE, &r.H) && r.W * r.H <= REC_MAX_PIXELS &&
+                  lineField(line, 5, 0, r.W, &r.x) && lineField(line, 6, 0, r.H, &r.y) &&
+                  lineField(line, 7, 0, r.W - r.x, &r.w) && lineField(line, 8, 0, r.H - r.y, &r.h) &&
+                  (fields <= 9 || (lineField(line, 9, 0, kTime, &r.time) && lineField(line, 10, 0, 1, &r.click)));
+  if (ok) *out = r;
+  return ok;
 }
 
 int64_t demoRecFrameCroppedToPALbuff(const char* path, int64_t start, int64_t end, int buffer) {

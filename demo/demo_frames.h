@@ -23,9 +23,34 @@ constexpr int REC_LINE_LIMIT = 295;
 void pkgFrameToBuff(int32_t frame);
 
 // Field n of a record line (comma separated; field 0 before the first
-// comma), converted as a decimal 64-bit integer; -1 when the line has fewer
-// than n commas.
+// comma), converted as a decimal 64-bit integer up to its first non-digit;
+// -1 when the line has fewer than n commas or the number does not fit 64
+// bits. Record lines are read with parseRecordLine, which checks each field.
 int64_t getLinePosValue(const char* line, int n);
+
+// Field n of a comma separated line as a decimal number in lo .. hi:
+// optional blanks, an optional sign, digits, optional blanks, then a comma
+// or the line's end. False when the field is missing, is not such a
+// number, or lies outside lo .. hi; a value is never saturated.
+bool lineField(const char* line, int n, int64_t lo, int64_t hi, int64_t* out);
+
+// Largest recorded screen: sides up to 65,535, 2^28 pixels in all.
+constexpr int64_t REC_MAX_SIDE = 65535;
+constexpr int64_t REC_MAX_PIXELS = int64_t{1} << 28;
+
+// The numbers of a record line "0,mouseX,mouseY,W,H,x,y,w,h,time,click".
+struct RecordFields {
+  int64_t mouseX, mouseY;  // pointer, within +-2^31
+  int64_t W, H;            // recorded screen: 1 .. REC_MAX_SIDE a side, REC_MAX_PIXELS at most
+  int64_t x, y, w, h;      // rectangle inside the screen (w or h may be 0)
+  int64_t time;            // 0 .. 2^53 milliseconds
+  int64_t click;           // 0 or 1
+};
+// Reads a record line with at least `fields` fields (9 or 11; time and
+// click count 0 when a 9-field line lacks them). False -- a damaged
+// record -- when a field is missing, not a number, or outside its range;
+// with the ranges held, every size and offset sum over the fields fits.
+bool parseRecordLine(const char* line, int fields, RecordFields* out);
 
 // Rebuilds the frame whose records lie between offsets start and end of
 // the recording file and stores gCropSize's rectangle into image buffer

@@ -149,6 +149,12 @@ void pal_Alert(int kind, const char* title, const char* text);
 // Shows a blocking alert and ends the program with exit status 1: the one
 // path for conditions a program cannot continue from.
 [[noreturn]] void pal_FatalAlert(const char* title, const char* text);
+// A hook that pal_FatalAlert calls first, instead of showing the alert and
+// ending the program; it must not return (it throws or jumps away). For
+// harnesses that feed damaged files to readers and observe their fatal
+// alerts. Null (the default) restores the normal path.
+typedef void (*pal_FatalAlertHook)(const char* title, const char* text);
+void pal_SetFatalAlertHook(pal_FatalAlertHook hook);
 // Ends the program with the status, after flushing standard output.
 [[noreturn]] void pal_EndProgram(int status);
 

@@ -34,7 +34,14 @@ void palPrintAlertLine(int kind, const char* title, const char* text) {
   std::fflush(stderr);
 }
 
+namespace {
+std::atomic<pal_FatalAlertHook> gFatalHook{nullptr};
+}  // namespace
+
+void pal_SetFatalAlertHook(pal_FatalAlertHook hook) { gFatalHook = hook; }
+
 void pal_FatalAlert(const char* title, const char* text) {
+  if (const pal_FatalAlertHook hook = gFatalHook.load()) hook(title ? title : "", text ? text : "");
   // A worker must not touch the loop's window nor run the exit handlers
   // while the loop thread still uses what they tear down.
   if (!palOnLoopThread()) palFatalAlertOffLoop(title ? title : "", text ? text : "");

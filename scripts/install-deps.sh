@@ -12,6 +12,7 @@ packages=(
   libsdl2-dev libx11-dev libxext-dev libxtst-dev libxrandr-dev
   xvfb xdotool openbox x11-apps x11-utils x11-xserver-utils
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev  # the fuzz harnesses: clang with libFuzzer and the sanitizers
   chromium chromium-driver python3-selenium  # the browser tests of the HTML5 and Demo Guide pages
 )
 if [ "${1:-}" = "--bench" ]; then

@@ -499,6 +499,11 @@ void wrapAbandonOutputs() {
   }
 }
 
+void wrapReopenOutputs() {
+  std::lock_guard<std::mutex> lock(gPartialLock);
+  gOutputsAbandoned = false;
+}
+
 void wrapSetFailureSink(WrapFailureSink sink) { tFailureSink = sink; }
 
 void wrapFail(const char* title, const char* text) {

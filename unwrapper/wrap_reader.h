@@ -89,6 +89,8 @@ void wrapReleasePartial(const char* path);
 bool wrapPutInPlace(const char* temp, const char* path);
 // Removes every held file (never through a link) and closes the gate.
 void wrapAbandonOutputs();
+// Opens the gate again, for a harness that reads many files in one process.
+void wrapReopenOutputs();
 // Who ends the program after a fault: null (the default) shows the alert
 // and ends with status 0 on the calling thread; a worker thread installs a
 // sink of its own that hands the alert to the window's thread and never returns.

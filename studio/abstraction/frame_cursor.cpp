@@ -14,13 +14,9 @@ namespace {
 
 // Fills a record's fields from its line; false when it is not a whole record's line.
 bool parseLine(const char* line, RecordEntry* r) {
-  if (std::count(line, line + std::strlen(line), ',') < 10) return false;
-  int64_t v[11];
-  for (int i = 0; i < 11; ++i) v[i] = getLinePosValue(line, i);
-  *r = RecordEntry{0, 0, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], false};
-  if (r->W < 1 || r->H < 1 || r->x < 0 || r->y < 0 || r->w < 0 || r->h < 0 || r->w > r->W || r->h > r->H ||
-      r->x > r->W - r->w || r->y > r->H - r->h)
-    return false;
+  RecordFields v;
+  if (!parseRecordLine(line, 11, &v)) return false;
+  *r = RecordEntry{0, 0, v.mouseX, v.mouseY, v.W, v.H, v.x, v.y, v.w, v.h, v.time, v.click, false};
   r->key = r->w == r->W && r->h == r->H;
   return true;
 }

@@ -296,13 +296,9 @@ bool recWriteRecord(std::FILE* file, const RecordLine& r, const unsigned char* b
 int64_t recReadRecord(std::FILE* file, int64_t offset, RecordLine* r, std::vector<unsigned char>* pixels) {
   char line[REC_LINE_LIMIT + 1];
   if (fseeko(file, offset, SEEK_SET) != 0 || std::fgets(line, sizeof line, file) == nullptr) return -1;
-  if (std::count(line, line + std::strlen(line), ',') < 10) return -2;
-  int64_t v[11];
-  for (int i = 0; i < 11; ++i) v[i] = getLinePosValue(line, i);
-  *r = RecordLine{v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]};
-  if (r->W < 1 || r->H < 1 || r->x < 0 || r->y < 0 || r->w < 0 || r->h < 0 || r->x + r->w > r->W ||
-      r->y + r->h > r->H)
-    return -2;
+  RecordFields v;
+  if (!parseRecordLine(line, 11, &v)) return -2;
+  *r = RecordLine{v.mouseX, v.mouseY, v.W, v.H, v.x, v.y, v.w, v.h, v.time, v.click};
   const int64_t bytes = r->w * r->h * 3;
   const int64_t at = ftello(file);
   if (pixels != nullptr) {

@@ -64,12 +64,11 @@ bool readWhole(const std::string& path, std::vector<unsigned char>* bytes) {
 bool readLineAt(std::FILE* f, int64_t offset, std::string* line, RecordLine* r) {
   char text[REC_LINE_LIMIT + 1];
   if (fseeko(f, offset, SEEK_SET) != 0 || std::fgets(text, sizeof text, f) == nullptr) return false;
-  if (std::count(text, text + std::strlen(text), ',') < 10) return false;
-  int64_t v[11];
-  for (int i = 0; i < 11; ++i) v[i] = getLinePosValue(text, i);
-  *r = RecordLine{v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]};
+  RecordFields v;
+  if (!parseRecordLine(text, 11, &v)) return false;
+  *r = RecordLine{v.mouseX, v.mouseY, v.W, v.H, v.x, v.y, v.w, v.h, v.time, v.click};
   if (line != nullptr) *line = text;
-  return r->w >= 0 && r->h >= 0 && r->x >= 0 && r->y >= 0;
+  return true;
 }
 
 SeamAction seam(ImportStep step) { return gImportSeam == nullptr ? SeamAction::Go : gImportSeam(step); }

@@ -1,0 +1,10 @@
+// examine.h: the examiner's one entry, shared by the program and its fuzz
+// harness.
+#pragma once
+
+#include <string>
+
+// Prints what the file at path holds, kind "dmd", "dmr", "package" or
+// "wrap"; an empty kind is taken from the extension, else from the content.
+// Returns 0 when the file is sound, 1 when it is damaged.
+int examineFile(const std::string& path, std::string kind);
