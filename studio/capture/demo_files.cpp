@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -202,6 +203,8 @@ bool readLine(std::FILE* f, std::string* line) {
   return !line->empty();
 }
 
+bool fitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
 // Parses count comma-separated integers from text; false when fewer.
 bool parseNumbers(const char* text, int64_t* out, int count) {
   const char* p = text;
@@ -248,7 +251,7 @@ int readExchangeInstrs(std::FILE* f) {
   std::string line;
   while (readLine(f, &line)) {
     int64_t v[7];
-    if (!parseNumbers(line.c_str(), v, 7)) return -2;
+    if (!parseNumbers(line.c_str(), v, 7) || !std::all_of(v, v + 7, fitsInt32)) return -2;
     if (gInstrCount >= DEMO_INSTR_CAP) return -3;
     InstrRec& r = gInstrData[gInstrCount++];
     r = InstrRec{static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2]),
@@ -324,7 +327,7 @@ bool winReadRects(const std::string& path, std::vector<std::array<int32_t, 4>>* 
   std::string line;
   while (readLine(f.get(), &line)) {
     int64_t v[4];
-    if (parseNumbers(line.c_str(), v, 4))
+    if (parseNumbers(line.c_str(), v, 4) && std::all_of(v, v + 4, fitsInt32))
       rects->push_back({static_cast<int32_t>(v[0]), static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2]),
                         static_cast<int32_t>(v[3])});
   }

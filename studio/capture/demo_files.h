@@ -62,7 +62,7 @@ int64_t recReadRecord(std::FILE* file, int64_t offset, RecordLine* r, std::vecto
 // ---- Window file (.DMW) ---------------------------------------------------------
 // Appends "left,top,right,bottom\r\n"; false when the file cannot be written.
 bool winAppendRect(const std::string& path, const int32_t rect[4]);
-// Reads every line of four numbers; lines that are not are skipped. False
+// Reads every line of four numbers that fit 32 bits; other lines are skipped. False
 // when the file cannot be opened.
 bool winReadRects(const std::string& path, std::vector<std::array<int32_t, 4>>* rects);
 
@@ -123,7 +123,8 @@ int renameDemoFiles(const std::string& oldName, const std::string& newName);
 int writeExchangeFiles(const std::string& name, int64_t idShift, int64_t byteShift, int64_t frameShift);
 // Appends the frames and instructions of name's exchange files to the
 // model, their names and notes as new text records. Returns 1; -1 when a
-// file cannot be opened, -2 when it is damaged, -3 when a table is full.
+// file cannot be opened, -2 when it is damaged (an instruction value beyond
+// 32 bits counts), -3 when a table is full.
 int readExchangeFiles(const std::string& name);
 // Makes newName the current demo: its folder, its data file from the model,
 // its recording as first's followed by second's, and a window file of nine

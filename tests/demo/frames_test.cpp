@@ -151,6 +151,48 @@ TEST_F(RecordedFrames, LinePositionValues) {
   EXPECT_EQ(getLinePosValue("9,8,7,6,5,4,3,2,1,99999999999", 9), 99999999999);
 }
 
+// A record line is sound only when every field is a number in its range;
+// a value beyond 64 bits is refused, never saturated.
+TEST(RecordLines, EveryFieldIsCheckedAgainstItsRange) {
+  const struct {
+    const char* line;
+    int fields;
+    bool sound;
+  } cases[] = {
+      {"0,5,6,1280,800,0,0,1280,800,99,1\r\n", 11, true},
+      {"0,-5,6,1280,800,1279,799,1,1,0,0\n", 11, true},   // the last pixel; a pointer off the screen
+      {"0,5,6,1280,800,0,0,0,0,0,0", 11, true},            // an empty rectangle
+      {"0,5,6,16,12,2,3,4,5", 9, true},                    // the Presenter's nine fields
+      {"0,5,6,16,12,2,3,4,5", 11, false},
+      {"0,5,6,1280,800,1280,0,1,1,0,0", 11, false},       // x + w beyond W
+      {"0,5,6,1280,800,0,790,1,11,0,0", 11, false},       // y + h beyond H
+      {"0,5,6,65536,1,0,0,1,1,0,0", 11, false},           // a side beyond 65,535
+      {"0,5,6,65535,4097,0,0,1,1,0,0", 11, false},        // more than 2^28 pixels
+      {"0,5,6,0,800,0,0,0,0,0,0", 11, false},             // no screen
+      {"0,5,6,1280,800,-1,0,1,1,0,0", 11, false},
+      {"0,5,6,1280,800,0,0,1,1,-1,0", 11, false},         // a negative time
+      {"0,5,6,1280,800,0,0,1,1,0,2", 11, false},          // click is a flag
+      {"0,5,6,1280,800,0,0,1,1,9007199254740993,0", 11, false},
+      {"0,2147483649,6,1280,800,0,0,1,1,0,0", 11, false}, // pointer beyond 2^31
+      {"0,5,6,99999999999999999999,800,0,0,1,1,0,0", 11, false},
+      {"0,5,6,1280,800,9223372036854775807,0,2,1,0,0", 11, false},
+      {"0,5,6,12x0,800,0,0,1,1,0,0", 11, false},          // not a number
+      {"0,5,6,,800,0,0,1,1,0,0", 11, false},
+  };
+  for (const auto& c : cases) {
+    RecordFields r{};
+    EXPECT_EQ(parseRecordLine(c.line, c.fields, &r), c.sound) << c.line;
+  }
+  RecordFields r{};
+  ASSERT_TRUE(parseRecordLine(" 0, -5 ,6,1280,800,1,2,3,4,99,1\r\n", 11, &r));
+  EXPECT_EQ(r.mouseX, -5);
+  EXPECT_EQ(r.W * 10000 + r.H, 12800800);
+  EXPECT_EQ(r.x + r.y * 10 + r.w * 100 + r.h * 1000, 4321);
+  EXPECT_EQ(r.time, 99);
+  EXPECT_EQ(r.click, 1);
+  EXPECT_EQ(getLinePosValue("0,99999999999999999999", 1), -1);
+}
+
 TEST_F(RecordedFrames, KeyFrameAloneWhenStartEqualsEnd) {
   const int64_t k = rec.key(0x112233);
   rec.add(1, 1, 2, 2, 0xFF0000);
