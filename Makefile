@@ -1,10 +1,11 @@
-# The tree's whole user interface: make test, make run, make present, make bench, make fuzz.
+# The tree's whole user interface: make test, make run, make present, make bench, make fuzz, make windows.
 BUILD      := build
 SAN_BUILD  := build-sanitize
 FUZZ_BUILD := build-fuzz
+WIN_BUILD  := build-win
 JOBS       ?= 2
 
-.PHONY: all deps build build-sanitize build-fuzz test run present bench fuzz clean
+.PHONY: all deps build build-sanitize build-fuzz test run present bench fuzz windows clean
 
 all: build
 
@@ -26,9 +27,17 @@ build-fuzz: deps
 	  -DCMAKE_CXX_COMPILER=clang++ -DPICTOMIRA_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
 
+# The Windows Presenter and unwrapper, cross-compiled with mingw-w64 and
+# written as the system files ZPW and UWW into
+# $(WIN_BUILD)/zPictomiraSystemFiles; the tests run them under wine.
+windows: deps
+	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN_BUILD) -j$(JOBS) --target ZPW UWW
+
 # The third run replays each harness over its corpus: seeds and every input
 # that ever made it fail.
-test: build build-sanitize build-fuzz
+test: build build-sanitize build-fuzz windows
 	@ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	@ctest --test-dir $(SAN_BUILD) --output-on-failure -j$(JOBS)
 	@ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j$(JOBS)

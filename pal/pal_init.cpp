@@ -1,10 +1,12 @@
-// pal_init.cpp: the platform layer's start-up: every table reset, the font
-// table filled, the program paths recorded.
+// pal_init.cpp: the platform layer's start-up, the same on every platform:
+// every table reset, the font table filled and read, then the platform's
+// own part (the program paths and the platform flag); and the handover of
+// the window to another handler.
 #include "pal/pal.h"
-
-#include <unistd.h>
+#include "pal/pal_internal.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 int gpal_PlatformFlag = 0;
@@ -16,9 +18,6 @@ char gpal_AppPath[PAL_PATH_LEN];
 
 namespace {
 
-// The Linux build's platform flag: any non-zero value other than 10, 20, 25.
-constexpr int kPlatformLinux = 30;
-
 void fillFontTable() {
   std::memset(gpal_FontList, 0, sizeof gpal_FontList);
   for (int n = 1; n <= 6; ++n) {
@@ -26,16 +25,6 @@ void fillFontTable() {
     std::snprintf(gpal_FontList[n][1], PAL_FONT_FIELD, "%d", 14 + 4 * n);  // 18 .. 38 pixels
     std::snprintf(gpal_FontList[n][2], PAL_FONT_FIELD, "%d", 7 + 4 * n);   // 11 .. 31
   }
-}
-
-// Records the running program file and its folder from /proc/self/exe.
-void recordProgramPaths() {
-  ssize_t n = ::readlink("/proc/self/exe", gpal_ExePath, PAL_PATH_LEN - 1);
-  gpal_ExePath[n > 0 ? n : 0] = '\0';
-  std::memcpy(gpal_AppPath, gpal_ExePath, PAL_PATH_LEN);
-  std::memcpy(gpal_ProgPath, gpal_ExePath, PAL_PATH_LEN);
-  char* slash = std::strrchr(gpal_ProgPath, '/');
-  if (slash != nullptr) *slash = '\0';
 }
 
 }  // namespace
@@ -50,6 +39,35 @@ void pal_InitPAL() {
   std::memset(gpal_TextEditHolders, 0, sizeof gpal_TextEditHolders);
   gpal_AlertShowing = 0;
   fillFontTable();
-  recordProgramPaths();
-  gpal_PlatformFlag = kPlatformLinux;
+  gpal_PlatformFlag = palStartPlatform();
+}
+
+int pal_ResolveFont(int font) {
+  if (font < 1 || font >= PAL_FONT_ENTRIES || gpal_FontList[font][0][0] == '\0') return 1;
+  return font;
+}
+
+int pal_FontNominalSize(int font) { return std::atoi(gpal_FontList[pal_ResolveFont(font)][2]); }
+
+int pal_FontPixelHeight(int font) { return std::atoi(gpal_FontList[pal_ResolveFont(font)][1]); }
+
+void pal_SetNewEventHandler(pal_EventHandler handler) {
+  pal_UnmarkAllClickableRects();
+  gpal_CurrentEventHandler = handler;
+  int32_t ev[4] = {PAL_EV_START, gpal_WinSize[0], gpal_WinSize[1], 0};
+  char name[PAL_NAME_LEN] = "";
+  if (handler(ev, name) == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
+}
+
+int pal_SetTimer(int number, int ms, int repeat) {
+  if (number < 1 || number > PAL_TIMERS) {
+    pal_Alert(1, "Bad Timer Number", "Timer number must be 1 to 5");
+    return -1;
+  }
+  if (!palWindowOpen()) {
+    pal_Alert(1, "No Window", "Cannot Set Timer with no Window Avaliable");
+    return -1;
+  }
+  palStartTimer(number, ms, repeat == 1);
+  return 1;
 }

@@ -39,6 +39,19 @@ void palSetLoopThread(bool running);
 // status 1 without running the exit handlers.
 [[noreturn]] void palFatalAlertOffLoop(const char* title, const char* text);
 
+// Records the program paths (gpal_ExePath, gpal_ProgPath, gpal_AppPath)
+// and returns the platform's flag; the platform's own part of pal_InitPAL.
+int palStartPlatform();
+
+// Starts timer n (already checked, a window open): mode and interval in
+// gpal_TimerStat, then the platform's timer; the platform's own part of pal_SetTimer.
+void palStartTimer(int n, int ms, bool repeat);
+
+// One channel of a text pixel: src over dst with coverage a (0..255).
+inline unsigned char palBlend(unsigned char dst, unsigned char src, unsigned a) {
+  return static_cast<unsigned char>((src * a + dst * (255 - a) + 127) / 255);
+}
+
 // True when a window manager runs; asks on the calling thread's own X connection.
 bool palWindowManagerRunning();
 // The X id of the program's open window; 0 while none is open (any thread).

@@ -1,6 +1,8 @@
-// pal_system_posix.cpp: copying and appending files with progress,
-// creating and deleting folders, and starting threads, on POSIX systems.
+// pal_system_posix.cpp: the program's own paths, copying and appending
+// files with progress, creating and deleting folders, and starting
+// threads, on POSIX systems.
 #include "pal/pal.h"
+#include "pal/pal_internal.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -135,6 +137,18 @@ int pal_DeleteDirectory(const char* path, int mode) {
     if (emptied == -7) return -7;
   }
   return ::rmdir(p.c_str()) == 0 ? 1 : -1;
+}
+
+// The running program file and its folder from /proc/self/exe; the Linux
+// build's platform flag is 30 (any non-zero value other than 10, 20, 25).
+int palStartPlatform() {
+  ssize_t n = ::readlink("/proc/self/exe", gpal_ExePath, PAL_PATH_LEN - 1);
+  gpal_ExePath[n > 0 ? n : 0] = '\0';
+  std::memcpy(gpal_AppPath, gpal_ExePath, PAL_PATH_LEN);
+  std::memcpy(gpal_ProgPath, gpal_ExePath, PAL_PATH_LEN);
+  char* slash = std::strrchr(gpal_ProgPath, '/');
+  if (slash != nullptr) *slash = '\0';
+  return 30;
 }
 
 void pal_BeginThread(void (*fn)()) { std::thread(fn).detach(); }

@@ -9,6 +9,7 @@
 // caches: the export workers draw texts into buffers of their own while
 // the window's thread draws its progress.
 #include "pal/pal.h"
+#include "pal/pal_internal.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -123,10 +124,6 @@ const Glyph& glyphFor(Font& f, unsigned char byte) {
 }
 
 // Blends one channel value toward the text colour by coverage a.
-inline unsigned char blend(unsigned char dst, unsigned char src, unsigned a) {
-  return static_cast<unsigned char>((src * a + dst * (255 - a) + 127) / 255);
-}
-
 void blitGlyph(int slot, int32_t penX, int32_t baseline, const Glyph& g, uint32_t colour) {
   const int32_t bw = gpal_ImageBuffSize[slot][0], bh = gpal_ImageBuffSize[slot][1];
   const unsigned char r = (colour >> 16) & 0xFF, gr = (colour >> 8) & 0xFF, b = colour & 0xFF;
@@ -138,23 +135,14 @@ void blitGlyph(int slot, int32_t penX, int32_t baseline, const Glyph& g, uint32_
       const unsigned a = g.coverage[static_cast<size_t>(row) * g.width + col];
       if (a == 0 || x < 0 || x >= bw) continue;
       unsigned char* p = gpal_ImageBuffBits[slot] + (static_cast<size_t>(y) * bw + x) * 4;
-      p[PAL_RED] = blend(p[PAL_RED], r, a);
-      p[PAL_GREEN] = blend(p[PAL_GREEN], gr, a);
-      p[PAL_BLUE] = blend(p[PAL_BLUE], b, a);
+      p[PAL_RED] = palBlend(p[PAL_RED], r, a);
+      p[PAL_GREEN] = palBlend(p[PAL_GREEN], gr, a);
+      p[PAL_BLUE] = palBlend(p[PAL_BLUE], b, a);
     }
   }
 }
 
 }  // namespace
-
-int pal_ResolveFont(int font) {
-  if (font < 1 || font >= PAL_FONT_ENTRIES || gpal_FontList[font][0][0] == '\0') return 1;
-  return font;
-}
-
-int pal_FontNominalSize(int font) { return std::atoi(gpal_FontList[pal_ResolveFont(font)][2]); }
-
-int pal_FontPixelHeight(int font) { return std::atoi(gpal_FontList[pal_ResolveFont(font)][1]); }
 
 static std::mutex gTextLock;  // the faces and their glyph caches
 

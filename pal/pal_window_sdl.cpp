@@ -179,7 +179,9 @@ void stopTimer(int n) {
   ++gTimerGeneration[n];
 }
 
-void startTimer(int n, int ms, bool repeat) {
+}  // namespace
+
+void palStartTimer(int n, int ms, bool repeat) {
   stopTimer(n);
   gpal_TimerStat[n][0] = repeat ? 2 : 1;
   gpal_TimerStat[n][1] = ms;
@@ -187,6 +189,8 @@ void startTimer(int n, int ms, bool repeat) {
                            (static_cast<uintptr_t>(gTimerGeneration[n].load()) << 8);
   gTimerIds[n] = SDL_AddTimer(static_cast<Uint32>(ms > 0 ? ms : 1), timerCallback, reinterpret_cast<void*>(packed));
 }
+
+namespace {
 
 void showBox(const char* title, const char* text) {
   if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, nullptr) != 0)
@@ -350,7 +354,7 @@ void palFatalAlertOffLoop(const char* title, const char* text) {
 
 void palCaretTimer(bool on) {
   if (gWindow == nullptr) return;
-  if (on) startTimer(PAL_CARET_TIMER, PAL_CARET_MS, true);
+  if (on) palStartTimer(PAL_CARET_TIMER, PAL_CARET_MS, true);
   else pal_DisableTimer(PAL_CARET_TIMER);
 }
 
@@ -409,27 +413,6 @@ int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
   palSetLoopThread(false);
   if (ev[0] < 0) pal_EndProgram(0);
   return ev[0];
-}
-
-void pal_SetNewEventHandler(pal_EventHandler handler) {
-  pal_UnmarkAllClickableRects();
-  gpal_CurrentEventHandler = handler;
-  int32_t ev[4] = {PAL_EV_START, gpal_WinSize[0], gpal_WinSize[1], 0};
-  char name[PAL_NAME_LEN] = "";
-  if (handler(ev, name) == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
-}
-
-int pal_SetTimer(int number, int ms, int repeat) {
-  if (number < 1 || number > PAL_TIMERS) {
-    pal_Alert(1, "Bad Timer Number", "Timer number must be 1 to 5");
-    return -1;
-  }
-  if (gWindow == nullptr) {
-    pal_Alert(1, "No Window", "Cannot Set Timer with no Window Avaliable");
-    return -1;
-  }
-  startTimer(number, ms, repeat == 1);
-  return 1;
 }
 
 void pal_DisableTimer(int number) {

@@ -13,6 +13,7 @@ packages=(
   xvfb xdotool openbox x11-apps x11-utils x11-xserver-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev  # the fuzz harnesses: clang with libFuzzer and the sanitizers
+  g++-mingw-w64-x86-64-posix wine wine64  # the Windows programs, cross-built and run under wine
   chromium chromium-driver python3-selenium  # the browser tests of the HTML5 and Demo Guide pages
 )
 if [ "${1:-}" = "--bench" ]; then

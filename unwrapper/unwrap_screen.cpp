@@ -1,8 +1,9 @@
 // unwrap_screen.cpp: the unwrapper's screen (progress, then where the result
-// is) and its worker, which writes the outputs for Linux: NAME, a Presenter
-// program with the marker and the package attached, made executable; or
-// NAME.PMP alone in package-only mode. Each output is assembled under a
-// hidden temporary name in the output folder and renamed when complete.
+// is) and its worker, which writes the outputs: NAME (NAME.exe on
+// Windows), a Presenter program with the marker and the package attached,
+// made executable; or NAME.PMP alone in package-only mode. Each output is
+// assembled under a hidden temporary name in the output folder and renamed
+// when complete.
 // The worker shares only atomics and what they publish with the screen; a
 // fault on the worker is handed to the window's thread, which shows it and
 // ends the program there.
@@ -10,10 +11,7 @@
 
 #include "pag/pag.h"
 #include "pal/pal.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "unwrapper/wrap_io.h"
 
 #include <algorithm>
 #include <chrono>
@@ -97,7 +95,7 @@ void nameWindowOnce() {
 }
 
 void sayWindowNoLongerNeeded() {
-  std::printf("\n\nThis window is no longer needed and can be closed.\n");
+  std::printf("\n\nThis window is no longer needed and can be closed.\n%s", WRAP_CLOSING_LINE_END);
   std::fflush(stdout);
 }
 
@@ -128,13 +126,14 @@ bool appendMarker(const std::string& path) {
 }
 
 // Gives the finished temporary file its mode (rwx for all the mask allows,
-// for a program) and renames it over path. No fsync: the wrapped file is
-// still there to run again should the machine stop before the data reach
-// the disk, and waiting for the disk would double the time an unwrap takes.
+// for a program; Windows has no mode to give) and renames it over path. No
+// fsync: the wrapped file is still there to run again should the machine
+// stop before the data reach the disk, and waiting for the disk would
+// double the time an unwrap takes.
 bool putInPlace(const std::string& temp, const std::string& path, bool program) {
   const int fd = wrapOpenOutput(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0);
   if (fd < 0) return false;
-  bool ok = !program || ::fchmod(fd, pal_ProgramFileMode()) == 0;
+  bool ok = !program || wrapMakeRunnable(fd, pal_ProgramFileMode());
   ok = ::close(fd) == 0 && ok;
   return ok && wrapPutInPlace(temp.c_str(), path.c_str());
 }
@@ -152,10 +151,13 @@ uint32_t unwrapBackgroundAt(int32_t row, int32_t height) {
 
 std::string unwrapOutputFolder(const char* programPath) {
   const std::string path = programPath;
-  const size_t slash = path.rfind('/');
-  if (path.empty() || path[0] != '/' || slash == std::string::npos) return {};
+  const size_t slash = path.find_last_of(WRAP_PATH_SEPARATORS);
+  if (path.empty() || !wrapPathIsAbsolute(path.c_str()) || slash == std::string::npos) return {};
   std::string folder = path.substr(0, slash + 1);
-  if (folder.size() >= 3 && folder.compare(folder.size() - 3, 3, "/./") == 0) folder.erase(folder.size() - 2);
+  // A "." folder right before the last separator is dropped ("/a/./" gives "/a/").
+  const size_t n = folder.size();
+  if (n >= 3 && folder[n - 2] == '.' && std::strchr(WRAP_PATH_SEPARATORS, folder[n - 3]) != nullptr)
+    folder.erase(n - 2);
   return folder;
 }
 
@@ -248,7 +250,7 @@ void makeSingleFilePackage() {
   if (folder.empty()) wrapFail("Unwrap Fail", "Unwrap Error 099p");
   const std::string name = gPackageName;
   std::snprintf(gPackageFullPath, sizeof gPackageFullPath, "%s%s", folder.c_str(), name.c_str());
-  const std::string path = folder + name + (gPMPonlyFlag ? ".PMP" : "");
+  const std::string path = folder + name + (gPMPonlyFlag ? ".PMP" : WRAP_PROGRAM_EXTENSION);
   const std::string temp = folder + "." + name + ".unwrapping";
   if (!wrapHoldPartial(temp.c_str())) wrapFail("Unwrap Fail", "Unwrap Error 099p");
   const char* out = temp.c_str();

@@ -10,10 +10,18 @@
 #include "unwrapper/wrap_reader.h"
 
 #include "pal/pal.h"
+#include "unwrapper/wrap_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#ifdef _WIN32
+// Only for the program's own path and the rename over a file (end of file).
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max, not the header's macros
+#endif
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -23,7 +31,7 @@
 #include <string>
 #include <vector>
 
-const char* gWrapSource = "/proc/self/exe";
+const char* gWrapSource = wrapOwnProgramFile();
 int64_t gWrapStart = 0;
 std::atomic<int> gCurrProgress{0};
 
@@ -72,7 +80,7 @@ class Fd {
   int fd_;
 };
 
-int openSource() { return ::open(gWrapSource, O_RDONLY | O_CLOEXEC); }
+int openSource() { return wrapOpen(gWrapSource, O_RDONLY | O_CLOEXEC, 0); }
 
 // Reads up to n bytes at the file position; the count read (short only at
 // the end of the file), or -1 on an error.
@@ -92,7 +100,7 @@ int64_t readFully(int fd, unsigned char* buf, int64_t n) {
 bool readAt(int fd, int64_t offset, unsigned char* buf, int64_t n) {
   int64_t done = 0;
   while (done < n) {
-    const ssize_t got = ::pread(fd, buf + done, static_cast<size_t>(n - done), offset + done);
+    const int64_t got = wrapReadAt(fd, buf + done, static_cast<size_t>(n - done), offset + done);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     done += got;
@@ -112,25 +120,26 @@ bool writeFully(int fd, const unsigned char* buf, int64_t n) {
 }
 
 int64_t fileSize(int fd) {
-  struct stat st;
-  return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+  int64_t size = 0;
+  bool regular = false;
+  return wrapFileInfo(fd, &size, &regular) ? size : -1;
 }
 
 // The offset after the first complete marker, or -1 when there is none.
 int64_t scanForStart(int fd) {
   // The marker's bytes are all different, so counting matches and starting
-  // again at a 0 finds exactly its first occurrence: memmem finds the same,
-  // much faster. Chunks overlap by the marker's length less one.
+  // again at a 0 finds exactly its first occurrence: a substring search
+  // finds the same, much faster. Chunks overlap by the marker's length less one.
   unsigned char marker[WRAP_MARKER_LEN];
   for (int i = 0; i < WRAP_MARKER_LEN; ++i) marker[i] = static_cast<unsigned char>(i);
   std::vector<unsigned char> buf(kScanChunk);
   int64_t kept = 0;  // bytes carried over from the chunk before
   for (int64_t at = 0;;) {
-    const ssize_t got = ::pread(fd, buf.data() + kept, buf.size() - static_cast<size_t>(kept), at);
+    const int64_t got = wrapReadAt(fd, buf.data() + kept, buf.size() - static_cast<size_t>(kept), at);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return -1;
     const size_t held = static_cast<size_t>(kept + got);
-    const void* hit = ::memmem(buf.data(), held, marker, sizeof marker);
+    const void* hit = wrapFindBytes(buf.data(), held, marker, sizeof marker);
     if (hit != nullptr)
       return at - kept + (static_cast<const unsigned char*>(hit) - buf.data()) + WRAP_MARKER_LEN;
     at += got;
@@ -261,6 +270,7 @@ class Output {
       if (!fd.ok() && errno == EEXIST) continue;
       if (!fd.ok()) return false;
       if (!wrapHoldPartial(temp.c_str())) {
+        fd.reset();  // Windows cannot remove a file that is still open
         ::unlink(temp.c_str());
         return false;
       }
@@ -281,14 +291,17 @@ class Output {
       fd = Fd(wrapOpenOutput(path, O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
       created = fd.ok();
     }
-    struct stat st;
-    if (!fd.ok() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    int64_t size = 0;
+    bool regular = false;
+    if (!fd.ok() || !wrapFileInfo(fd.get(), &size, &regular) || !regular) {
+      // Closed first: Windows cannot remove a file that is still open.
+      fd.reset();
       if (created) ::unlink(path);
       return false;
     }
     fd_ = std::move(fd);
     created_ = created;
-    length_ = static_cast<int64_t>(st.st_size);
+    length_ = size;
     return true;
   }
 
@@ -328,12 +341,13 @@ class Output {
   void undoAppend(int fd) {
     Fd out(fd);
     if (created_) {
+      out.reset();  // Windows cannot remove a file that is still open
       ::unlink(path_.c_str());
       return;
     }
-    if (!out.ok()) out = Fd(::open(path_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!out.ok()) out = Fd(wrapOpen(path_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0));
     // A failure here leaves the longer file; the alert that follows names the fault.
-    const bool cut = out.ok() && ::ftruncate(out.get(), length_) == 0;
+    const bool cut = out.ok() && wrapTruncate(out.get(), length_);
     (void)cut;
   }
 
@@ -393,7 +407,7 @@ Alert findPiece(int in, int piece, int64_t* size) {
   if (*size < 0) return kBadFormat;
   if (*size == 0) return {"No File to Unwrap", "Unwrap Error 010"};
   const int64_t mark = endMarkAt(in, gWrapStart);
-  if (mark < 0 || at + *size > mark || ::lseek(in, at, SEEK_SET) != at) return kBadFormat;
+  if (mark < 0 || at + *size > mark || wrapSeek(in, at, SEEK_SET) != at) return kBadFormat;
   return kDone;
 }
 
@@ -462,7 +476,7 @@ int wrapOpenOutput(const char* path, int flags, unsigned mode) {
     errno = ECANCELED;
     return -1;
   }
-  return ::open(path, flags, static_cast<mode_t>(mode));
+  return wrapOpen(path, flags, mode);
 }
 
 bool wrapHoldPartial(const char* path) {
@@ -485,7 +499,7 @@ void wrapReleasePartial(const char* path) {
 bool wrapPutInPlace(const char* temp, const char* path) {
   std::lock_guard<std::mutex> lock(gPartialLock);
   if (!heldLocked(temp)) return false;
-  const bool placed = ::rename(temp, path) == 0;
+  const bool placed = wrapRenameOver(temp, path);
   if (placed) releaseLocked(temp);
   return placed;
 }
@@ -559,7 +573,7 @@ int wrapReadLayout(int fd, WrapLayout* layout) {
 }
 
 int wrapCopy(int in, int out, int64_t count, std::atomic<int>* progress) {
-  if (::lseek(out, 0, SEEK_END) < 0) return WRAP_WRITE_FAILED;
+  if (wrapSeek(out, 0, SEEK_END) < 0) return WRAP_WRITE_FAILED;
   std::vector<unsigned char> chunk(static_cast<size_t>(WRAP_COPY_CHUNK));
   for (int64_t done = 0; done < count;) {
     const int64_t n = std::min(WRAP_COPY_CHUNK, count - done);
@@ -615,7 +629,7 @@ int wrapExpand(int in, int out, int64_t size, int32_t width, std::atomic<int>* p
   // Mask bits of the last byte that stand for no pixel.
   const unsigned spareBits = (1u << (maskBytes * 8 - width)) - 1;
   if (size < rowBytes) return WRAP_POOL_SHORT;
-  const int64_t first = ::lseek(out, 0, SEEK_END);  // row 0 of this expansion
+  const int64_t first = wrapSeek(out, 0, SEEK_END);  // row 0 of this expansion
   if (first < 0) return WRAP_WRITE_FAILED;
   std::vector<unsigned char> row(WRAP_ROW_CAP), fresh(WRAP_ROW_CAP), mask(static_cast<size_t>(maskBytes));
   PieceReader reader(in, size);
@@ -657,3 +671,29 @@ int wrapExpand(int in, int out, int64_t size, int32_t width, std::atomic<int>* p
   if (progress != nullptr) progress->store(94);
   return WRAP_OK;
 }
+
+#ifdef _WIN32
+// ---- Windows: the program's own path and a rename over a file ----------------------
+
+size_t wrapOwnProgramPath(char* buffer, size_t size) {
+  // A count of size means the path was cut short: refused like no path.
+  DWORD n = ::GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));
+  if (n == 0 || n >= size) n = 0;
+  buffer[n] = '\0';
+  return n;
+}
+
+const char* wrapOwnProgramFile() {
+  // There is no /proc: the file is found by its path, once, before the
+  // worker reads it.
+  static char path[1024];
+  static const size_t length = wrapOwnProgramPath(path, sizeof path);
+  return length > 0 ? path : "";
+}
+
+bool wrapRenameOver(const char* from, const char* to) {
+  // The runtime's rename refuses an existing target; an N.exe or N.PMP
+  // left by an earlier unwrap is replaced.
+  return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+#endif

@@ -1,0 +1,209 @@
+// The Windows Presenter (the cross-built system file "ZPW") under wine on
+// the tests' own Xvfb, with a wine prefix of the tests' own: a package of
+// the fixture builder through "PMP_set.txt" and attached to a copy of the
+// program; real input through XTest; the window judged by its pixels.
+// Frames are compared unscaled: wine's halftone stretching does not
+// average when shrinking as Windows does.
+#include "demo/demo_model.h"
+#include "demo/demo_package.h"
+#include "tests/support/package_builder.h"
+#include "tests/support/runtime.h"
+#include "tests/support/xsession.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kW = 640, kH = 400;
+// The splash's drawing area.
+constexpr int kSplashW = 900, kSplashH = 600;
+
+uint32_t colourOf(int f) { return static_cast<uint32_t>((40 + f * 30) << 16 | (90 + f * 10) << 8 | (200 - f * 20)); }
+
+InstrRec I(char type, int32_t target, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
+  return InstrRec{0, target, type, {a, b, c, d}};
+}
+
+// Click A leads on; X leads on; a timer ends the demo.
+PackageFixture demo() {
+  PackageFixture fx;
+  fx.width = kW;
+  fx.height = kH;
+  fx.title = "Wine Flow";
+  fx.frames.resize(4);
+  fx.frames[0].instrs = {I('L', 1, 100, 100, 200, 150)};
+  fx.frames[1].instrs = {I('K', 2, 'X')};
+  fx.frames[2].instrs = {I('T', 3, 600)};
+  fx.row = [](int32_t f, int32_t y, unsigned char* bgr) {
+    for (int x = 0; x < kW; ++x) {
+      // Frame 0 carries a pattern that a shifted or scaled copy would not match.
+      const uint32_t c = f == 0 ? static_cast<uint32_t>((x * 7) & 0xFF) << 16 | ((y * 5) & 0xFF) << 8 | ((x ^ y) & 0xFF)
+                                : colourOf(f);
+      bgr[x * 3] = c & 0xFF, bgr[x * 3 + 1] = (c >> 8) & 0xFF, bgr[x * 3 + 2] = (c >> 16) & 0xFF;
+    }
+  };
+  return fx;
+}
+
+std::vector<unsigned char> slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+// A wine prefix made once for the test program: 64-bit, message boxes that
+// take keys (the X11 driver's Managed set to N), Open Sans standing in for
+// the font table's face.
+class WinePrefix {
+ public:
+  WinePrefix() {
+    path_ = dir_.path() + "/prefix";
+    env_ = {"WINEPREFIX=" + path_, "WINEDLLOVERRIDES=mscoree,mshtml=", "WINEDEBUG=-all", "WINEARCH=win64"};
+  }
+  bool make() {
+    if (made_) return true;
+    for (const std::string& e : env_) ::putenv(const_cast<char*>(e.c_str()));
+    const std::string fonts = path_ + "/drive_c/windows/Fonts/";
+    made_ = runCommand("wine wineboot -i 2>&1").status == 0 &&
+            runCommand("wine reg add 'HKCU\\Software\\Wine\\X11 Driver' /v Managed /d N /f 2>&1").status == 0 &&
+            runCommand("wine reg add 'HKCU\\Software\\Wine\\Fonts\\Replacements' /v 'Trebuchet MS' /d 'Open Sans' "
+                       "/f 2>&1").status == 0 &&
+            runCommand("cp /usr/share/fonts/truetype/open-sans/OpenSans-Regular.ttf '" + fonts + "'").status == 0;
+    return made_;
+  }
+  const std::vector<std::string>& env() const { return env_; }
+  ~WinePrefix() { runCommand("wineserver -k 2>&1"); }
+
+ private:
+  TempDir dir_;
+  std::string path_;
+  std::vector<std::string> env_;
+  bool made_ = false;
+};
+
+// Wine's window metrics without a window manager: a fixed frame of 3
+// pixels and a 19-pixel title bar around the splash's 900 x 600 drawing
+// area; the presenting window has neither and is centred as it is.
+constexpr int kFrame = 3, kCaption = 19;
+constexpr int kSplashX = (1280 - (kSplashW + 2 * kFrame)) / 2 + kFrame;
+constexpr int kSplashY = (800 - (kSplashH + 2 * kFrame + kCaption)) / 2 + kFrame + kCaption;
+constexpr int kX = (1280 - kW) / 2, kY = (800 - kH) / 2;
+
+class WindowsPresenter : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { server = new XServer(); }
+  static void TearDownTestSuite() {
+    delete prefix;
+    prefix = nullptr;
+    delete server;
+    server = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(server->ok());
+    if (prefix == nullptr) prefix = new WinePrefix();
+    ASSERT_TRUE(prefix->make()) << "wine could not make its prefix";
+    input = std::make_unique<XInput>();
+    program = dir.file("Demo Presenter.exe");
+  }
+  void TearDown() override {
+    if (app) app->kill();
+    app.reset();
+    input.reset();
+  }
+  void copyProgram(const std::vector<unsigned char>& appended) {
+    std::vector<unsigned char> bytes = slurp(PICTOMIRA_WINDOWS_SYSTEM_FILES "/ZPW");
+    ASSERT_GT(bytes.size(), 100000u) << "the Windows Presenter was not built (make windows)";
+    bytes.insert(bytes.end(), appended.begin(), appended.end());
+    ASSERT_TRUE(writeBytes(program, bytes));
+  }
+  void standAlone(const std::vector<unsigned char>& package, const std::string& setLine = ">Demo.PMP\r\n") {
+    copyProgram({});
+    ASSERT_TRUE(writeBytes(dir.file("Demo.PMP"), package));
+    ASSERT_TRUE(writeBytes(dir.file("PMP_set.txt"), std::vector<unsigned char>(setLine.begin(), setLine.end())));
+  }
+  void start() {
+    std::vector<std::string> env = prefix->env();
+    env.push_back("PICTOMIRA_ALERTS=stderr");
+    app = std::make_unique<Child>(std::vector<std::string>{"wine", program}, env);
+  }
+  bool showing(int frame, int ms = 5000) { return input->waitForPixel(kX + 630, kY + 20, colourOf(frame), ms); }
+
+  static XServer* server;
+  static WinePrefix* prefix;
+  TempDir dir;
+  std::string program;
+  std::unique_ptr<XInput> input;
+  std::unique_ptr<Child> app;
+};
+XServer* WindowsPresenter::server = nullptr;
+WinePrefix* WindowsPresenter::prefix = nullptr;
+
+TEST(WindowsPresenterProgram, HoldsNoAttachmentMarkerOfItsOwn) {
+  EXPECT_EQ(demoFindAttachedPackage(PICTOMIRA_WINDOWS_SYSTEM_FILES "/ZPW"), 0);
+  EXPECT_EQ(demoFindAttachedPackage(PICTOMIRA_WINDOWS_SYSTEM_FILES "/UWW"), 0);
+}
+
+// The splash, "Present Demo", frame 0 pixel for pixel, a click, a key and a
+// timer, then Escape ends with status 0; through the set file, then with
+// the package attached to the program.
+TEST_F(WindowsPresenter, PresentsThroughTheSetFileAndAttached) {
+  const PackageFixture fx = demo();
+  const std::vector<unsigned char> package = buildPackage(fx);
+  std::vector<unsigned char> attached = packageMarker();
+  attached.insert(attached.end(), package.begin(), package.end());
+  for (const bool viaSetFile : {true, false}) {
+    SCOPED_TRACE(viaSetFile ? "set file" : "attached");
+    if (viaSetFile) {
+      standAlone(package);
+    } else {
+      std::remove(dir.file("PMP_set.txt").c_str());
+      copyProgram(attached);
+    }
+    start();
+    ASSERT_TRUE(input->waitForPixel(kSplashX + 372, kSplashY + 360, 0xFFFFFF, 30000)) << "no Present Demo button";
+    input->click(kSplashX + 450, kSplashY + 374);
+    // Frame 0 pixel for pixel, away from the click's red box.
+    ASSERT_TRUE(input->waitForPixel(kX + 630, kY + 20, static_cast<uint32_t>((630 * 7) & 0xFF) << 16 | (20 * 5) << 8 |
+                                                           ((630 ^ 20) & 0xFF), 8000));
+    const std::vector<unsigned char> shown = input->grab(kX, kY, kW, kH);
+    std::vector<unsigned char> row(kW * 3);
+    int differing = 0;
+    for (int y = 0; y < kH; ++y) {
+      fx.row(0, y, row.data());
+      for (int x = 0; x < kW; ++x) {
+        if (x >= 90 && x <= 210 && y >= 90 && y <= 160) continue;  // the red box
+        differing += std::memcmp(&shown[(y * kW + x) * 3], &row[x * 3], 3) != 0;
+      }
+    }
+    EXPECT_EQ(differing, 0);
+    input->click(kX + 150, kY + 125);
+    ASSERT_TRUE(showing(1));
+    input->move(kX + 600, kY + 380);
+    input->key(XK_x);
+    ASSERT_TRUE(showing(2));
+    ASSERT_TRUE(showing(3));  // after its 600 ms
+    input->key(XK_Escape);
+    EXPECT_EQ(app->wait(10000), 0);
+  }
+}
+
+// A package that cannot be read ends with its alert and status 1.
+TEST_F(WindowsPresenter, BadPackageEndsWithItsAlert) {
+  std::vector<unsigned char> badMagic = buildPackage(demo());
+  badMagic[3] = 'X';
+  standAlone(badMagic);
+  start();
+  std::string line;
+  EXPECT_TRUE(app->waitFor("ALERT 1 Fatal | Bad Package format in '", 30000, &line)) << line;
+  EXPECT_EQ(app->wait(10000), 1);
+}
+
+}  // namespace
