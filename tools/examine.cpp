@@ -22,6 +22,8 @@
 
 namespace {
 
+std::string gSavePackage;  // where a wrapped file's rebuilt package is kept; empty: nowhere
+
 std::string escaped(const char* text) {
   std::string out;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
@@ -341,8 +343,13 @@ int inspectWrapped(const std::string& path) {
               static_cast<long long>(poolBytes / (3 * std::max<int64_t>(1, layout.values[WRAP_VAL_WIDTH]))));
   std::printf("  the rebuilt package (%lld bytes):\n", static_cast<long long>(size));
   const int status = inspectPackage(rebuilt);
+  if (!gSavePackage.empty() && std::rename(rebuilt.c_str(), gSavePackage.c_str()) == 0) {
+    std::printf("  the rebuilt package is kept as %s\n", gSavePackage.c_str());
+    return status;
+  }
+  if (!gSavePackage.empty()) std::printf("  the rebuilt package cannot be kept as %s\n", gSavePackage.c_str());
   ::unlink(rebuilt.c_str());
-  return status;
+  return gSavePackage.empty() ? status : 1;
 }
 
 // True when the file holds the marker followed by the wrapped file's magic.
@@ -380,7 +387,8 @@ std::string guessKind(const std::string& path) {
 
 }  // namespace
 
-int examineFile(const std::string& path, std::string kind) {
+int examineFile(const std::string& path, std::string kind, const std::string& savePackage) {
+  gSavePackage = savePackage;
   if (kind.empty()) kind = guessKind(path);
   if (kind == "dmd") return inspectDemoData(path);
   if (kind == "dmr") return inspectRecording(path);

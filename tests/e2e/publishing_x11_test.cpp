@@ -3,7 +3,8 @@
 // the Linux wrapped file run from a fresh folder unpacks a Presenter that
 // presents the demo, frames compared pixel for pixel with the demo's own
 // decoded frames; the package-only mode's package presented by a plain
-// Presenter; the Mac wrapped file read back by the examiner.
+// Presenter; the Mac wrapped file read back by the examiner; the Windows
+// wrapped file run under wine.
 #include "studio/capture/demo_files.h"
 
 #include "demo/demo_frames.h"
@@ -11,6 +12,7 @@
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
 #include "tests/support/studio_session.h"
+#include "tests/support/wine_prefix.h"
 #include "tests/support/xsession.h"
 
 #include <gtest/gtest.h>
@@ -184,6 +186,57 @@ TEST_F(Publishing, SmallSizePackageOnlyAndTheMacFileReadByTheExaminer) {
   ASSERT_TRUE(writeBytes(fresh.file("PMP_set.txt"), {'>', 'S', 'h', 'a', 'r', 'e', ' ', 'M', 'e', '.', 'P', 'M', 'P', '\n'}));
   auto presenter = present(fresh.file("Pictomira_Presenter"));
   ASSERT_TRUE(presents(0));
+}
+
+// With the Windows system files, "Simulation" also writes "NAME Windows.exe".
+// The examiner reads it as sound; under wine, in fresh folders, it unpacks
+// "NAME.exe", which presents the demo, and in package-only mode NAME.PMP,
+// byte for byte the package the examiner rebuilds, which the Linux
+// Presenter presents too.
+TEST_F(Publishing, TheWindowsFileUnpacksUnderWine) {
+  for (const char* f : {"UWW", "ZPW"})
+    ASSERT_TRUE(copyFile(std::string(PICTOMIRA_WINDOWS_SYSTEM_FILES) + "/" + f, system(f), 0755)) << f;
+  WinePrefix wine;
+  ASSERT_TRUE(wine.make());
+  package(true, false);
+  ASSERT_TRUE(exists(output(" Windows.exe")));
+  TempDir packageOnly, whole;
+  Child examiner({PICTOMIRA_EXAMINE_BIN, "--save-package", packageOnly.file("rebuilt"), output(" Windows.exe")});
+  examiner.drain(3000);
+  EXPECT_EQ(examiner.wait(10000), 0);
+
+  // The unwrapper's window (700 x 250, framed) ends on its "OK".
+  const auto unwrap = [&](const TempDir& into, const std::vector<std::string>& args) {
+    const std::string program = into.file("Share Me Windows.exe");
+    ASSERT_TRUE(copyFile(output(" Windows.exe"), program, 0755));
+    std::vector<std::string> argv{"wine", program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Child unwrapper(argv, wine.env());
+    const int ux = wineFramedX(700), uy = wineFramedY(250);
+    ASSERT_TRUE(input->waitForPixel(ux + 324, uy + 220, 0xFFFFFF, 30000)) << "no final screen";
+    input->click(ux + 350, uy + 232);
+    EXPECT_EQ(unwrapper.wait(10000), 0);
+  };
+  unwrap(packageOnly, {"--package-only"});
+  ASSERT_TRUE(exists(packageOnly.file("Share Me.PMP")));
+  EXPECT_FALSE(exists(packageOnly.file("Share Me.exe")));
+  EXPECT_EQ(slurp(packageOnly.file("Share Me.PMP")), slurp(packageOnly.file("rebuilt")));
+  ASSERT_TRUE(copyFile(system("ZPL"), packageOnly.file("Pictomira_Presenter"), 0755));
+  ASSERT_TRUE(writeBytes(packageOnly.file("PMP_set.txt"), {'>', 'S', 'h', 'a', 'r', 'e', ' ', 'M', 'e', '.', 'P', 'M', 'P', '\n'}));
+  {
+    auto presenter = present(packageOnly.file("Pictomira_Presenter"));
+    ASSERT_TRUE(presents(0));
+  }
+
+  unwrap(whole, {});
+  ASSERT_TRUE(exists(whole.file("Share Me.exe")));
+  Child presenter({"wine", whole.file("Share Me.exe")}, wine.env());
+  ASSERT_TRUE(input->waitForPixel(wineFramedX(900) + 372, wineFramedY(600) + 360, 0xFFFFFF, 30000))
+      << "no Present Demo button";
+  input->click(wineFramedX(900) + 450, wineFramedY(600) + 374);
+  ASSERT_TRUE(presents(0));
+  input->click(kPX + 70, kPY + 40);  // inside frame 0's click box (boxes switched off)
+  ASSERT_TRUE(presents(1));
 }
 
 TEST_F(Publishing, HtmlPageAndDemoGuideFromTheirDialogs) {

@@ -8,6 +8,7 @@
 #include "demo/demo_package.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
+#include "tests/support/wine_prefix.h"
 #include "tests/support/xsession.h"
 
 #include <X11/keysym.h>
@@ -59,42 +60,9 @@ std::vector<unsigned char> slurp(const std::string& path) {
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
 }
 
-// A wine prefix made once for the test program: 64-bit, message boxes that
-// take keys (the X11 driver's Managed set to N), Open Sans standing in for
-// the font table's face.
-class WinePrefix {
- public:
-  WinePrefix() {
-    path_ = dir_.path() + "/prefix";
-    env_ = {"WINEPREFIX=" + path_, "WINEDLLOVERRIDES=mscoree,mshtml=", "WINEDEBUG=-all", "WINEARCH=win64"};
-  }
-  bool make() {
-    if (made_) return true;
-    for (const std::string& e : env_) ::putenv(const_cast<char*>(e.c_str()));
-    const std::string fonts = path_ + "/drive_c/windows/Fonts/";
-    made_ = runCommand("wine wineboot -i 2>&1").status == 0 &&
-            runCommand("wine reg add 'HKCU\\Software\\Wine\\X11 Driver' /v Managed /d N /f 2>&1").status == 0 &&
-            runCommand("wine reg add 'HKCU\\Software\\Wine\\Fonts\\Replacements' /v 'Trebuchet MS' /d 'Open Sans' "
-                       "/f 2>&1").status == 0 &&
-            runCommand("cp /usr/share/fonts/truetype/open-sans/OpenSans-Regular.ttf '" + fonts + "'").status == 0;
-    return made_;
-  }
-  const std::vector<std::string>& env() const { return env_; }
-  ~WinePrefix() { runCommand("wineserver -k 2>&1"); }
-
- private:
-  TempDir dir_;
-  std::string path_;
-  std::vector<std::string> env_;
-  bool made_ = false;
-};
-
-// Wine's window metrics without a window manager: a fixed frame of 3
-// pixels and a 19-pixel title bar around the splash's 900 x 600 drawing
-// area; the presenting window has neither and is centred as it is.
-constexpr int kFrame = 3, kCaption = 19;
-constexpr int kSplashX = (1280 - (kSplashW + 2 * kFrame)) / 2 + kFrame;
-constexpr int kSplashY = (800 - (kSplashH + 2 * kFrame + kCaption)) / 2 + kFrame + kCaption;
+// The splash's drawing area within wine's frame; the presenting window has
+// no frame and is centred as it is.
+constexpr int kSplashX = wineFramedX(kSplashW), kSplashY = wineFramedY(kSplashH);
 constexpr int kX = (1280 - kW) / 2, kY = (800 - kH) / 2;
 
 class WindowsPresenter : public testing::Test {
