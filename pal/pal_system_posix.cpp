@@ -1,6 +1,5 @@
-// pal_system_posix.cpp: the program's own paths, copying and appending
-// files with progress, creating and deleting folders, and starting
-// threads, on POSIX systems.
+// pal_system_posix.cpp: the program's own paths, creating and deleting
+// folders, and starting threads, on POSIX systems.
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
 
@@ -17,13 +16,7 @@
 
 namespace {
 
-constexpr size_t kCopyChunk = 99996;
 constexpr size_t kPathCap = 298;
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool isRealDirectory(const std::string& path) {
   struct stat st;
@@ -83,39 +76,7 @@ int deleteTree(const std::string& root) {
   }
 }
 
-// Copies or appends source to destination; 0, or the number of the
-// failure's message. Both files are closed when it returns.
-int copyOrAppend(const char* source, const char* destination, int mode, std::atomic<int>* progress) {
-  File out(std::fopen(destination, mode == 1 ? "ab" : "wb"));
-  if (!out) return mode == 1 ? 2 : 4;
-  File in(std::fopen(source, "rb"));
-  if (!in) return 6;
-  struct stat st;
-  const int64_t size = ::fstat(::fileno(in.get()), &st) == 0 ? st.st_size : 0;
-  std::vector<char> chunk(kCopyChunk);
-  int64_t done = 0;
-  for (size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0;) {
-    // A short write (a full disk) would leave a silently truncated copy.
-    if (std::fwrite(chunk.data(), 1, got, out.get()) != got) return 8;
-    done += static_cast<int64_t>(got);
-    if (progress != nullptr && size > 0) *progress = static_cast<int>(done * 100 / size);
-  }
-  if (std::ferror(in.get())) return 7;
-  if (std::fclose(out.release()) != 0) return 8;
-  return 0;
-}
-
 }  // namespace
-
-// The files are closed before a failure is raised: the fatal alert may end
-// the process from the copying thread without unwinding it.
-void pal_CopyOrAppendFile(const char* source, const char* destination, int mode, std::atomic<int>* progress) {
-  const int failure = copyOrAppend(source, destination, mode, progress);
-  if (failure == 0) return;
-  char text[40];
-  std::snprintf(text, sizeof text, "Unexpected Err PCOAF%02d", failure);
-  pal_FatalAlert("Exiting...", text);
-}
 
 int pal_FindOrCreateDirectory(const char* path) {
   struct stat st;

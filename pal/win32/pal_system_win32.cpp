@@ -1,7 +1,6 @@
-// pal_system_win32.cpp: copying and appending files with progress,
-// creating and deleting folders, and starting threads, on Windows.
-// Files are copied through C streams (CopyFileA can neither append nor
-// report progress); folders are listed with FindFirstFileA.
+// pal_system_win32.cpp: the program's own paths, creating and deleting
+// folders, and starting threads, on Windows; folders are listed with
+// FindFirstFileA.
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
 
@@ -22,13 +21,7 @@
 
 namespace {
 
-constexpr size_t kCopyChunk = 99996;
 constexpr size_t kPathCap = 298;
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // A real folder: a symbolic link or junction to one is a reparse point,
 // removed as a link and never entered.
@@ -106,39 +99,7 @@ int deleteTree(const std::string& root) {
   }
 }
 
-// Copies or appends source to destination; 0, or the number of the
-// failure's message. Both files are closed when it returns.
-int copyOrAppend(const char* source, const char* destination, int mode, std::atomic<int>* progress) {
-  File out(std::fopen(destination, mode == 1 ? "ab" : "wb"));
-  if (!out) return mode == 1 ? 2 : 4;
-  File in(std::fopen(source, "rb"));
-  if (!in) return 6;
-  const int64_t length = _filelengthi64(_fileno(in.get()));
-  const int64_t size = length > 0 ? length : 0;
-  std::vector<char> chunk(kCopyChunk);
-  int64_t done = 0;
-  for (size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0;) {
-    // A short write (a full disk) would leave a silently truncated copy.
-    if (std::fwrite(chunk.data(), 1, got, out.get()) != got) return 8;
-    done += static_cast<int64_t>(got);
-    if (progress != nullptr && size > 0) *progress = static_cast<int>(done * 100 / size);
-  }
-  if (std::ferror(in.get())) return 7;
-  if (std::fclose(out.release()) != 0) return 8;
-  return 0;
-}
-
 }  // namespace
-
-// The files are closed before a failure is raised: the fatal alert may end
-// the process from the copying thread without unwinding it.
-void pal_CopyOrAppendFile(const char* source, const char* destination, int mode, std::atomic<int>* progress) {
-  const int failure = copyOrAppend(source, destination, mode, progress);
-  if (failure == 0) return;
-  char text[40];
-  std::snprintf(text, sizeof text, "Unexpected Err PCOAF%02d", failure);
-  pal_FatalAlert("Exiting...", text);
-}
 
 int pal_FindOrCreateDirectory(const char* path) {
   if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;

@@ -214,8 +214,16 @@ TEST_F(Publishing, TheWindowsFileUnpacksUnderWine) {
     Child unwrapper(argv, wine.env());
     const int ux = wineFramedX(700), uy = wineFramedY(250);
     ASSERT_TRUE(input->waitForPixel(ux + 324, uy + 220, 0xFFFFFF, 30000)) << "no final screen";
-    input->click(ux + 350, uy + 232);
-    EXPECT_EQ(unwrapper.wait(10000), 0);
+    // Under load wine may still be drawing when the first click comes: a
+    // second click on "OK" does no harm.
+    int status = -1;
+    for (int attempt = 0; attempt < 3 && status == -1; ++attempt) {
+      input->move(ux + 350, uy + 232);
+      sleepMs(40);
+      input->click(ux + 350, uy + 232);
+      status = unwrapper.wait(6000);
+    }
+    EXPECT_EQ(status, 0);
   };
   unwrap(packageOnly, {"--package-only"});
   ASSERT_TRUE(exists(packageOnly.file("Share Me.PMP")));
