@@ -1,6 +1,6 @@
-// pal_alert.cpp: the alert texts, the automated alert line and the
-// program's end. The message boxes themselves belong to the window-system
-// file. In the automated mode (PICTOMIRA_ALERTS=stderr) every alert is one
+// pal_alert.cpp: the alert texts, when an alert blocks, the automated
+// alert line and the program's end. The message boxes themselves, and
+// waking the loop after one, belong to the window-system file. In the automated mode (PICTOMIRA_ALERTS=stderr) every alert is one
 // line on standard error and returns as if OK had been pressed.
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 char gpal_AlertHeader[PAL_ALERT_TITLE_LEN];
 char gpal_AlertBody[PAL_ALERT_TEXT_LEN];
@@ -28,10 +29,48 @@ std::string oneLine(const char* text) {
 
 }  // namespace
 
+bool palAutomatedAlerts() {
+  const char* mode = std::getenv("PICTOMIRA_ALERTS");
+  return mode != nullptr && std::strcmp(mode, "stderr") == 0;
+}
+
 void palPrintAlertLine(int kind, const char* title, const char* text) {
   std::fflush(stdout);
   std::fprintf(stderr, "ALERT %d %s | %s\n", kind, oneLine(title).c_str(), oneLine(text).c_str());
   std::fflush(stderr);
+}
+
+// A fatal alert (kind 1), and any alert while no window is open, blocks
+// until OK; the others show from a thread of their own while the loop runs
+// on, and all but kind -1 hold the window's input until OK.
+void pal_Alert(int kind, const char* title, const char* text) {
+  std::snprintf(gpal_AlertHeader, PAL_ALERT_TITLE_LEN, "%s", title ? title : "");
+  std::snprintf(gpal_AlertBody, PAL_ALERT_TEXT_LEN, "%s", text ? text : "");
+  if (palAutomatedAlerts()) {
+    palPrintAlertLine(kind, gpal_AlertHeader, gpal_AlertBody);
+    return;
+  }
+  const bool window = palWindowOpen();
+  if (!window || kind == 1) {
+    if (window) gpal_AlertShowing = 1;
+    pal_doAlert();
+    if (window) palDropInputOfAlert();
+    gpal_AlertShowing = 0;
+    return;
+  }
+  if (kind >= 0) gpal_AlertShowing = 1;
+  // The thread shows its own copy of the texts: a later alert may overwrite
+  // the stored ones. After OK it wakes the loop for any held timer firing.
+  std::thread([title = std::string(gpal_AlertHeader), body = std::string(gpal_AlertBody)] {
+    palShowAlertBox(title.c_str(), body.c_str());
+    gpal_AlertShowing = 0;
+    palWakeLoop();
+  }).detach();
+}
+
+void pal_doAlert() {
+  palShowAlertBox(gpal_AlertHeader, gpal_AlertBody);
+  gpal_AlertShowing = 0;
 }
 
 namespace {

@@ -1,7 +1,11 @@
 // pal_internal.h: helpers shared between the platform layer's own files.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
 
 // Scales all of srcSlot into the rectangle (x, y, w, h) of slot 0 with the
 // smoothing filter, clipped to slot 0; both slots hold pixels.
@@ -20,6 +24,21 @@ bool palEditRouteEvent(int32_t event[4], char* name);
 
 // True while a window is open (the window-system file knows).
 bool palWindowOpen();
+
+// True when alerts are automated (PICTOMIRA_ALERTS=stderr): each is the
+// alert line instead of a box.
+bool palAutomatedAlerts();
+
+// Shows a message box with OK and returns when it is closed; the alert line
+// instead when no box can be shown. Safe on any thread.
+void palShowAlertBox(const char* title, const char* text);
+
+// Drops the window's input that came while a blocking alert showed; a
+// one-shot timer's firing is kept for later (loop thread, window open).
+void palDropInputOfAlert();
+
+// Wakes the event loop from its wait (any thread; nothing while no loop runs).
+void palWakeLoop();
 
 // Prints an alert as one line "ALERT <kind> <title> | <text>" on standard
 // error (line breaks written as \n).
@@ -47,6 +66,14 @@ int palStartPlatform();
 // gpal_TimerStat, then the platform's timer; the platform's own part of pal_SetTimer.
 void palStartTimer(int n, int ms, bool repeat);
 
+// Hands the clipboard's text to the caller's buffer: without carriage
+// returns, and cut to capacity - 2 characters.
+inline void palDeliverClipboardText(std::string text, char* dst, int32_t capacity) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  if (static_cast<int32_t>(text.size()) > capacity - 2) text.resize(static_cast<size_t>(capacity - 2));
+  std::memcpy(dst, text.c_str(), text.size() + 1);
+}
+
 // One channel of a text pixel: src over dst with coverage a (0..255).
 inline unsigned char palBlend(unsigned char dst, unsigned char src, unsigned a) {
   return static_cast<unsigned char>((src * a + dst * (255 - a) + 127) / 255);
@@ -60,3 +87,13 @@ unsigned long palOwnWindowXid();
 // True when the X window xid is minimised (WM_STATE iconic, or hidden in
 // _NET_WM_STATE); asks on the calling thread's own X connection.
 bool palWindowIconic(unsigned long xid);
+
+// Calls visit(entry path, is a real folder) for each entry of folder but
+// "." and "..", until visit returns false; false when the folder cannot be
+// listed. A link to a folder is not a real folder: it is never entered.
+bool palListFolder(const std::string& folder, const std::function<bool(const std::string&, bool)>& visit);
+// Deletes one entry that is not a real folder (a file, or a link, which
+// leaves its target alone); false when it stays.
+bool palDeleteEntry(const std::string& entry);
+// Removes an empty folder; false when it stays.
+bool palRemoveFolder(const std::string& folder);

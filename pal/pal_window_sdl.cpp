@@ -25,6 +25,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 pal_EventHandler gpal_CurrentEventHandler = nullptr;
 int gpal_TimerStat[PAL_TIMERS + 1][2];
@@ -55,11 +56,6 @@ struct Drag {
   int32_t x = 0, y = 0;
 } gDrag;
 int gKind = 0;
-
-bool automatedAlerts() {
-  const char* mode = std::getenv("PICTOMIRA_ALERTS");
-  return mode != nullptr && std::strcmp(mode, "stderr") == 0;
-}
 
 void startVideo() {
   if (gVideoUp) return;
@@ -191,11 +187,6 @@ void palStartTimer(int n, int ms, bool repeat) {
 }
 
 namespace {
-
-void showBox(const char* title, const char* text) {
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, nullptr) != 0)
-    std::fprintf(stderr, "ALERT %s | %s\n", title, text);  // no display to show it on
-}
 
 // Keeps a one-shot timer's current firing that came while an alert
 // showed; repeating and stale firings are dropped.
@@ -345,7 +336,7 @@ bool palOnLoopThread() {
 void palSetLoopThread(bool running) { gLoopThread = running ? std::this_thread::get_id() : std::thread::id(); }
 
 void palFatalAlertOffLoop(const char* title, const char* text) {
-  if (automatedAlerts() || SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) != 0)
+  if (palAutomatedAlerts() || SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) != 0)
     palPrintAlertLine(1, title, text);
   std::fflush(stdout);
   std::fflush(stderr);
@@ -459,33 +450,15 @@ void pal_UpdateWindowFromBuffer(const int32_t* rect) {
   }
 }
 
-void pal_Alert(int kind, const char* title, const char* text) {
-  std::snprintf(gpal_AlertHeader, PAL_ALERT_TITLE_LEN, "%s", title ? title : "");
-  std::snprintf(gpal_AlertBody, PAL_ALERT_TEXT_LEN, "%s", text ? text : "");
-  if (automatedAlerts()) {
-    palPrintAlertLine(kind, gpal_AlertHeader, gpal_AlertBody);
-    return;
-  }
-  if (gWindow == nullptr || kind == 1) {
-    if (gWindow != nullptr) gpal_AlertShowing = 1;
-    pal_doAlert();
-    if (gWindow != nullptr) dropQueuedInput();
-    gpal_AlertShowing = 0;
-    return;
-  }
-  if (kind >= 0) gpal_AlertShowing = 1;
-  // The thread shows its own copy of the texts: a later alert may overwrite
-  // the stored ones. After OK it wakes the loop for any held timer firing.
-  std::thread([title = std::string(gpal_AlertHeader), body = std::string(gpal_AlertBody), wake = gWakeEvent] {
-    showBox(title.c_str(), body.c_str());
-    gpal_AlertShowing = 0;
-    wakeLoop(wake);
-  }).detach();
+void palShowAlertBox(const char* title, const char* text) {
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, nullptr) != 0)
+    std::fprintf(stderr, "ALERT %s | %s\n", title, text);  // no display to show it on
 }
 
-void pal_doAlert() {
-  showBox(gpal_AlertHeader, gpal_AlertBody);
-  gpal_AlertShowing = 0;
+void palDropInputOfAlert() { dropQueuedInput(); }
+
+void palWakeLoop() {
+  if (gWakeEvent != 0) wakeLoop(gWakeEvent);
 }
 
 void pal_PutClipboardText(const char* text, int /*mode*/) {
@@ -504,9 +477,7 @@ void pal_GetClipboardText(char* dst, int32_t capacity, int /*mode*/) {
     text = clip ? clip : "";
     SDL_free(clip);
   }
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  if (static_cast<int32_t>(text.size()) > capacity - 2) text.resize(static_cast<size_t>(capacity - 2));
-  std::memcpy(dst, text.c_str(), text.size() + 1);
+  palDeliverClipboardText(std::move(text), dst, capacity);
 }
 
 void pal_SetWindowTitle(const char* text) {

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 
 pal_EventHandler gpal_CurrentEventHandler = nullptr;
 int gpal_TimerStat[PAL_TIMERS + 1][2];
@@ -35,15 +36,6 @@ HWND gWindow = nullptr;
 std::atomic<HWND> gWindowForThreads{nullptr};  // read by alert threads
 int gKind = 0;
 std::atomic<DWORD> gLoopThread{0};          // the thread running the loop; 0 while none runs
-
-bool automatedAlerts() {
-  const char* mode = std::getenv("PICTOMIRA_ALERTS");
-  return mode != nullptr && std::strcmp(mode, "stderr") == 0;
-}
-
-void showBox(const char* title, const char* text) {
-  MessageBoxA(nullptr, text, title, MB_OK | MB_SYSTEMMODAL | MB_SETFOREGROUND);
-}
 
 // Copies rows y0..y1 and columns x0..x1 of buffer slot 0 to the window's
 // drawing area through a top-down 32-bit DIB (the buffer's own layout:
@@ -222,8 +214,8 @@ bool palOnLoopThread() {
 void palSetLoopThread(bool running) { gLoopThread = running ? GetCurrentThreadId() : 0; }
 
 void palFatalAlertOffLoop(const char* title, const char* text) {
-  if (automatedAlerts()) palPrintAlertLine(1, title, text);
-  else showBox(title, text);
+  if (palAutomatedAlerts()) palPrintAlertLine(1, title, text);
+  else palShowAlertBox(title, text);
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(1);
@@ -324,31 +316,15 @@ void pal_UpdateWindowFromBuffer(const int32_t* rect) {
   ReleaseDC(gWindow, dc);
 }
 
-void pal_Alert(int kind, const char* title, const char* text) {
-  std::snprintf(gpal_AlertHeader, PAL_ALERT_TITLE_LEN, "%s", title ? title : "");
-  std::snprintf(gpal_AlertBody, PAL_ALERT_TEXT_LEN, "%s", text ? text : "");
-  if (automatedAlerts()) {
-    palPrintAlertLine(kind, gpal_AlertHeader, gpal_AlertBody);
-    return;
-  }
-  if (gWindow == nullptr || kind == 1) {
-    if (gWindow != nullptr) gpal_AlertShowing = 1;
-    pal_doAlert();
-    return;
-  }
-  if (kind >= 0) gpal_AlertShowing = 1;
-  // The thread shows its own copy of the texts: a later alert may overwrite
-  // the stored ones. After OK it wakes the loop.
-  std::thread([title = std::string(gpal_AlertHeader), body = std::string(gpal_AlertBody)] {
-    showBox(title.c_str(), body.c_str());
-    gpal_AlertShowing = 0;
-    if (HWND w = gWindowForThreads.load()) PostMessageA(w, kWakeMessage, 0, 0);
-  }).detach();
+void palShowAlertBox(const char* title, const char* text) {
+  MessageBoxA(nullptr, text, title, MB_OK | MB_SYSTEMMODAL | MB_SETFOREGROUND);
 }
 
-void pal_doAlert() {
-  showBox(gpal_AlertHeader, gpal_AlertBody);
-  gpal_AlertShowing = 0;
+// The loop itself drops the input that comes while an alert shows.
+void palDropInputOfAlert() {}
+
+void palWakeLoop() {
+  if (HWND w = gWindowForThreads.load()) PostMessageA(w, kWakeMessage, 0, 0);
 }
 
 void pal_PutClipboardText(const char* text, int /*mode*/) {
@@ -379,9 +355,7 @@ void pal_GetClipboardText(char* dst, int32_t capacity, int /*mode*/) {
     }
     CloseClipboard();
   }
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  if (static_cast<int32_t>(text.size()) > capacity - 2) text.resize(static_cast<size_t>(capacity - 2));
-  std::memcpy(dst, text.c_str(), text.size() + 1);
+  palDeliverClipboardText(std::move(text), dst, capacity);
 }
 
 void pal_SetWindowTitle(const char* text) {
