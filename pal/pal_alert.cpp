@@ -88,6 +88,13 @@ void pal_FatalAlert(const char* title, const char* text) {
   pal_EndProgram(1);
 }
 
+void palFatalAlertOffLoop(const char* title, const char* text) {
+  if (palAutomatedAlerts() || !palShowFatalBox(title, text)) palPrintAlertLine(1, title, text);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(1);
+}
+
 void pal_EndProgram(int status) {
   std::fflush(stdout);
   std::fflush(stderr);

@@ -59,6 +59,12 @@ void pal_SetNewEventHandler(pal_EventHandler handler) {
   if (handler(ev, name) == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
 }
 
+void palCaretTimer(bool on) {
+  if (!palWindowOpen()) return;
+  if (on) palStartTimer(PAL_CARET_TIMER, PAL_CARET_MS, true);
+  else pal_DisableTimer(PAL_CARET_TIMER);
+}
+
 int pal_SetTimer(int number, int ms, int repeat) {
   if (number < 1 || number > PAL_TIMERS) {
     pal_Alert(1, "Bad Timer Number", "Timer number must be 1 to 5");

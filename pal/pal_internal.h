@@ -33,6 +33,10 @@ bool palAutomatedAlerts();
 // instead when no box can be shown. Safe on any thread.
 void palShowAlertBox(const char* title, const char* text);
 
+// Shows the fatal alert's box with OK from a thread that is not the loop's
+// and returns when it is closed; false when no box could be shown.
+bool palShowFatalBox(const char* title, const char* text);
+
 // Drops the window's input that came while a blocking alert showed; a
 // one-shot timer's firing is kept for later (loop thread, window open).
 void palDropInputOfAlert();

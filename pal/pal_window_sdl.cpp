@@ -335,20 +335,6 @@ bool palOnLoopThread() {
 
 void palSetLoopThread(bool running) { gLoopThread = running ? std::this_thread::get_id() : std::thread::id(); }
 
-void palFatalAlertOffLoop(const char* title, const char* text) {
-  if (palAutomatedAlerts() || SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) != 0)
-    palPrintAlertLine(1, title, text);
-  std::fflush(stdout);
-  std::fflush(stderr);
-  _exit(1);
-}
-
-void palCaretTimer(bool on) {
-  if (gWindow == nullptr) return;
-  if (on) palStartTimer(PAL_CARET_TIMER, PAL_CARET_MS, true);
-  else pal_DisableTimer(PAL_CARET_TIMER);
-}
-
 int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
                   pal_EventHandler handler) {
   if (gpal_PlatformFlag == 0) pal_FatalAlert("Need Init", "Please run 'pal_InitPAL' first");
@@ -448,6 +434,10 @@ void pal_UpdateWindowFromBuffer(const int32_t* rect) {
     const SDL_Rect r{x0, y0, x1 - x0, y1 - y0};
     SDL_UpdateWindowSurfaceRects(gWindow, &r, 1);
   }
+}
+
+bool palShowFatalBox(const char* title, const char* text) {
+  return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) == 0;
 }
 
 void palShowAlertBox(const char* title, const char* text) {

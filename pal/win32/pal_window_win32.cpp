@@ -213,20 +213,6 @@ bool palOnLoopThread() {
 
 void palSetLoopThread(bool running) { gLoopThread = running ? GetCurrentThreadId() : 0; }
 
-void palFatalAlertOffLoop(const char* title, const char* text) {
-  if (palAutomatedAlerts()) palPrintAlertLine(1, title, text);
-  else palShowAlertBox(title, text);
-  std::fflush(stdout);
-  std::fflush(stderr);
-  std::_Exit(1);
-}
-
-void palCaretTimer(bool on) {
-  if (gWindow == nullptr) return;
-  if (on) palStartTimer(PAL_CARET_TIMER, PAL_CARET_MS, true);
-  else pal_DisableTimer(PAL_CARET_TIMER);
-}
-
 int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height, const char* title,
                   pal_EventHandler handler) {
   if (gpal_PlatformFlag == 0) {
@@ -314,6 +300,10 @@ void pal_UpdateWindowFromBuffer(const int32_t* rect) {
   HDC dc = GetDC(gWindow);
   copyToWindow(dc, x0, y0, x1, y1);
   ReleaseDC(gWindow, dc);
+}
+
+bool palShowFatalBox(const char* title, const char* text) {
+  return MessageBoxA(nullptr, text, title, MB_OK | MB_ICONERROR | MB_SYSTEMMODAL | MB_SETFOREGROUND) != 0;
 }
 
 void palShowAlertBox(const char* title, const char* text) {
