@@ -5,7 +5,7 @@
 // mode would turn bytes 10 and 26 of the payload into something else), with
 // 64-bit offsets and sizes. Windows has no execute bit and the runtime does
 // not refuse symbolic links: both are left out there. The two calls that
-// need Win32 itself (own path, rename over a file) are defined in
+// need Win32 itself (opening, own path, rename over a file) are defined in
 // wrap_reader.cpp, so that windows.h stays out of this header.
 #pragma once
 
@@ -49,11 +49,11 @@ inline bool wrapPathIsAbsolute(const char* path) {
   return (drive && sep(path[2])) || (sep(path[0]) && sep(path[1]));
 }
 
-// Opens path with open(2) flags, in binary mode; a new file is readable
-// and writable (the runtime knows no other mode bits).
-inline int wrapOpen(const char* path, int flags, unsigned /*mode*/) {
-  return ::_open(path, flags | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
+// Opens path with open(2) flags as a runtime descriptor in binary mode; a
+// new file is readable and writable (Windows knows no other mode bits).
+// The file is shared for deleting: an output the worker still writes can
+// be removed when the window closes, and vanishes when it is closed.
+int wrapOpen(const char* path, int flags, unsigned mode);
 
 // Reads up to n bytes at offset, leaving the file position where it was
 // (as pread does: the expansion reads rows back from an output it is

@@ -13,7 +13,7 @@
 #include "unwrapper/wrap_io.h"
 
 #ifdef _WIN32
-// Only for the program's own path and the rename over a file (end of file).
+// Only for opening, the program's own path and the rename over a file (end of file).
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -673,7 +673,42 @@ int wrapExpand(int in, int out, int64_t size, int32_t width, std::atomic<int>* p
 }
 
 #ifdef _WIN32
-// ---- Windows: the program's own path and a rename over a file ----------------------
+// ---- Windows: opening, the program's own path and a rename over a file -------------
+
+int wrapOpen(const char* path, int flags, unsigned /*mode*/) {
+  const int accessMode = flags & (O_RDONLY | O_WRONLY | O_RDWR);
+  const DWORD access = accessMode == O_WRONLY ? GENERIC_WRITE
+                       : accessMode == O_RDWR ? GENERIC_READ | GENERIC_WRITE
+                                              : GENERIC_READ;
+  DWORD disposition = (flags & O_TRUNC) != 0 ? TRUNCATE_EXISTING : OPEN_EXISTING;
+  if ((flags & O_CREAT) != 0)
+    disposition = (flags & O_EXCL) != 0 ? CREATE_NEW : (flags & O_TRUNC) != 0 ? CREATE_ALWAYS : OPEN_ALWAYS;
+  // Without FILE_SHARE_DELETE an open output could be neither removed nor
+  // renamed over; the handle is not inherited (null security attributes).
+  HANDLE file = ::CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    switch (::GetLastError()) {
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND: errno = ENOENT; break;
+      case ERROR_FILE_EXISTS:
+      case ERROR_ALREADY_EXISTS: errno = EEXIST; break;
+      case ERROR_ACCESS_DENIED:
+      case ERROR_SHARING_VIOLATION: errno = EACCES; break;
+      default: errno = EIO;
+    }
+    return -1;
+  }
+  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file),
+                                   (flags & (O_APPEND | O_CLOEXEC)) | (access == GENERIC_READ ? _O_RDONLY : 0));
+  if (fd < 0) {
+    ::CloseHandle(file);
+    errno = EMFILE;
+    return -1;
+  }
+  ::_setmode(fd, _O_BINARY);  // text mode would turn bytes 10 and 26 into something else
+  return fd;
+}
 
 size_t wrapOwnProgramPath(char* buffer, size_t size) {
   // A count of size means the path was cut short: refused like no path.

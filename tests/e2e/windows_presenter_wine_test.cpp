@@ -1,5 +1,5 @@
 // The Windows Presenter (the cross-built system file "ZPW") under wine on
-// the tests' own Xvfb, with a wine prefix of the tests' own: a package of
+// the tests' own Xvfb (and the unwrapper "UWW" closed while it works), with a wine prefix of the tests' own: a package of
 // the fixture builder through "PMP_set.txt" and attached to a copy of the
 // program; real input through XTest; the window judged by its pixels.
 // Frames are compared unscaled: wine's halftone stretching does not
@@ -9,10 +9,13 @@
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
 #include "tests/support/wine_prefix.h"
+#include "tests/support/wrap_builder.h"
 #include "tests/support/xsession.h"
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+
+#include <dirent.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -181,6 +184,53 @@ TEST_F(WindowsPresenter, BadPackageEndsWithItsAlert) {
   std::string line;
   EXPECT_TRUE(app->waitFor("ALERT 1 Fatal | Bad Package format in '", 30000, &line)) << line;
   EXPECT_EQ(app->wait(10000), 1);
+}
+
+// Closing the unwrapper's window while it writes leaves nothing behind:
+// neither the output nor the hidden file it was being written to, which
+// the worker still holds open. The demo is large enough (560 MB unwrapped)
+// for the window to come up well before the work ends.
+TEST_F(WindowsPresenter, TheUnwrapperClosedWhileItWorksLeavesNothingBehind) {
+  constexpr int32_t kBigW = 1920, kBigH = 1080, kBigFrames = 90;
+  PackageFixture big;
+  big.width = kBigW;
+  big.height = kBigH;
+  big.title = "Big";
+  big.frames.resize(kBigFrames);
+  for (int f = 0; f + 1 < kBigFrames; ++f) big.frames[f].instrs = {I('T', f + 1, 500)};
+  big.row = [](int32_t f, int32_t y, unsigned char* bgr) {  // every row differs from all others in one pixel
+    std::memset(bgr, 128, kBigW * 3);
+    unsigned char* p = bgr + (y % kBigW) * 3;
+    p[0] = static_cast<unsigned char>(f), p[1] = static_cast<unsigned char>(y >> 8), p[2] = y & 0xFF;
+  };
+  WrapParts parts;
+  parts.program = slurp(PICTOMIRA_WINDOWS_SYSTEM_FILES "/UWW");
+  parts.pieces = packagePieces(buildPackage(big), kBigW);
+  parts.pieces.push_back(slurp(PICTOMIRA_WINDOWS_SYSTEM_FILES "/ZPW"));
+  parts.width = kBigW;
+  parts.height = kBigH;
+  parts.name = "Big";
+  program = dir.file("Big Windows.exe");
+  ASSERT_TRUE(writeBytes(program, buildWrapped(parts)));
+  big = {};
+  parts = {};
+
+  start();
+  // The far end of the progress bar's track is still empty.
+  const int ux = wineFramedX(700), uy = wineFramedY(250);
+  ASSERT_TRUE(input->waitForPixel(ux + 656, uy + 200, 0x282F3E, 30000)) << "no progress screen";
+  input->move(ux + 350, uy + 60);
+  input->click(ux + 350, uy + 60);
+  input->key(XK_F4, {XK_Alt_L});
+  EXPECT_EQ(app->wait(10000), 0);
+  std::vector<std::string> left;
+  if (DIR* d = opendir(dir.path().c_str())) {
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.' || (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0))
+        left.push_back(e->d_name);
+    closedir(d);
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"Big Windows.exe"}) << "Big.exe present: the work ended before the close";
 }
 
 }  // namespace
