@@ -301,7 +301,13 @@ int selfLoopHandler(int32_t event[4], char* /*name*/) {
 
 void presenterMain() {
   pal_InitPAL();
+  // The folder's own separator, so that the paths shown in alerts read as
+  // one path (Z:\dir\Demo.PMP, not Z:\dir/Demo.PMP).
+#ifdef _WIN32
+  std::snprintf(gPathToFiles, PKG_PATH_LEN, "%.498s\\", gpal_ProgPath);
+#else
   std::snprintf(gPathToFiles, PKG_PATH_LEN, "%.498s/", gpal_ProgPath);
+#endif
   setDemoParams();
   loadMetaData();
   if (gFrameCount < 1 || gCropSize[2] < 1 || gCropSize[3] < 1) {

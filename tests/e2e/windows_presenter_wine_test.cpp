@@ -175,7 +175,8 @@ TEST_F(WindowsPresenter, PresentsThroughTheSetFileAndAttached) {
   }
 }
 
-// A package that cannot be read ends with its alert and status 1.
+// A package that cannot be read ends with its alert, naming it by its
+// Windows path, and status 1.
 TEST_F(WindowsPresenter, BadPackageEndsWithItsAlert) {
   std::vector<unsigned char> badMagic = buildPackage(demo());
   badMagic[3] = 'X';
@@ -183,6 +184,9 @@ TEST_F(WindowsPresenter, BadPackageEndsWithItsAlert) {
   start();
   std::string line;
   EXPECT_TRUE(app->waitFor("ALERT 1 Fatal | Bad Package format in '", 30000, &line)) << line;
+  // One path in Windows' own spelling.
+  EXPECT_NE(line.find("\\Demo.PMP'"), std::string::npos) << line;
+  EXPECT_EQ(line.find('/'), std::string::npos) << line;
   EXPECT_EQ(app->wait(10000), 1);
 }
 
