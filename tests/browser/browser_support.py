@@ -1,6 +1,7 @@
 """Shared pieces of the browser tests: running the fixture program, a
 headless Chromium driven through chromedriver, canvas pixels, PNG files for
-the failure pictures, PDF page counting and a small check collector.
+the failure pictures, PDF page counting, a small check collector and the
+frame every browser test runs in.
 
 Only Debian's packages are used: chromium, chromium-driver and
 python3-selenium, with Debian's own /usr/bin/python3."""
@@ -262,3 +263,36 @@ def wait_until(predicate, timeout, step=0.02):
         if value or time.monotonic() >= end:
             return value
         time.sleep(step)
+
+
+def run_test(description, walk, after=None):
+    """The frame of a browser test: the fixture's demo in a work folder, a
+    fresh browser for walk(driver, demo, work, checks), then, with the browser
+    closed, after(walk's result, demo, work, checks). A step that cannot go
+    on is one failure and the rest is still reported. The work folder is
+    removed when all passed (unless --keep or --work). Returns the exit status."""
+    args = parse_args(description)
+    work, demo = run_fixture(args)
+    checks = Checks(os.path.join(work, "failures"))
+    profile = tempfile.mkdtemp(prefix="pictomira-chromium-")
+    started = time.monotonic()
+    result = None
+    driver = start_browser(profile)
+    try:
+        result = walk(driver, demo, work, checks)
+    except Exception as e:
+        import traceback
+        traceback.print_exc()
+        checks.expect(False, "the test ran to its end", repr(e))
+    finally:
+        driver.quit()
+        shutil.rmtree(profile, ignore_errors=True)
+    if after is not None:
+        after(result, demo, work, checks)
+    print("browser time %.1f s" % (time.monotonic() - started))
+    rc = checks.finish()
+    if rc == 0 and not args.keep and not args.work:
+        shutil.rmtree(work, ignore_errors=True)
+    else:
+        print("work folder: " + work)
+    return rc

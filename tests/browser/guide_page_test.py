@@ -11,7 +11,6 @@ import os
 import shutil
 import sys
 import tempfile
-import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -125,30 +124,9 @@ def check_pdf(demo, work, steps, checks):
 
 
 def main():
-    args = bs.parse_args(__doc__)
-    work, demo = bs.run_fixture(args)
-    checks = bs.Checks(os.path.join(work, "failures"))
-    profile = tempfile.mkdtemp(prefix="pictomira-chromium-")
-    started = time.monotonic()
-    steps = []
-    driver = bs.start_browser(profile)
-    try:
-        steps = check_page(driver, demo, work, checks)
-    except Exception as e:
-        import traceback
-        traceback.print_exc()
-        checks.expect(False, "the page check ran to its end", repr(e))
-    finally:
-        driver.quit()
-        shutil.rmtree(profile, ignore_errors=True)
-    check_pdf(demo, work, steps or guide_steps(demo["frames"]), checks)
-    print("browser time %.1f s" % (time.monotonic() - started))
-    rc = checks.finish()
-    if rc == 0 and not args.keep and not args.work:
-        shutil.rmtree(work, ignore_errors=True)
-    else:
-        print("work folder: " + work)
-    return rc
+    return bs.run_test(__doc__, check_page,
+                       lambda steps, demo, work, checks:
+                       check_pdf(demo, work, steps or guide_steps(demo["frames"]), checks))
 
 
 if __name__ == "__main__":

@@ -12,9 +12,7 @@ same walk with Tab and Enter alone.
 Run: /usr/bin/python3 html5_page_test.py --fixture BUILD/tests/web_fixture"""
 
 import os
-import shutil
 import sys
-import tempfile
 import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
@@ -639,38 +637,21 @@ def touch_targets(page):
     check_clean(page, "touch screen")
 
 
+def walk(driver, demo, work, checks):
+    page = Page(driver, demo, work, checks)
+    static_page(page)
+    last = mouse_walk(page)
+    f = arrows_and_history(page, last)
+    if f is not None:
+        presentation_mode(page, f)
+    jump_list(page)
+    touch_targets(page)
+    keyboard_walk(page)
+    check_clean(page, "the end")
+
+
 def main():
-    args = bs.parse_args(__doc__)
-    work, demo = bs.run_fixture(args)
-    checks = bs.Checks(os.path.join(work, "failures"))
-    profile = tempfile.mkdtemp(prefix="pictomira-chromium-")
-    started = time.monotonic()
-    driver = bs.start_browser(profile)
-    try:
-        page = Page(driver, demo, work, checks)
-        static_page(page)
-        last = mouse_walk(page)
-        f = arrows_and_history(page, last)
-        if f is not None:
-            presentation_mode(page, f)
-        jump_list(page)
-        touch_targets(page)
-        keyboard_walk(page)
-        check_clean(page, "the end")
-    except Exception as e:  # a step that cannot go on is one failure, the rest is reported
-        import traceback
-        traceback.print_exc()
-        checks.expect(False, "the test ran to its end", repr(e))
-    finally:
-        driver.quit()
-        shutil.rmtree(profile, ignore_errors=True)
-    print("browser time %.1f s" % (time.monotonic() - started))
-    rc = checks.finish()
-    if rc == 0 and not args.keep and not args.work:
-        shutil.rmtree(work, ignore_errors=True)
-    else:
-        print("work folder: " + work)
-    return rc
+    return bs.run_test(__doc__, walk)
 
 
 if __name__ == "__main__":
