@@ -6,6 +6,7 @@
 // renamed once complete, so a failure never leaves a half-written page
 // under its name. No window calls: refusals come back with a reason.
 #include "studio/publishing/web_export.h"
+#include "studio/publishing/line_pool.h"
 #include "studio/publishing/publishing_support.h"
 
 #include "studio/abstraction/frame_cursor.h"
@@ -14,9 +15,6 @@
 #include "demo/demo_model.h"
 #include "demo/demo_overlays.h"
 #include "pal/pal.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -43,47 +41,10 @@ constexpr const char* kTinyTransparentPng =
     "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=";
 
 
-// A page file written in order. Every write is checked; after the first
-// failure nothing more is written and error() tells why.
-class PageFile {
- public:
-  PageFile(const PageFile&) = delete;
-  PageFile& operator=(const PageFile&) = delete;
-  PageFile() = default;
-  ~PageFile() {
-    if (file_ != nullptr) std::fclose(file_);
-  }
-  bool create(const std::string& path) {
-    path_ = path;
-    file_ = std::fopen(path.c_str(), "wb");
-    return file_ != nullptr || fail("cannot be created");
-  }
-  bool write(const std::string& text) {
-    if (file_ == nullptr || !error_.empty()) return false;
-    return std::fwrite(text.data(), 1, text.size(), file_) == text.size() || fail("cannot be written");
-  }
-  bool line(const std::string& text) { return write(text + kLineEnd); }
-  // Writes out what is buffered, flushes it to the disk and closes the file.
-  bool close() {
-    if (file_ == nullptr) return false;
-    bool done = error_.empty() && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-    if (!done && error_.empty()) fail("cannot be written");
-    const int closed = std::fclose(file_);
-    file_ = nullptr;
-    if (closed != 0 && done) done = fail("cannot be closed");
-    return done;
-  }
-  const std::string& error() const { return error_; }
-
- private:
-  bool fail(const std::string& what) {
-    if (error_.empty()) error_ = quoted(path_) + " " + what + ": " + std::strerror(errno);
-    return false;
-  }
-  std::FILE* file_ = nullptr;
-  std::string path_;
-  std::string error_;
-};
+// Text onto the page file, and a line of it. A PieceFile checks every
+// write; after the first failure nothing more is written and error() tells why.
+bool put(PieceFile& file, const std::string& text) { return file.write(text.data(), text.size()); }
+bool line(PieceFile& file, const std::string& text) { return put(file, text + kLineEnd); }
 
 std::string guideFolderPath(const std::string& name) {
   return std::string(gProgramFolder) + "Demo_Guides/" + name + "/";
@@ -185,10 +146,10 @@ std::string pageHead(const WebExportSettings& s, int32_t w) {
 }
 
 // The whole page into file; 1, or -1 with *why.
-int writePage(const WebExportSettings& s, PageFile& file, std::string* why, std::vector<std::string>* warnings) {
+int writePage(const WebExportSettings& s, PieceFile& file, std::string* why, std::vector<std::string>* warnings) {
   const int32_t frames = frameCount(), w = gCropSize[2], h = gCropSize[3];
   const bool rounded = gHeaderCount > 3 && gHeaderData[3] != 0;
-  if (!file.write(pageHead(s, w))) return refuse(why, file.error());
+  if (!put(file, pageHead(s, w))) return refuse(why, file.error());
   gExportProgress = kProgressOpened;
 
   const FrameInstructions fi(frames);
@@ -226,12 +187,12 @@ int writePage(const WebExportSettings& s, PageFile& file, std::string* why, std:
       uri = placeholder;
     }
     const std::string number = std::to_string(step);
-    if (!file.line("<BR><BR><BR><BR><H3 style=\"page-break-before:always;\">Step " + number + "</H3>") ||
-        !file.line(htmlText(note) + "<BR><BR>") ||
-        !file.line("<IMG SRC=\"" + uri + "\" ALT=\"Step " + number + "\">"))
+    if (!line(file, "<BR><BR><BR><BR><H3 style=\"page-break-before:always;\">Step " + number + "</H3>") ||
+        !line(file, htmlText(note) + "<BR><BR>") ||
+        !line(file, "<IMG SRC=\"" + uri + "\" ALT=\"Step " + number + "\">"))
       return refuse(why, file.error());
   }
-  if (!file.line("</BODY>") || !file.line("</HTML>")) return refuse(why, file.error());
+  if (!line(file, "</BODY>") || !line(file, "</HTML>")) return refuse(why, file.error());
   return 1;
 }
 
@@ -252,9 +213,9 @@ int writeDemoGuide(const WebExportSettings& settings, std::string* why, std::vec
   int result;
   {
     const KeptInstrList kept;
-    PageFile file;
+    PieceFile file;
     result = file.create(temp) ? writePage(settings, file, why, warnings) : refuse(why, file.error());
-    if (result == 1 && !file.close()) result = refuse(why, file.error());
+    if (result == 1 && !file.close(true)) result = refuse(why, file.error());
   }
   if (result == 1 && std::rename(temp.c_str(), page.c_str()) != 0)
     result = refuse(why, quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
