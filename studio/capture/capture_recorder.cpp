@@ -32,6 +32,16 @@ namespace {
 
 constexpr int kPopupHeight = 165, kPopupWidth = 420;
 constexpr int kMinimizeWaitMs = 500;
+// At a stop the press counter is read until it has had nothing new for this
+// long: the press that stopped the run may still be on its way from the server.
+constexpr int kFinalPressWaitMs = 60;
+constexpr int kFinalPressReads = 20;
+constexpr int64_t kFinalClicksCap = 8;  // clicks written at a stop, at most
+
+// Set by the click watcher when it ends: the presses it counted before the
+// stop that it could not hand over as clicks yet.
+std::atomic<int64_t> gPressesAtStop{0};
+std::atomic<int> gWatcherEnded{0};
 
 // The first byte position from the left (or right) where two rows differ.
 int64_t firstDifference(const unsigned char* a, const unsigned char* b, int64_t n) {
@@ -218,13 +228,17 @@ int startCaptureSlot() {
 void startCaptureWorkers() {
   gCaptureActive = 1;  // before the watcher starts: it ends at once when it reads anything else
   gCaptureSteps = 0;
+  gPressesAtStop = 0;
+  gWatcherEnded = 0;
   startThread(clickWatcherThread);
   startThread(captureThread);
 }
 
 void stopCaptureWorkers() {
-  gCaptureActive = 0;
+  int running = 1;
+  gCaptureActive.compare_exchange_strong(running, 2);  // a full recording has stopped itself already
   while (gCaptureWorkers.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  gCaptureActive = 0;
 }
 
 void clickWatcherThread() {
@@ -242,7 +256,19 @@ void clickWatcherThread() {
     int idle = 0;
     if (counted > handled && gClickState.compare_exchange_strong(idle, 1)) ++handled;
   }
+  if (counter != nullptr && gCaptureActive.load() == 2) {
+    // The stop's own press reaches the program's window and this counter
+    // on separate connections: wait for it until the counter stays quiet.
+    int64_t counted = pal_CountPresses(counter, 0);
+    for (int read = 0; read < kFinalPressReads; ++read) {
+      const int64_t now = pal_CountPresses(counter, kFinalPressWaitMs);
+      if (now == counted) break;
+      counted = now;
+    }
+    gPressesAtStop = std::max<int64_t>(0, counted - handled);
+  }
   pal_ClosePressCounter(counter);
+  gWatcherEnded = 1;
   gCaptureWorkers.fetch_sub(1);
 }
 
@@ -332,6 +358,18 @@ void captureThread() {
                 " re-size the window and then re-start the capture.");
       countdown = 0;
     }
+  }
+  if (gCaptureActive.load() == 2) {
+    // Stopped by a press: the presses the watcher counted before the stop
+    // become clicks, the last of them the press that ended the run.
+    while (gWatcherEnded.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    int64_t clicks = (gClickState.load() == 1 ? 1 : 0) + gPressesAtStop.load();
+    for (clicks = std::min(clicks, kFinalClicksCap); clicks > 0 && gCaptureRecords.load() < CAPTURE_RECORD_CAP; --clicks) {
+      pointer(&x, &y);
+      if (!run.clickKeyFrame(captureMillis(), x, y)) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
+      gCaptureSteps.fetch_add(1);
+    }
+    gClickState = 0;
   }
   ::close(fd);
   gCaptureWorkers.fetch_sub(1);

@@ -18,7 +18,7 @@ constexpr int CAPTURE_WARNING_CLICKS = 9;    // clicks during which "Bad Window 
 constexpr int CAPTURE_SAMPLE_AFTER = 9;      // changed records after a click before the window is sampled
 constexpr int64_t CAPTURE_RECORD_CAP = 90001;  // records a demo's frame table can take
 
-extern std::atomic<int> gCaptureActive;      // 1 while the workers must run
+extern std::atomic<int> gCaptureActive;      // 1 while the workers must run, 2 while they finish, else 0
 extern std::atomic<int> gClickState;         // 0 idle, 1 a press to write, 2 written and still held
 extern std::atomic<int> gCaptureSteps;       // key frames written at clicks in this run
 extern std::atomic<int> gCaptureWorkers;     // workers still running
@@ -40,8 +40,10 @@ int startCaptureSlot();
 // Starts the click watcher and the capture thread for a run, appending to
 // the slot: the capture-active flag is set first.
 void startCaptureWorkers();
-// Clears the capture-active flag and waits until both workers have ended
-// (the recording file is closed then).
+// Stops the run and waits until both workers have ended (the recording
+// file is closed then). The presses that came before the stop (the one on
+// "Pause Capture" among them) are still written as clicks: the abstraction
+// takes the run's last click for the press that ended it.
 void stopCaptureWorkers();
 void clickWatcherThread();
 void captureThread();
