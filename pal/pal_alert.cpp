@@ -1,7 +1,8 @@
 // pal_alert.cpp: the alert texts, when an alert blocks, the automated
 // alert line and the program's end. The message boxes themselves, and
-// waking the loop after one, belong to the window-system file. In the automated mode (PICTOMIRA_ALERTS=stderr) every alert is one
-// line on standard error and returns as if OK had been pressed.
+// waking the loop after one, belong to the window-system file. In the
+// automated mode (PICTOMIRA_ALERTS=stderr) every alert is one line on
+// standard error and returns as if OK had been pressed.
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
 

@@ -4,7 +4,7 @@
 // (mingw-w64) files are C runtime descriptors, always in binary mode (text
 // mode would turn bytes 10 and 26 of the payload into something else), with
 // 64-bit offsets and sizes. Windows has no execute bit and the runtime does
-// not refuse symbolic links: both are left out there. The two calls that
+// not refuse symbolic links: both are left out there. The three calls that
 // need Win32 itself (opening, own path, rename over a file) are defined in
 // wrap_reader.cpp, so that windows.h stays out of this header.
 #pragma once

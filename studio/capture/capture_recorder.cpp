@@ -256,11 +256,10 @@ void clickWatcherThread() {
     int idle = 0;
     if (counted > handled && gClickState.compare_exchange_strong(idle, 1)) ++handled;
   }
-  if (counter == nullptr && gCaptureActive.load() == 2 && pal_GetMouseClickStatus() != 0) {
+  if (gCaptureActive.load() == 2 && counter == nullptr) {
     int idle = 0;  // the stop's press, still held
-    gClickState.compare_exchange_strong(idle, 1);
-  }
-  if (counter != nullptr && gCaptureActive.load() == 2) {
+    if (pal_GetMouseClickStatus() != 0) gClickState.compare_exchange_strong(idle, 1);
+  } else if (gCaptureActive.load() == 2) {
     // The stop's own press reaches the program's window and this counter
     // on separate connections: wait for it until the counter stays quiet.
     int64_t counted = pal_CountPresses(counter, 0);
