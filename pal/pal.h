@@ -155,7 +155,10 @@ void pal_Alert(int kind, const char* title, const char* text);
 // alerts. Null (the default) restores the normal path.
 typedef void (*pal_FatalAlertHook)(const char* title, const char* text);
 void pal_SetFatalAlertHook(pal_FatalAlertHook hook);
-// Ends the program with the status, after flushing standard output.
+// Ends the program with the status, after flushing standard output. Workers
+// still running are stopped first (pal_StopWorkers, 10 s); one that does not
+// answer is left to the system: the process ends without its exit handlers,
+// which would free what the worker still uses.
 [[noreturn]] void pal_EndProgram(int status);
 
 // ---- Image buffers -----------------------------------------------------
@@ -287,7 +290,9 @@ void pal_ClosePressCounter(pal_PressCounter* counter);
 // Copies source to destination in chunks of 99,996 bytes: mode 1 appends
 // (creating the destination if missing), other modes create or truncate.
 // After each chunk progress (if given) receives bytes read * 100 / size.
-// A file that cannot be opened, or a write that fails, is fatal.
+// A file that cannot be opened, or a write that fails, is fatal. Once the
+// program is ending (pal_StopRequested) it returns between two chunks with
+// the destination unfinished: the calling worker removes it.
 void pal_CopyOrAppendFile(const char* source, const char* destination, int mode, std::atomic<int>* progress);
 // 0 when path exists; else creates the folder and returns 1, or -1 when it
 // still does not exist.
@@ -301,8 +306,29 @@ int pal_DeleteDirectory(const char* path, int mode);
 // process's file-creation mask (read from the system's report of the
 // process, so the mask is never changed while files are being created).
 unsigned pal_ProgramFileMode();
-// Starts fn on a new, detached thread and returns at once.
+// Starts fn on a new, detached thread and returns at once; the thread is
+// one of the program's workers until fn returns.
 void pal_BeginThread(void (*fn)());
+// The number of workers started by pal_BeginThread that have not returned.
+int pal_WorkersRunning();
+// Asks every worker to stop: set once, when the program is ending. A worker
+// polls pal_StopRequested at its loop points, removes what it had not
+// finished, keeps what it had (a capture its recording) and returns.
+void pal_RequestStop();
+bool pal_StopRequested();
+// Ends the calling worker at once (its destructors run): for a worker deep
+// in its work that has removed what it had not finished. Only on a thread
+// that pal_BeginThread started.
+[[noreturn]] void pal_EndWorker();
+// Asks the workers to stop and waits up to ms for them; true when none runs.
+// The handler, if set, is called every 50 ms of the wait on the waiting
+// thread with the time waited (a program draws its closing notice there).
+bool pal_StopWorkers(int ms, void (*waiting)(int elapsed_ms, int limit_ms));
+// How the program ends while its window is open: pal_RunWindow calls the
+// handler on the loop thread when the window is closed, before the window
+// goes and the program ends (default: pal_StopWorkers for 10 s, no notice).
+typedef void (*pal_EndingHandler)();
+void pal_SetEndingHandler(pal_EndingHandler handler);
 // Gives up the rest of the calling thread's time slice.
 void pal_ForfeitThreadExecution();
 

@@ -43,18 +43,26 @@ void palPrintAlertLine(int kind, const char* title, const char* text) {
 
 // A fatal alert (kind 1), and any alert while no window is open, blocks
 // until OK; the others show from a thread of their own while the loop runs
-// on, and all but kind -1 hold the window's input until OK.
+// on, and all but kind -1 hold the window's input until OK. The stored
+// texts are the loop thread's: an alert raised on a worker shows its own
+// copy and leaves them as they are.
 void pal_Alert(int kind, const char* title, const char* text) {
-  std::snprintf(gpal_AlertHeader, PAL_ALERT_TITLE_LEN, "%s", title ? title : "");
-  std::snprintf(gpal_AlertBody, PAL_ALERT_TEXT_LEN, "%s", text ? text : "");
+  char header[PAL_ALERT_TITLE_LEN];
+  char body[PAL_ALERT_TEXT_LEN];
+  std::snprintf(header, sizeof header, "%s", title ? title : "");
+  std::snprintf(body, sizeof body, "%s", text ? text : "");
+  if (palOnLoopThread()) {
+    std::memcpy(gpal_AlertHeader, header, sizeof header);
+    std::memcpy(gpal_AlertBody, body, sizeof body);
+  }
   if (palAutomatedAlerts()) {
-    palPrintAlertLine(kind, gpal_AlertHeader, gpal_AlertBody);
+    palPrintAlertLine(kind, header, body);
     return;
   }
   const bool window = palWindowOpen();
   if (!window || kind == 1) {
     if (window) gpal_AlertShowing = 1;
-    pal_doAlert();
+    palShowAlertBox(header, body);
     if (window) palDropInputOfAlert();
     gpal_AlertShowing = 0;
     return;
@@ -62,7 +70,7 @@ void pal_Alert(int kind, const char* title, const char* text) {
   if (kind >= 0) gpal_AlertShowing = 1;
   // The thread shows its own copy of the texts: a later alert may overwrite
   // the stored ones. After OK it wakes the loop for any held timer firing.
-  std::thread([title = std::string(gpal_AlertHeader), body = std::string(gpal_AlertBody)] {
+  std::thread([title = std::string(header), body = std::string(body)] {
     palShowAlertBox(title.c_str(), body.c_str());
     gpal_AlertShowing = 0;
     palWakeLoop();
@@ -94,10 +102,4 @@ void palFatalAlertOffLoop(const char* title, const char* text) {
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(1);
-}
-
-void pal_EndProgram(int status) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  std::exit(status);
 }

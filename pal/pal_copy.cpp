@@ -30,7 +30,7 @@ int copyOrAppend(const char* source, const char* destination, int mode, std::ato
   const int64_t size = error ? 0 : static_cast<int64_t>(length);
   std::vector<char> chunk(kCopyChunk);
   int64_t done = 0;
-  for (size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0;) {
+  for (size_t got; !pal_StopRequested() && (got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0;) {
     // A short write (a full disk) would leave a silently truncated copy.
     if (std::fwrite(chunk.data(), 1, got, out.get()) != got) return 8;
     done += static_cast<int64_t>(got);

@@ -62,6 +62,10 @@ void palSetLoopThread(bool running);
 // status 1 without running the exit handlers.
 [[noreturn]] void palFatalAlertOffLoop(const char* title, const char* text);
 
+// The window is being closed and the program ends after it: runs the
+// ending handler (or stops the workers) on the loop thread, window still open.
+void palEndingWindow();
+
 // Records the program paths (gpal_ExePath, gpal_ProgPath, gpal_AppPath)
 // and returns the platform's flag; the platform's own part of pal_InitPAL.
 int palStartPlatform();

@@ -1,5 +1,5 @@
 // pal_system_posix.cpp: the program's own paths, creating folders, the
-// folder primitives that deleting uses, and starting threads, on POSIX systems.
+// folder primitives that deleting uses, on POSIX systems.
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
 
@@ -9,7 +9,6 @@
 
 #include <cstring>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -55,6 +54,3 @@ int palStartPlatform() {
   return 30;
 }
 
-void pal_BeginThread(void (*fn)()) { std::thread(fn).detach(); }
-
-void pal_ForfeitThreadExecution() { std::this_thread::yield(); }

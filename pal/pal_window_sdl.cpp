@@ -386,6 +386,7 @@ int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
     if (result == PAL_SHOW) pal_UpdateWindowFromBuffer(nullptr);
     if (ev[0] == PAL_EV_CLOSED && result != PAL_CLOSE) break;
   }
+  if (ev[0] < 0) palEndingWindow();
   closeWindow();
   palSetLoopThread(false);
   if (ev[0] < 0) pal_EndProgram(0);

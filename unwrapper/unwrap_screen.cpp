@@ -56,6 +56,7 @@ std::atomic<int> gTicking{-1};
 // without a window the worker shows it itself. The worker starts before the
 // window opens, so it waits to learn which.
 void handFailureToWindow(const char* title, const char* text) {
+  if (pal_StopRequested()) pal_EndWorker();  // the window was closed: its outputs are already gone
   while (gTicking.load(std::memory_order_acquire) == -1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   if (gTicking.load(std::memory_order_acquire) == 0) return;  // the reader shows it and ends the program
   {

@@ -576,6 +576,8 @@ int wrapCopy(int in, int out, int64_t count, std::atomic<int>* progress) {
   if (wrapSeek(out, 0, SEEK_END) < 0) return WRAP_WRITE_FAILED;
   std::vector<unsigned char> chunk(static_cast<size_t>(WRAP_COPY_CHUNK));
   for (int64_t done = 0; done < count;) {
+    // A program that is ending stops its copying between two chunks.
+    if (pal_StopRequested()) return WRAP_WRITE_FAILED;
     const int64_t n = std::min(WRAP_COPY_CHUNK, count - done);
     if (readFully(in, chunk.data(), n) != n) return WRAP_SHORT_READ;
     if (!writeFully(out, chunk.data(), n)) return WRAP_WRITE_FAILED;
@@ -640,7 +642,10 @@ int wrapExpand(int in, int out, int64_t size, int32_t width, std::atomic<int>* p
   int shown = -1;
   for (int64_t k = 1; consumed < size; ++k) {
     const int percent = static_cast<int>(consumed * 90 / size);
-    if (percent != shown && progress != nullptr) progress->store(percent);
+    if (percent != shown) {
+      if (progress != nullptr) progress->store(percent);
+      if (pal_StopRequested()) return WRAP_WRITE_FAILED;
+    }
     shown = percent;
     // A record cut short by the end of the piece is not written.
     if (size - consumed < 3 + maskBytes) break;

@@ -1,6 +1,6 @@
 // pal_system_win32.cpp: the program's own paths, creating folders, the
-// folder primitives that deleting uses (listed with FindFirstFileA), and
-// starting threads, on Windows.
+// folder primitives that deleting uses (listed with FindFirstFileA), on
+// Windows.
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
 
@@ -14,7 +14,6 @@
 
 #include <cstring>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -86,6 +85,3 @@ int palStartPlatform() {
   return 10;  // the Windows build's platform flag
 }
 
-void pal_BeginThread(void (*fn)()) { std::thread(fn).detach(); }
-
-void pal_ForfeitThreadExecution() { std::this_thread::yield(); }

@@ -272,6 +272,7 @@ int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
     TranslateMessage(&m);
     DispatchMessageA(&m);  // the system's own processing: a press on the drag bar drags
   }
+  if (ev[0] < 0) palEndingWindow();
   closeWindow();
   palSetLoopThread(false);
   if (ev[0] < 0) pal_EndProgram(0);

@@ -12,16 +12,20 @@
 #include "studio/shell/shell.h"
 
 #include "demo/demo_model.h"
+#include "pag/pag.h"
 #include "pal/pal.h"
 
 #include <strings.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
+
+constexpr int kClosingLimitMs = 10000;
 
 bool canRead(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -46,6 +50,35 @@ int runEditor() {
   char title[120];
   std::snprintf(title, sizeof title, "Editing '%s' - Pictomira", gCurrDemoName);
   return pal_RunWindow(1, work[0], work[1], w, h, title, editorHandler);
+}
+
+// While the window closes with work in progress: a panel across the
+// window says so and a bar shows how much of the wait's limit has passed.
+void drawClosingNotice(int elapsed, int limit) {
+  const int32_t w = gpal_ImageBuffSize[0][0], h = gpal_ImageBuffSize[0][1];
+  const int32_t top = std::max(0, h / 2 - 45);
+  pag_FillRect(0, 0, top, w, 90, STUDIO_PANEL);
+  studioCentredText("Closing Pictomira", w / 2, top + 12, STUDIO_FONT, STUDIO_WHITE);
+  studioCentredText("Stopping the work in progress and removing what it had not finished...", w / 2, top + 34,
+                    STUDIO_FONT, STUDIO_YELLOW);
+  const int32_t barW = std::min<int32_t>(400, w - 40);
+  const int32_t barX = (w - barW) / 2;
+  pag_FillRect(0, barX, top + 62, barW, 10, 0x444444);
+  pag_FillRect(0, barX, top + 62, static_cast<int32_t>(int64_t{barW} * elapsed / std::max(1, limit)), 10, STUDIO_YELLOW);
+  pal_UpdateWindowFromBuffer(nullptr);
+}
+
+// The window was closed: the workers are asked to stop and waited for, with
+// the notice showing; one that does not answer in time is left behind and
+// the program ends without running the exit handlers it might still need.
+void endWithWorkers() {
+  if (pal_WorkersRunning() == 0) return;
+  if (pal_StopWorkers(kClosingLimitMs, drawClosingNotice)) return;
+  std::fprintf(stderr, "Pictomira: work in progress did not stop within %d s; closing without it\n",
+               kClosingLimitMs / 1000);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(0);
 }
 
 }  // namespace
@@ -80,6 +113,7 @@ int validateDemoName(const char* name, int showAlerts) {
 
 int studioMain() {
   pal_InitPAL();
+  pal_SetEndingHandler(endWithWorkers);
   std::snprintf(gProgramFolder, sizeof gProgramFolder, "%.498s/", gpal_ProgPath);
   if (gpal_PlatformFlag == 10 && checkZippedFolder(gProgramFolder) == 1) {
     pal_Alert(1, "Folder is Zipped", "Please Unzip the folder before running Pictomira.");

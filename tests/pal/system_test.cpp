@@ -158,4 +158,45 @@ TEST_F(System, BeginThreadRunsTheFunction) {
   EXPECT_EQ(gThreadRan.load(), 1);
 }
 
+// A worker that polls the stop request and cleans up, and one that ends
+// itself from deep inside its work.
+void politeWorker() {
+  while (!pal_StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::fprintf(stderr, "polite cleaned up\n");
+}
+void deepWorker() {
+  while (!pal_StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  pal_EndWorker();
+}
+
+// Each case ends the process, so each runs in a child of its own: the stop
+// request, once made, stays for the process's life.
+TEST_F(System, TheProgramsEndStopsItsWorkersAndWaitsForThem) {
+  EXPECT_EXIT(
+      {
+        pal_BeginThread(politeWorker);
+        pal_BeginThread(deepWorker);
+        if (pal_WorkersRunning() != 2) std::_Exit(9);
+        pal_EndProgram(3);
+      },
+      testing::ExitedWithCode(3), "polite cleaned up");
+  EXPECT_EXIT(
+      {
+        pal_BeginThread([] { pal_EndProgram(4); });  // a worker ending the program does not wait for itself
+        for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+      },
+      testing::ExitedWithCode(4), "");
+  // Copying returns between chunks once the program is ending.
+  ASSERT_TRUE(writeBytes(dir.file("a"), bytesOf(300000, 1)));
+  EXPECT_EXIT(
+      {
+        pal_RequestStop();
+        pal_CopyOrAppendFile(dir.file("a").c_str(), dir.file("b").c_str(), 0, nullptr);
+        std::fprintf(stderr, "copied %zu\n", slurp(dir.file("b")).size());
+        std::_Exit(0);
+      },
+      testing::ExitedWithCode(0), "copied 0");
+}
+
 }  // namespace
