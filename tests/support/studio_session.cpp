@@ -3,8 +3,10 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 std::string windowTitles() {
@@ -66,4 +68,32 @@ void StudioSession::typeInto(int x, int y, const std::string& text) {
   const std::string cmd = "xdotool type --delay 15 '" + text + "'";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   sleepMs(150);
+}
+
+std::vector<std::string> StudioSession::listing() const {
+  std::vector<std::string> out;
+  std::error_code error;
+  for (auto it = std::filesystem::recursive_directory_iterator(dir.path(), error);
+       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+    out.push_back(std::filesystem::relative(it->path(), dir.path()).string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+void StudioSession::closeAndExpectCleanEnd(const std::string& title, int ms) {
+  const unsigned long window = input->findWindow(title);
+  ASSERT_NE(window, 0ul) << "no window titled '" << title << "' among:\n" << windowTitles();
+  input->requestClose(window);
+  std::vector<std::string> lines;
+  int status = -1;
+  for (int waited = 0; waited < ms && status == -1; waited += 100) {
+    for (std::string& line : app->drain(100)) lines.push_back(std::move(line));
+    status = app->wait(0);
+  }
+  for (std::string& line : app->drain(100)) lines.push_back(std::move(line));
+  EXPECT_EQ(status, 0) << "the program did not end with status 0 within " << ms << " ms";
+  for (const std::string& line : lines)
+    EXPECT_TRUE(line.find("terminate") == std::string::npos && line.find("Sanitizer") == std::string::npos &&
+                line.find("runtime error") == std::string::npos)
+        << line;
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Every visible window's title, one a line (through xdotool).
 std::string windowTitles();
@@ -32,6 +33,13 @@ class StudioSession : public testing::Test {
   void clickAt(int x, int y);
   // Replaces the text of the edit box at root point (x, y) with text.
   void typeInto(int x, int y, const std::string& text);
+  // Every file and folder below the program folder (hidden ones too), as
+  // sorted relative paths.
+  std::vector<std::string> listing() const;
+  // Closes the window titled title as its close button does, and expects the
+  // program to end with status 0 within ms, with no "terminate", sanitizer or
+  // runtime-error report in its output.
+  void closeAndExpectCleanEnd(const std::string& title, int ms = 15000);
 
   TempDir dir;
   std::unique_ptr<XServer> server;

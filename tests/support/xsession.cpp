@@ -346,6 +346,19 @@ bool XInput::viewable(unsigned long window) {
   return XGetWindowAttributes(dpy(display_), window, &a) != 0 && a.map_state == IsViewable;
 }
 
+void XInput::requestClose(unsigned long window) {
+  Display* d = dpy(display_);
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = window;
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, window, False, NoEventMask, &e);
+  XSync(d, False);
+}
+
 void XInput::frameRect(unsigned long window, int32_t out[4]) {
   Display* d = dpy(display_);
   // Climb to the child of the root: the window manager's frame around it.

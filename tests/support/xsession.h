@@ -84,6 +84,9 @@ class XInput {
   bool origin(unsigned long window, int* x, int* y);
   // True while a window is mapped and viewable (not iconified).
   bool viewable(unsigned long window);
+  // Asks a top-level window to close as a window manager's close button
+  // does (WM_DELETE_WINDOW).
+  void requestClose(unsigned long window);
 
  private:
   void* display_ = nullptr;
