@@ -139,12 +139,15 @@ int studioMain() {
         state = pal_RunWindow(1, -1, -1, ABSTRACT_W, ABSTRACT_H, "Ready to Abstract - Pictomira", abstractionScreenHandler);
         break;
       case STATE_PRESENT: {
-        // The demo screen left the demo loaded and gDemoScale fitted to the work area.
+        // The demo screen left the demo loaded and gDemoScale fitted to the
+        // work area: the borderless window (rounded top corners when the demo
+        // asks for them) fits it whole.
         const auto w = static_cast<int32_t>(std::max<int64_t>(1, int64_t{gCropSize[2]} * gDemoScale / 1000));
         const auto h = static_cast<int32_t>(std::max<int64_t>(1, int64_t{gCropSize[3]} * gDemoScale / 1000));
+        const int kind = gHeaderCount >= 4 && gHeaderData[3] >= 1 ? 16 : 15;
         char title[120];
-        std::snprintf(title, sizeof title, "Presenting '%s' - Pictomira", gCurrDemoName);
-        state = pal_RunWindow(1, -1, -1, w, h, title, presentDemoHandler);
+        std::snprintf(title, sizeof title, "%s - Pictomira", gCurrDemoName);
+        state = pal_RunWindow(kind, -1, -1, w, h, title, presentDemoHandler);
         break;
       }
       case STATE_EDITOR: state = runEditor(); break;
