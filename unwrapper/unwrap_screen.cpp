@@ -65,7 +65,9 @@ void handFailureToWindow(const char* title, const char* text) {
     std::snprintf(gFailureText, sizeof gFailureText, "%s", text);
   }
   gFailurePending.store(1, std::memory_order_release);
-  for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));  // the window's thread ends the program
+  // The window's thread ends the program, and asks this worker to stop first.
+  while (!pal_StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  pal_EndWorker();
 }
 
 [[noreturn]] void showFailureAndEnd() {
