@@ -8,8 +8,10 @@
 #include "studio/abstraction/frame_cursor.h"
 
 #include "demo/demo_frames.h"
+#include "pal/pal.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include <memory>
 
 SeamAction (*gImportSeam)(ImportStep) = nullptr;
+int (*gImportLink)(const char* from, const char* to) = ::link;
 std::atomic<int> gImportProgress{0};
 
 namespace {
@@ -88,15 +91,33 @@ DemoPaths pathsOf(const std::string& folder, const std::string& name) {
   return p;
 }
 
+// The temporary files of the writers the import uses: the journal's and the
+// data file writer's names before their renames.
+std::string journalTemp(const DemoPaths& p) { return p.journal + ".part"; }
+std::string dataTemp(const DemoPaths& p) { return p.dmdNew + ".saving"; }
+
+// Makes the renames and removals in the demo's folder lasting.
+void syncFolder(const DemoPaths& p) {
+  const int fd = ::open(p.folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 // Writes the journal's step word through a temporary file renamed over it.
 bool writeJournal(const DemoPaths& p, const char* step) {
-  const std::string temp = p.journal + ".part";
+  const std::string temp = journalTemp(p);
   File f = openFile(temp, "wb");
   if (!f || std::fputs(step, f.get()) < 0 || !closeSynced(std::move(f))) {
     std::remove(temp.c_str());
     return false;
   }
-  return std::rename(temp.c_str(), p.journal.c_str()) == 0;
+  if (std::rename(temp.c_str(), p.journal.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  syncFolder(p);
+  return true;
 }
 
 std::string journalStep(const DemoPaths& p) {
@@ -105,14 +126,31 @@ std::string journalStep(const DemoPaths& p) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// Puts the old recording back when it was already replaced, then removes
-// everything the import wrote. Safe to repeat after an interruption.
-void rollBack(const DemoPaths& p) {
-  if (!exists(p.dmrNew) && exists(p.dmrOld)) std::rename(p.dmrOld.c_str(), p.dmr.c_str());
-  std::remove(p.dmdNew.c_str());
-  std::remove(p.dmrNew.c_str());
+// Removes the temporary files that only a cut-short writer leaves behind.
+void removeTemporaries(const DemoPaths& p) {
+  std::remove(journalTemp(p).c_str());
+  std::remove(dataTemp(p).c_str());
+}
+
+// Puts the old recording back when it was already moved or replaced, then
+// removes everything the import wrote, the journal last. Each step leaves a
+// state this function mends when run again: NAME.DMR.old is the old
+// recording's second name (a hard link) while NAME.DMR.new still waits, and
+// the old recording itself once NAME.DMR is missing (kept by a rename where
+// links are not available) or replaced (NAME.DMR.new gone). False when the
+// seam stopped it on the spot.
+bool rollBack(const DemoPaths& p) {
+  if (seam(ImportStep::RollbackRestore) == SeamAction::Crash) return false;
+  if (exists(p.dmrOld) && (!exists(p.dmr) || !exists(p.dmrNew))) std::rename(p.dmrOld.c_str(), p.dmr.c_str());
+  if (seam(ImportStep::RollbackRemove) == SeamAction::Crash) return false;
+  // Once NAME.DMR.old is gone nothing is put back: what follows only removes pieces.
   std::remove(p.dmrOld.c_str());
+  std::remove(p.dmrNew.c_str());
+  std::remove(p.dmdNew.c_str());
+  removeTemporaries(p);
+  syncFolder(p);
   std::remove(p.journal.c_str());
+  return true;
 }
 
 // Puts whichever new file is still waiting into place. Both were complete
@@ -121,8 +159,19 @@ bool rollForward(const DemoPaths& p) {
   if (exists(p.dmrNew) && std::rename(p.dmrNew.c_str(), p.dmr.c_str()) != 0) return false;
   if (exists(p.dmdNew) && std::rename(p.dmdNew.c_str(), p.dmd.c_str()) != 0) return false;
   std::remove(p.dmrOld.c_str());
+  removeTemporaries(p);
+  syncFolder(p);
   std::remove(p.journal.c_str());
   return true;
+}
+
+// Keeps the old recording as NAME.DMR.old: a second name (hard link) where
+// the file system has them, else the recording is moved there (NAME.DMR is
+// then missing until NAME.DMR.new takes its name).
+bool keepOldRecording(const DemoPaths& p) {
+  std::remove(p.dmrOld.c_str());
+  if (gImportLink(p.dmr.c_str(), p.dmrOld.c_str()) == 0) return true;
+  return std::rename(p.dmr.c_str(), p.dmrOld.c_str()) == 0;
 }
 
 bool holds(const RecordLine& r, const int32_t screenRect[4]) {
@@ -147,7 +196,8 @@ std::string expandedLine(const std::string& line, const int32_t crop[4]) {
 
 // Copies the recording at from into to record by record, rewriting the
 // records at offsets expand[i] (when >= 0) as whole-crop records holding
-// pictures[i]; growth[i] gets each one's size difference.
+// pictures[i]; growth[i] gets each one's size difference. Returns early
+// (false) once the program is ending.
 bool copyExpanding(const std::string& from, const std::string& to, const int64_t expand[2],
                    const std::vector<unsigned char>* pictures[2], const int32_t crop[4], int64_t growth[2]) {
   File in = openFile(from, "rb");
@@ -160,6 +210,7 @@ bool copyExpanding(const std::string& from, const std::string& to, const int64_t
   std::string line;
   RecordLine r;
   while (at < size && readLineAt(in.get(), at, &line, &r)) {
+    if (pal_StopRequested()) return false;
     gImportProgress = static_cast<int>(at * 500 / size);
     const int64_t bytes = r.w * r.h * 3;
     const int64_t next = at + static_cast<int64_t>(line.size()) + bytes;
@@ -222,8 +273,6 @@ bool writeChangedPixels(std::FILE* f, int64_t offset, const ImportBitmap& in, co
   }
   return true;
 }
-
-std::vector<FrameRec> visibleFrames() { return std::vector<FrameRec>(gFrameData, gFrameData + gFrameCount); }
 
 Outcome refusal(const std::string& title, const std::string& text) {
   Outcome o;
@@ -441,22 +490,32 @@ bool readImportBitmap(int64_t from, ImportBitmap* in, Outcome* out) {
   return true;
 }
 
-int runImport(const ImportBitmap& in, std::string* why) {
+ImportJob importJobOf(const ImportBitmap& in) {
+  ImportJob job;
+  job.in = in;
+  job.name = gCurrDemoName;
+  job.folder = demoFolderPath(gCurrDemoName);
+  std::copy(gCropSize, gCropSize + 4, job.crop);
+  job.frames.assign(gFrameData, gFrameData + gFrameCount);
+  return job;
+}
+
+int writeImportedRecording(ImportJob* job) {
   gImportProgress = 0;
-  const DemoPaths p = pathsOf(demoFolderPath(gCurrDemoName), gCurrDemoName);
-  const int32_t* crop = gCropSize;
-  std::vector<FrameRec> frames = visibleFrames();
-  // Anything the import writes before the journal is removed on a failure:
-  // the demo's own files are not touched until then.
+  const ImportBitmap& in = job->in;
+  const DemoPaths p = pathsOf(job->folder, job->name);
+  const int32_t* crop = job->crop;
+  std::vector<FrameRec>& frames = job->frames;
+  // Nothing of the demo's own is touched here: a failure or a stop removes
+  // the one file written so far.
   auto fail = [&](const char* text) {
     std::remove(p.dmrNew.c_str());
-    std::remove(p.dmdNew.c_str());
-    *why = text;
-    gImportProgress = 1000;
-    return 0;
+    const bool stopped = pal_StopRequested();
+    job->why = stopped ? "the program was closed" : text;
+    return static_cast<int>(stopped ? IMPORT_STOPPED : IMPORT_FAILED);
   };
   auto crashed = [&]() {
-    *why = "interrupted";
+    job->why = "interrupted";
     return 0;
   };
 
@@ -498,25 +557,52 @@ int runImport(const ImportBitmap& in, std::string* why) {
     File f = openFile(p.dmrNew, "r+b");
     if (!f || act == SeamAction::Fail) return fail("ImportFail ErrUA0036");
     for (int64_t n = in.from; n <= in.to; ++n) {
-      gImportProgress = in.to == in.from ? 890 : static_cast<int>(500 + 500 * (n - in.from) / (in.to - in.from));
+      if (pal_StopRequested()) return fail("stopped");
+      // Below 1000 while it works: the screen waits for the worker's own word that it has finished.
+      gImportProgress = in.to == in.from ? 890 : static_cast<int>(500 + 499 * (n - in.from) / (in.to - in.from));
       const int64_t rec = findFrameRecord(p.dmrNew, frames, n);
       if (rec < 0 || !writeChangedPixels(f.get(), rec, in, crop)) return fail("ImportFail ErrUA0034");
     }
     if (!closeSynced(std::move(f))) return fail("ImportFail ErrUA0036");
   }
+  if (pal_StopRequested()) return fail("stopped");
+  return 1;
+}
 
-  // The data file with the moved image offsets, written from the model with
-  // them put in for the moment.
-  act = seam(ImportStep::WriteData);
-  if (act == SeamAction::Crash) return crashed();
-  if (act == SeamAction::Fail) return fail("Could not write the demo data file");
-  {
-    std::vector<FrameRec> kept = visibleFrames();
-    std::copy(frames.begin(), frames.end(), gFrameData);
-    const int written = demoDataWrite(p.dmdNew, DMD_VERSION);
-    std::copy(kept.begin(), kept.end(), gFrameData);
-    if (written != 1) return fail("Could not write the demo data file");
+int commitImport(ImportJob* job) {
+  const DemoPaths p = pathsOf(job->folder, job->name);
+  const std::vector<FrameRec>& frames = job->frames;
+  if (static_cast<int32_t>(frames.size()) != gFrameCount) {
+    std::remove(p.dmrNew.c_str());
+    job->why = "the demo's frames changed while the import ran";
+    return 0;
   }
+  // The model takes the moved image offsets for the data file; they stay only when the import completes.
+  std::vector<FrameRec> kept(gFrameData, gFrameData + gFrameCount);
+  std::copy(frames.begin(), frames.end(), gFrameData);
+  auto fail = [&](const char* text) {
+    std::copy(kept.begin(), kept.end(), gFrameData);
+    std::remove(p.dmrNew.c_str());
+    std::remove(p.dmdNew.c_str());
+    removeTemporaries(p);
+    job->why = text;
+    gImportProgress = 1000;
+    return 0;
+  };
+  auto crashed = [&]() {
+    std::copy(kept.begin(), kept.end(), gFrameData);
+    job->why = "interrupted";
+    return 0;
+  };
+  auto done = [&]() {
+    gImportProgress = 1000;
+    return 1;
+  };
+
+  SeamAction act = seam(ImportStep::WriteData);
+  if (act == SeamAction::Crash) return crashed();
+  if (act == SeamAction::Fail || demoDataWrite(p.dmdNew, DMD_VERSION) != 1)
+    return fail("Could not write the demo data file");
 
   // Commit: from the journal on, the import is finished (start-up recovery
   // rolls it forward) unless the journal is turned to "rollback".
@@ -526,18 +612,27 @@ int runImport(const ImportBitmap& in, std::string* why) {
     std::remove(p.journal.c_str());
     return fail("Could not write the import journal");
   }
+  // A step after the commit that fails turns the journal to "rollback" and
+  // undoes it; when even that word cannot be written, the import is
+  // finished instead, or left to the next start to finish.
   auto undo = [&](const char* text) {
-    writeJournal(p, "rollback");
-    rollBack(p);
-    *why = text;
+    const SeamAction word = seam(ImportStep::RollbackJournal);
+    if (word == SeamAction::Crash) return crashed();
+    if (word == SeamAction::Fail || !writeJournal(p, "rollback")) {
+      if (rollForward(p)) return done();
+      std::copy(kept.begin(), kept.end(), gFrameData);
+      job->why = std::string(text) + "; the import will be finished when Pictomira next starts";
+      return static_cast<int>(IMPORT_AT_NEXT_START);
+    }
+    if (!rollBack(p)) return crashed();
+    std::copy(kept.begin(), kept.end(), gFrameData);
+    job->why = text;
     gImportProgress = 1000;
     return 0;
   };
   act = seam(ImportStep::Backup);
   if (act == SeamAction::Crash) return crashed();
-  std::remove(p.dmrOld.c_str());
-  if (act == SeamAction::Fail || ::link(p.dmr.c_str(), p.dmrOld.c_str()) != 0)
-    return undo("Could not keep the old recording");
+  if (act == SeamAction::Fail || !keepOldRecording(p)) return undo("Could not keep the old recording");
   act = seam(ImportStep::RenameRecording);
   if (act == SeamAction::Crash) return crashed();
   if (act == SeamAction::Fail || std::rename(p.dmrNew.c_str(), p.dmr.c_str()) != 0)
@@ -546,20 +641,41 @@ int runImport(const ImportBitmap& in, std::string* why) {
   if (act == SeamAction::Crash) return crashed();
   if (act == SeamAction::Fail || std::rename(p.dmdNew.c_str(), p.dmd.c_str()) != 0)
     return undo("Could not put the new demo data file in place");
+  syncFolder(p);
   std::remove(p.dmrOld.c_str());
   std::remove(p.journal.c_str());
-  std::copy(frames.begin(), frames.end(), gFrameData);
+  return done();
+}
+
+int runImport(const ImportBitmap& in, std::string* why) {
+  ImportJob job = importJobOf(in);
+  int result = writeImportedRecording(&job);
+  if (result == 1) result = commitImport(&job);
+  *why = job.why;
   gImportProgress = 1000;
-  return 1;
+  return result;
 }
 
 bool recoverImportIn(const std::string& folder, const std::string& name) {
   const DemoPaths p = pathsOf(folder, name);
+  // Exported bitmaps cut short are only ever temporary.
+  bool mended = false;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    std::vector<std::string> parts;
+    while (const dirent* e = ::readdir(dir)) {
+      const std::string entry = e->d_name;
+      if (entry.size() > 9 && entry.compare(entry.size() - 9, 9, ".bmp.part") == 0) parts.push_back(entry);
+    }
+    ::closedir(dir);
+    for (const std::string& part : parts) mended = std::remove((folder + "/" + part).c_str()) == 0 || mended;
+  }
   const bool journal = exists(p.journal);
-  if (!journal && !exists(p.dmrNew) && !exists(p.dmdNew) && !exists(p.dmrOld)) return false;
-  if (journal && journalStep(p) == "commit") return rollForward(p);
-  rollBack(p);
-  return true;
+  bool pieces = journal;
+  for (const std::string& piece : {journalTemp(p), p.dmrNew, p.dmdNew, dataTemp(p), p.dmrOld})
+    pieces = pieces || exists(piece);
+  if (!pieces) return mended;
+  if (journal && journalStep(p) == "commit") return rollForward(p) || mended;
+  return rollBack(p) || mended;
 }
 
 int recoverInterruptedImports() {

@@ -9,10 +9,17 @@
 // The import never leaves a demo half-changed. The new recording and data
 // file are written beside the old ones as NAME.DMR.new and NAME.DMD.new;
 // once both are complete a journal NAME.import ("commit") is written, the
-// old recording is kept as NAME.DMR.old (a hard link), and the two new files
+// old recording is kept as NAME.DMR.old (a hard link, or the file itself
+// moved there where the file system has no links), and the two new files
 // are renamed into place. recoverInterruptedImports(), called at start-up,
 // finishes an import whose journal says "commit" and rolls back one whose
-// journal says "rollback" or that has no journal.
+// journal says "rollback" or that has no journal, removing every temporary
+// file either way.
+//
+// The work is split in two: the worker writes NAME.DMR.new from a copy of
+// what it needs (ImportJob) and never touches the model or the demo's own
+// files; the loop thread, once the worker has said it finished, writes the
+// data file, commits, and takes the new image offsets into the model.
 #pragma once
 
 #include "studio/editor/frame_commands.h"
@@ -84,6 +91,9 @@ enum class ImportStep {
   Backup,          // keeping the old recording as NAME.DMR.old
   RenameRecording, // NAME.DMR.new -> NAME.DMR
   RenameData,      // NAME.DMD.new -> NAME.DMD
+  RollbackJournal, // writing the journal "rollback" after a failed step
+  RollbackRestore, // putting the old recording back
+  RollbackRemove,  // removing what the import wrote
   Count
 };
 enum class SeamAction { Go, Fail, Crash };
@@ -92,13 +102,41 @@ enum class SeamAction { Go, Fail, Crash };
 // program had died there. Null: every step goes.
 extern SeamAction (*gImportSeam)(ImportStep);
 
-extern std::atomic<int> gImportProgress;  // per mille; 1000 when the import is over
+// Makes the second name NAME.DMR.old for the old recording (link(2) unless
+// a test puts a file system without links in its place).
+extern int (*gImportLink)(const char* from, const char* to);
 
-// Copies the changed pixels of in into frames in->from .. in->to (hidden
-// ones included) of the current demo and replaces its recording and data
-// file together. The model's image offsets follow the new recording only
-// when the import completes. Returns 1, or 0 with *why saying what failed
-// (the demo's files and model are then as before).
+// Per mille, below 1000 while the worker runs; for the screen's progress
+// line only (the result is read after the worker says it finished).
+extern std::atomic<int> gImportProgress;
+
+// What an import works on: the demo as the loop thread saw it when the
+// import started; after the worker, the frames with their moved image offsets.
+struct ImportJob {
+  ImportBitmap in;
+  std::string folder, name;
+  int32_t crop[4] = {0, 0, 0, 0};
+  std::vector<FrameRec> frames;
+  std::string why;  // what failed
+};
+enum {
+  IMPORT_DONE = 1,
+  IMPORT_FAILED = 0,         // the demo as before
+  IMPORT_STOPPED = -1,       // the program is ending; the demo as before
+  IMPORT_AT_NEXT_START = -2  // committed but not finished; the next start finishes it
+};
+// The job for in on the current demo (loop thread).
+ImportJob importJobOf(const ImportBitmap& in);
+// The worker's part: writes NAME.DMR.new with the changed pixels of
+// in.from .. in.to (hidden frames included) and moves job->frames' image
+// offsets with it. Answers a stop request between records and frames.
+// IMPORT_DONE, or IMPORT_FAILED / IMPORT_STOPPED with NAME.DMR.new removed.
+int writeImportedRecording(ImportJob* job);
+// The loop thread's part after a done worker: writes the data file with the
+// job's offsets, commits and renames; on IMPORT_DONE the model holds the new
+// offsets, otherwise the old ones (job->why says what failed).
+int commitImport(ImportJob* job);
+// Both parts in turn on the current demo; why gets job.why.
 int runImport(const ImportBitmap& in, std::string* why);
 
 // Finishes or rolls back an import interrupted in any demo folder under the

@@ -25,11 +25,13 @@ namespace {
 constexpr int kProgressTimer = 1;
 constexpr int32_t kPanelX = 10, kPanelY = 70, kPanelW = 540, kPanelH = 250, kCentre = 280;
 
-// What the confirmation screen and the worker share: the bitmap read when
-// the author asked, and how the worker ended.
+// The bitmap read when the author asked. The job is the worker's alone
+// from its start until it sets gImportFinished (after its result); only
+// then does the loop thread read the job and commit it.
 ImportBitmap gPending;
-std::string gImportWhy;
-std::atomic<int> gImportResult{0};
+ImportJob gJob;
+std::atomic<int> gImportResult{IMPORT_FAILED};
+std::atomic<bool> gImportFinished{false};
 
 int32_t winW() { return gpal_ImageBuffSize[0][0]; }
 int32_t winH() { return gpal_ImageBuffSize[0][1]; }
@@ -50,11 +52,8 @@ void showNotices(const Outcome& o) {
 void yellow(const char* text, int32_t y) { studioCentredText(text, kCentre, y, STUDIO_FONT, STUDIO_YELLOW); }
 
 void importWorker() {
-  std::string why;
-  const int done = runImport(gPending, &why);
-  gImportWhy = why;
-  gImportResult = done;
-  gImportProgress = 1000;
+  gImportResult = writeImportedRecording(&gJob);
+  gImportFinished.store(true, std::memory_order_release);
 }
 
 int backToEditor() {
@@ -67,14 +66,18 @@ int pollImport() {
   const int progress = gImportProgress.load();
   pag_FillRect(0, kPanelX, kPanelY, kPanelW, kPanelH, 0x000000);
   char text[80];
-  std::snprintf(text, sizeof text, "Import BMP is working: %d %% complete...", std::min(progress, 1000) / 10);
+  std::snprintf(text, sizeof text, "Import BMP is working: %d %% complete...", std::clamp(progress, 0, 999) / 10);
   yellow(text, 160);
-  if (progress <= 999) return PAL_SHOW;
+  if (!gImportFinished.load(std::memory_order_acquire)) return PAL_SHOW;
   pal_DisableAllTimers();
-  if (gImportResult.load() != 1) {
+  int result = gImportResult.load();
+  if (result == IMPORT_DONE) result = commitImport(&gJob);
+  const std::string why = gJob.why;
+  gJob = ImportJob{};
+  if (result == IMPORT_AT_NEXT_START) pal_FatalAlert("Import Fail", ("ImportFail: " + why + ".").c_str());
+  if (result != IMPORT_DONE) {
     // The import rolled back: the demo's files are as they were before it.
-    const std::string why = "ImportFail: " + gImportWhy + ".  The demo was left unchanged.";
-    pal_Alert(1, "Import Fail", why.c_str());
+    pal_Alert(1, "Import Fail", ("ImportFail: " + why + ".  The demo was left unchanged.").c_str());
   }
   return backToEditor();
 }
@@ -105,7 +108,9 @@ int confirmHandler(int32_t event[4], char* name) {
         gEditCount = 0;
         pal_UnmarkAllClickableRects();
         gImportProgress = 0;
-        gImportResult = 0;
+        gImportResult = IMPORT_FAILED;
+        gImportFinished = false;
+        gJob = importJobOf(gPending);
         pal_BeginThread(importWorker);
         pal_SetTimer(kProgressTimer, 200, 1);
         return pollImport();

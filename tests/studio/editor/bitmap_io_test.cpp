@@ -16,7 +16,10 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -393,41 +396,79 @@ TEST_F(BitmapIo, RangeImportChangesHiddenFramesToo) {
   EXPECT_EQ(0, std::memcmp(&shown[(rect[1] * 56 + rect[0]) * 3], kInk, 3));
 }
 
-// A failure at each step leaves the demo's files exactly as they were; an
-// interruption at each step leaves them as they were or, once the journal
-// says "commit", as a completed import, after the start-up recovery.
+std::vector<std::string> entriesOf(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (const dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
+    ::closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A failure or an interruption at each step, and an interruption at each
+// step of the rollback that follows a failure, with and without hard links:
+// after the start-up recovery the demo's files are as before or, once the
+// journal said "commit" for good, as a completed import, and the folder holds
+// exactly the files it held before.
 TEST_F(BitmapIo, FailureOrInterruptionAtEachStepLeavesTheDemoWhole) {
   const int32_t rect[4] = {40 - 2, 30 - 4, 42 - 2, 31 - 4};  // needs expansion
   writeChangedBitmap(2, rect, kInk);
   const Bytes dmrBefore = bytesOf(dmr()), dmdBefore = bytesOf(dmd());
+  const std::vector<std::string> entries = entriesOf(folder());
   std::string why;
   ASSERT_EQ(runImport(readIn(2, 2), &why), 1) << why;
   const Bytes dmrDone = bytesOf(dmr()), dmdDone = bytesOf(dmd());
   ASSERT_NE(dmrDone, dmrBefore);
 
-  static ImportStep target;
-  static SeamAction action;
-  gImportSeam = [](ImportStep s) { return s == target ? action : SeamAction::Go; };
-  for (SeamAction a : {SeamAction::Fail, SeamAction::Crash})
-    for (int s = 0; s < static_cast<int>(ImportStep::Count); ++s) {
-      const std::string label = std::string(a == SeamAction::Fail ? "fail" : "crash") + " at step " + std::to_string(s);
+  using S = ImportStep;
+  using A = SeamAction;
+  struct Case {
+    S fail, crash;      // Count: none
+    A rollbackJournal;  // what writing "rollback" does
+    int result, mended;
+    bool finished;
+  };
+  std::vector<Case> cases;
+  for (int s = 0; s <= static_cast<int>(S::RenameData); ++s) {
+    const S step = static_cast<S>(s);
+    cases.push_back({step, S::Count, A::Go, 0, 0, false});
+    cases.push_back({S::Count, step, A::Go, 0, step == S::Expand ? 0 : 1, step > S::Journal});
+  }
+  for (S failed : {S::Backup, S::RenameRecording, S::RenameData}) {
+    for (S crash : {S::RollbackJournal, S::RollbackRestore, S::RollbackRemove})
+      cases.push_back({failed, crash, A::Go, 0, 1, crash == S::RollbackJournal});
+    cases.push_back({failed, S::Count, A::Fail, 1, 0, true});  // no "rollback": finished instead
+  }
+  static const Case kNone{S::Count, S::Count, A::Go, 0, 0, false};
+  static const Case* current;
+  gImportSeam = [](S s) {
+    if (s == current->fail) return A::Fail;
+    if (s == current->crash) return A::Crash;
+    return s == S::RollbackJournal ? current->rollbackJournal : A::Go;
+  };
+  for (bool links : {true, false}) {
+    gImportLink = links ? ::link : [](const char*, const char*) {
+      errno = EPERM;
+      return -1;
+    };
+    for (const Case& c : cases) {
+      current = &c;
+      const std::string label = std::string(links ? "links" : "no links") + ", fail " +
+                                std::to_string(static_cast<int>(c.fail)) + ", crash " +
+                                std::to_string(static_cast<int>(c.crash));
       makeDemo();
+      writeChangedBitmap(2, rect, kInk);
       const std::vector<FrameRec> model = frames();
-      target = static_cast<ImportStep>(s);
-      action = a;
-      const ImportBitmap in = readIn(2, 2);
-      EXPECT_EQ(runImport(in, &why), 0) << label;
-      if (a == SeamAction::Fail) {
+      EXPECT_EQ(runImport(readIn(2, 2), &why), c.result) << label;
+      if (c.crash == S::Count && c.result == 0) {
         for (size_t i = 0; i < model.size(); ++i) EXPECT_EQ(gFrameData[i].imageRefB, model[i].imageRefB) << label;
-      } else {
-        // What start-up does; an import stopped before it wrote anything leaves nothing to mend.
-        EXPECT_EQ(recoverInterruptedImports(), target == ImportStep::Expand ? 0 : 1) << label;
       }
-      const bool finished = a == SeamAction::Crash && target > ImportStep::Journal;
-      EXPECT_TRUE(bytesOf(dmr()) == (finished ? dmrDone : dmrBefore)) << label;
-      EXPECT_TRUE(bytesOf(dmd()) == (finished ? dmdDone : dmdBefore)) << label;
-      for (const char* leftover : {".DMR.new", ".DMD.new", ".DMR.old", ".import"})
-        EXPECT_FALSE(exists(folder() + "/" + kName + leftover)) << label << leftover;
+      current = &kNone;  // the next start runs without the seam
+      EXPECT_EQ(recoverInterruptedImports(), c.mended) << label;
+      EXPECT_TRUE(bytesOf(dmr()) == (c.finished ? dmrDone : dmrBefore)) << label;
+      EXPECT_TRUE(bytesOf(dmd()) == (c.finished ? dmdDone : dmdBefore)) << label;
+      EXPECT_EQ(entriesOf(folder()), entries) << label;
       ASSERT_EQ(demoDataRead(dmd()), 1) << label;
       for (int32_t f = 0; f < gFrameCount; ++f) {
         Bytes shown(56 * 40 * 3);
@@ -437,8 +478,45 @@ TEST_F(BitmapIo, FailureOrInterruptionAtEachStepLeavesTheDemoWhole) {
             << label << " frame " << f;
       }
     }
+  }
   gImportSeam = nullptr;
+  gImportLink = ::link;
   EXPECT_EQ(recoverInterruptedImports(), 0);  // nothing left to mend
+}
+
+// The pieces a writer cut short leaves (a journal or data file not yet
+// renamed, an exported bitmap) are removed at start-up.
+TEST_F(BitmapIo, StartUpRemovesTemporaryFilesOfCutShortWriters) {
+  const std::vector<std::string> entries = entriesOf(folder());
+  const Bytes dmrBefore = bytesOf(dmr());
+  for (const std::string& piece : {std::string(kName) + ".import.part", std::string(kName) + ".DMD.new.saving",
+                                   std::string("3.bmp.part")}) {
+    writeBytes(folder() + "/" + piece, Bytes{'c', 'o', 'm'});
+    EXPECT_EQ(recoverInterruptedImports(), 1) << piece;
+    EXPECT_EQ(entriesOf(folder()), entries) << piece;
+  }
+  EXPECT_EQ(bytesOf(dmr()), dmrBefore);
+}
+
+// The worker's part touches neither the model nor the demo's own files:
+// only after commitImport do the model and the files change.
+TEST_F(BitmapIo, WorkerPartLeavesModelAndFilesToTheCommit) {
+  ASSERT_FALSE(hideRange("3", "4").refused);
+  const int32_t rect[4] = {40 - 2, 30 - 4, 42 - 2, 31 - 4};
+  writeChangedBitmap(2, rect, kInk);
+  const Bytes dmrBefore = bytesOf(dmr()), dmdBefore = bytesOf(dmd());
+  const std::vector<FrameRec> model = frames();
+  ImportJob job = importJobOf(readIn(2, 6));
+  ASSERT_EQ(writeImportedRecording(&job), IMPORT_DONE) << job.why;
+  EXPECT_LT(gImportProgress.load(), 1000);
+  for (size_t i = 0; i < model.size(); ++i) EXPECT_EQ(gFrameData[i].imageRefB, model[i].imageRefB) << i;
+  EXPECT_EQ(bytesOf(dmr()), dmrBefore);
+  EXPECT_EQ(bytesOf(dmd()), dmdBefore);
+  EXPECT_GT(job.frames.back().imageRefB, model.back().imageRefB);
+  ASSERT_EQ(commitImport(&job), IMPORT_DONE) << job.why;
+  for (size_t i = 0; i < model.size(); ++i) EXPECT_EQ(gFrameData[i].imageRefB, job.frames[i].imageRefB) << i;
+  EXPECT_NE(bytesOf(dmr()), dmrBefore);
+  expectReadable();
 }
 
 }  // namespace
