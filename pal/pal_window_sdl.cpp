@@ -61,6 +61,10 @@ void startVideo() {
   if (gVideoUp) return;
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // The programs are X11 programs (capture, the press counter): without an
+  // X display SDL would fall back to a driver that shows nothing and waits
+  // for ever. SDL_VIDEODRIVER in the environment still wins over this hint.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     char text[400];
     std::snprintf(text, sizeof text, "Cannot open a window: %s", SDL_GetError());

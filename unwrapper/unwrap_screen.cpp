@@ -56,8 +56,11 @@ std::atomic<int> gTicking{-1};
 // without a window the worker shows it itself. The worker starts before the
 // window opens, so it waits to learn which.
 void handFailureToWindow(const char* title, const char* text) {
-  if (pal_StopRequested()) pal_EndWorker();  // the window was closed: its outputs are already gone
-  while (gTicking.load(std::memory_order_acquire) == -1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  while (gTicking.load(std::memory_order_acquire) == -1 && !pal_StopRequested())
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // The program is ending (the window closed, or none could open): the
+  // outputs are already gone and no one is left to show the fault.
+  if (pal_StopRequested()) pal_EndWorker();
   if (gTicking.load(std::memory_order_acquire) == 0) return;  // the reader shows it and ends the program
   {
     std::lock_guard<std::mutex> lock(gFailureLock);
