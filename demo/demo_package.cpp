@@ -348,6 +348,9 @@ void readWholePackage() {
   if (!file) fatalWithPath("Fatal ErrRWP002", "Could not read package: %s", gDemoFilePath);
   unsigned char chunk[9996];
   int64_t at = 0;
-  for (int64_t got; (got = pal_FileReadAt(file.get(), at, chunk, sizeof chunk)) > 0;) at += got;
+  for (int64_t got; (got = pal_FileReadAt(file.get(), at, chunk, sizeof chunk)) > 0;) {
+    if (pal_StopRequested()) return;  // the window was closed while reading
+    at += got;
+  }
   gBaseTimestamp.store(1, std::memory_order_release);
 }
