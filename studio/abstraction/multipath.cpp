@@ -2,9 +2,11 @@
 // from (its hover frame when a mouseover of the same rectangle leads into
 // it) is rebuilt once, in recording order, through one FrameCursor pass;
 // the areas of the clicks are kept as small patches, so every comparison
-// of a click's area in two frames is made from that one pass. The copies
-// are then appended in the order of the source frames and clicks, each
-// checked against the instruction table as it stands at that moment.
+// of a click's area in two frames is made from that one pass (the patches
+// kept for clicks still to come have a budget; what does not fit is
+// compared in a second pass). The copies are then appended in the order of
+// the source frames and clicks, each checked against the instruction table
+// and its frame's list as they stand at that moment.
 #include "studio/abstraction/multipath.h"
 
 #include "studio/abstraction/frame_cursor.h"
@@ -12,6 +14,7 @@
 
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
+#include "pal/pal.h"
 
 #include <algorithm>
 #include <array>
@@ -24,6 +27,7 @@
 
 std::atomic<int> gMultiPathProgress{0};
 MultiPathReport gMultiPathReport;
+int64_t gMultiPathKeptBudget = MULTIPATH_KEPT_BUDGET;
 
 namespace {
 
@@ -146,7 +150,8 @@ bool decodeInto(int32_t f, unsigned char* buf) {
                                       gFrameData[f].imageRefB, gCropSize, buf, 3, 1) >= 0;
 }
 
-// The comparisons of the run, made in one pass over the source frames.
+// The comparisons of the run, made in one pass over the source frames (two
+// when the pixels kept for later clicks would exceed their budget).
 struct Pass {
   std::vector<int32_t> clicks;                  // instruction indexes
   std::vector<int32_t> from;                    // per click: the frame it is seen on
@@ -166,11 +171,29 @@ bool mayCopy(const Pass& p, size_t c, size_t s, const std::vector<std::vector<in
   return in.frame != g && p.from[c] != g && !alreadyCovered(in, of[static_cast<size_t>(g)]);
 }
 
+// Moves the cursor to source frame s and counts the rebuild; false (with
+// the reason) when the frame cannot be rebuilt or the program is ending.
+bool seekSource(FrameCursor& cursor, const Pass& p, size_t s, std::vector<int32_t>& decodes, MultiPathReport* rep) {
+  const FrameRec& fr = gFrameData[p.sources[s]];
+  if (pal_StopRequested()) return false;
+  if (!cursor.seek(fr.imageRefA, fr.imageRefB)) {
+    if (!pal_StopRequested()) rep->why = "frame " + std::to_string(fr.frameId) + " cannot be rebuilt from the recording";
+    return false;
+  }
+  ++rep->framesDecoded;
+  rep->mostDecodes = std::max(rep->mostDecodes, ++decodes[static_cast<size_t>(p.sources[s])]);
+  return true;
+}
+
 // Rebuilds each source frame once, in recording order, keeping every
 // click's area on its own frame and comparing it with each source frame
 // where a copy may go. A source frame rebuilt before a click's own frame
 // keeps its pixels under that click's rectangle (once per distinct
-// rectangle) until the click's frame comes.
+// rectangle, until the last click of that rectangle has come) within
+// gMultiPathKeptBudget; the pairs that did not fit are compared in a second
+// pass over their source frames, once every click's area is known. So the
+// pixels held stay within the budget plus one patch per click, however
+// many clicks and frames the demo has.
 bool comparePass(Pass& p, const std::vector<std::vector<int32_t>>& of, MultiPathReport* rep) {
   const size_t nC = p.clicks.size(), nS = p.sources.size();
   std::vector<size_t> sourceOfClick(nC), rectOf(nC);
@@ -184,12 +207,19 @@ bool comparePass(Pass& p, const std::vector<std::vector<int32_t>>& of, MultiPath
     const int32_t* v = gInstrData[p.clicks[c]].v;
     rectOf[c] = rects.emplace(std::array<int32_t, 4>{v[0], v[1], v[2], v[3]}, rects.size()).first->second;
   }
-  std::vector<size_t> order(nS);
+  std::vector<size_t> order(nS), rank(nS);
   for (size_t s = 0; s < nS; ++s) order[s] = s;
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
     const FrameRec &fa = gFrameData[p.sources[a]], &fb = gFrameData[p.sources[b]];
     return std::make_pair(fa.imageRefB, fa.imageRefA) < std::make_pair(fb.imageRefB, fb.imageRefA);
   });
+  for (size_t k = 0; k < nS; ++k) rank[order[k]] = k;
+  // Per rectangle: the pass step after which no click of it is still to come.
+  const size_t nR = rects.size();
+  std::vector<size_t> lastStep(nR, 0);
+  for (size_t c = 0; c < nC; ++c) lastStep[rectOf[c]] = std::max(lastStep[rectOf[c]], rank[sourceOfClick[c]]);
+  std::vector<std::vector<size_t>> doneAt(nS);  // per pass step: the rectangles whose kept pixels can go
+  for (size_t r = 0; r < nR; ++r) doneAt[lastStep[r]].push_back(r);
   FrameCursor cursor(demoFilePath(gCurrDemoName, ".DMR").c_str(), gCropSize);
   if (!cursor.ok()) {
     rep->why = "its recording file cannot be opened";
@@ -197,43 +227,77 @@ bool comparePass(Pass& p, const std::vector<std::vector<int32_t>>& of, MultiPath
   }
   p.own.assign(nC, {});
   p.alikeOn.assign(nC * nS, false);
-  std::vector<char> done(nS, 0);
+  std::vector<bool> pending(nC * nS, false);  // pairs left for the second pass
+  std::vector<char> done(nS, 0), revisit(nS, 0);
   std::unordered_map<size_t, std::vector<unsigned char>> kept;  // source * rectangles + rectangle
-  const size_t nR = rects.size();
+  std::vector<std::vector<size_t>> keptOfRect(nR);
+  int64_t keptBytes = 0, ownBytes = 0;
   std::vector<int32_t> decodes(static_cast<size_t>(gFrameCount), 0);
   for (size_t k = 0; k < nS; ++k) {
     const size_t s = order[k];
-    const FrameRec& fr = gFrameData[p.sources[s]];
-    if (!cursor.seek(fr.imageRefA, fr.imageRefB)) {
-      rep->why = "frame " + std::to_string(fr.frameId) + " cannot be rebuilt from the recording";
-      return false;
-    }
-    ++rep->framesDecoded;
-    rep->mostDecodes = std::max(rep->mostDecodes, ++decodes[static_cast<size_t>(p.sources[s])]);
+    if (!seekSource(cursor, p, s, decodes, rep)) return false;
     const unsigned char* px = cursor.pixels();
     // The clicks seen on this frame: their areas, and the frames rebuilt before that waited for them.
     for (size_t c : clicksFrom[s]) {
       const Area& a = p.areas[c];
       p.own[c] = patchOf(px, a);
+      ownBytes += static_cast<int64_t>(p.own[c].size());
       for (size_t s2 = 0; s2 < nS; ++s2)
-        if (done[s2] && mayCopy(p, c, s2, of)) {
+        if (done[s2] && !pending[p.key(c, s2)] && mayCopy(p, c, s2, of)) {
           const std::vector<unsigned char>& patch = kept.at(s2 * nR + rectOf[c]);
           p.alikeOn[p.key(c, s2)] = alike(a, p.own[c].data(), patchStride(a), patch.data(), patchStride(a));
         }
     }
-    // This frame against the clicks seen before it; kept for those seen later.
+    // This frame against the clicks seen before it; kept for those seen later while the budget allows.
     for (size_t c = 0; c < nC; ++c) {
       if (!mayCopy(p, c, s, of)) continue;
       const Area& a = p.areas[c];
-      if (done[sourceOfClick[c]])
+      if (done[sourceOfClick[c]]) {
         p.alikeOn[p.key(c, s)] = alike(a, p.own[c].data(), patchStride(a), at(px, a), cropStride());
-      else if (sourceOfClick[c] != s && kept.find(s * nR + rectOf[c]) == kept.end())
-        kept.emplace(s * nR + rectOf[c], patchOf(px, a));
+        continue;
+      }
+      if (sourceOfClick[c] == s || kept.count(s * nR + rectOf[c]) != 0) continue;
+      const int64_t bytes = static_cast<int64_t>(patchStride(a)) * a.insideH();
+      if (keptBytes + bytes > gMultiPathKeptBudget) {
+        pending[p.key(c, s)] = true;
+        revisit[s] = 1;
+        continue;
+      }
+      kept.emplace(s * nR + rectOf[c], patchOf(px, a));
+      keptOfRect[rectOf[c]].push_back(s * nR + rectOf[c]);
+      keptBytes += bytes;
+    }
+    rep->keptPeak = std::max(rep->keptPeak, keptBytes + ownBytes);
+    // Rectangles with no click still to come need their kept pixels no more.
+    for (size_t r : doneAt[k]) {
+      for (size_t key : keptOfRect[r]) {
+        keptBytes -= static_cast<int64_t>(kept[key].size());
+        kept.erase(key);
+      }
+      keptOfRect[r].clear();
     }
     done[s] = 1;
-    gMultiPathProgress = static_cast<int>((k + 1) * 900 / nS);
+    gMultiPathProgress = static_cast<int>((k + 1) * 800 / nS);
+  }
+  // The pairs the budget left over, every click's area now known.
+  for (size_t k = 0; k < nS; ++k) {
+    const size_t s = order[k];
+    if (!revisit[s]) continue;
+    if (!seekSource(cursor, p, s, decodes, rep)) return false;
+    const unsigned char* px = cursor.pixels();
+    for (size_t c = 0; c < nC; ++c)
+      if (pending[p.key(c, s)])
+        p.alikeOn[p.key(c, s)] = alike(p.areas[c], p.own[c].data(), patchStride(p.areas[c]), at(px, p.areas[c]),
+                                       cropStride());
+    gMultiPathProgress = static_cast<int>(800 + (k + 1) * 100 / nS);
   }
   return true;
+}
+
+// Publishes the report; the progress says the worker has finished.
+void finish(const MultiPathReport& rep) {
+  gMultiPathReport = rep;
+  gMultiPathProgress = MULTIPATH_DONE;
 }
 
 }  // namespace
@@ -263,9 +327,15 @@ int compareClickTarget(int32_t click, int32_t other, int mode, unsigned char* bu
 void addMultiPath() {
   gMultiPathProgress = 0;
   MultiPathReport rep;
+  const int32_t before = gInstrCount;
+  if (gFrameCount < 0 || gFrameCount > DEMO_FRAME_CAP || gInstrCount < 0 || gInstrCount > DEMO_INSTR_CAP) {
+    rep.why = "its frame or instruction table is beyond its capacity";
+    return finish(rep);
+  }
   std::vector<std::vector<int32_t>> of = instrsByFrame();
   Pass p;
   // 1, 2: the clicks and the frames they start from.
+  std::unordered_map<int32_t, size_t> listed;
   for (int32_t i = 0; i < gInstrCount; ++i) {
     const InstrRec& in = gInstrData[i];
     if (in.type != INSTR_LEFT || in.frame < 0 || in.frame >= gFrameCount) continue;
@@ -276,14 +346,13 @@ void addMultiPath() {
     p.clicks.push_back(i);
     p.from.push_back(hoverFrame(in.frame, in, of));
     p.areas.push_back(areaOf(in));
-    if (std::find(p.sources.begin(), p.sources.end(), p.from.back()) == p.sources.end()) p.sources.push_back(p.from.back());
+    if (listed.emplace(p.from.back(), p.sources.size()).second) p.sources.push_back(p.from.back());
   }
   rep.clicks = static_cast<int32_t>(p.clicks.size());
   rep.sources = static_cast<int32_t>(p.sources.size());
   if (!comparePass(p, of, &rep)) {
-    gMultiPathReport = rep;
-    gMultiPathProgress = MULTIPATH_DONE;
-    return;
+    rep.stopped = pal_StopRequested();
+    return finish(rep);
   }
   // 3: a later click on the same rectangle that looks alike on another frame counts once.
   const size_t nC = p.clicks.size(), nS = p.sources.size();
@@ -297,27 +366,40 @@ void addMultiPath() {
         dropped[j] = 1;
   }
   rep.distinct = static_cast<int32_t>(std::count(dropped.begin(), dropped.end(), 0));
-  // 4: the copies, checked against the table as it grows.
+  p.own.clear();
+  p.own.shrink_to_fit();
+  // 4: the copies, checked against the table and the frame's list as they grow.
   for (size_t s = 0; s < nS; ++s) {
     gMultiPathProgress = static_cast<int>(900 + s * 100 / nS);
     const int32_t g = p.sources[s];
+    std::vector<int32_t>& list = of[static_cast<size_t>(g)];
     for (size_t c = 0; c < nC; ++c) {
       if (dropped[c]) continue;
       const InstrRec in = gInstrData[p.clicks[c]];
-      if (in.frame == g || p.from[c] == g || alreadyCovered(in, of[static_cast<size_t>(g)])) continue;
+      if (in.frame == g || p.from[c] == g || alreadyCovered(in, list)) continue;
       if (!p.alikeOn[p.key(c, s)]) continue;
       if (gInstrCount >= DEMO_INSTR_CAP) {
         ++rep.notCopied;
         continue;
       }
+      if (static_cast<int32_t>(list.size()) >= MULTIPATH_FRAME_CAP) {
+        ++rep.frameFull;
+        continue;
+      }
       gInstrData[gInstrCount] = InstrRec{g, destinationOf(in, of), in.type, {in.v[0], in.v[1], in.v[2], in.v[3]}};
-      of[static_cast<size_t>(g)].push_back(gInstrCount++);
+      list.push_back(gInstrCount++);
       ++rep.added;
     }
+  }
+  // A program that is ending keeps the demo as it was saved.
+  if (pal_StopRequested()) {
+    gInstrCount = before;
+    rep = MultiPathReport{};
+    rep.stopped = true;
+    return finish(rep);
   }
   // 5: the demo data file, replaced only once the new one is whole.
   rep.saved = demoDataWrite(demoFilePath(gCurrDemoName, ".DMD"), DMD_VERSION) == 1;
   if (!rep.saved) rep.why = "its data file '" + demoFilePath(gCurrDemoName, ".DMD") + "' cannot be written";
-  gMultiPathReport = rep;
-  gMultiPathProgress = MULTIPATH_DONE;
+  finish(rep);
 }

@@ -5,6 +5,8 @@
 // window calls: the screen around it polls gMultiPathProgress.
 #pragma once
 
+#include "studio/editor/instruction_text.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -13,6 +15,13 @@ constexpr int32_t MULTIPATH_LIST_CAP = 10000;  // clicks (and so source frames) 
 constexpr int MULTIPATH_DONE = 1001;           // progress once the worker has finished
 constexpr int MULTIPATH_TOLERANCE = 8;         // largest difference of a colour byte that still matches
 constexpr int MULTIPATH_PERCENT = 21;          // share of a rectangle that decides overlap and likeness
+// The most instructions a copy may leave on a frame: as many as the
+// editor's Advanced tab shows and takes back, so its author can always
+// leave that tab.
+constexpr int32_t MULTIPATH_FRAME_CAP = INSTR_WORKING_CAP;
+// Most bytes of pixels kept from frames rebuilt before the clicks they are
+// compared with; pairs beyond it are compared in a second pass instead.
+constexpr int64_t MULTIPATH_KEPT_BUDGET = int64_t{64} << 20;
 
 // compareClickTarget results.
 constexpr int MP_SAME_CLICK = 1;        // mode 0: the two clicks' areas look alike
@@ -30,19 +39,25 @@ struct MultiPathReport {
   int32_t distinct = 0;      // clicks left once those alike on the same rectangle count once
   int32_t added = 0;         // instructions appended
   int32_t notCopied = 0;     // copies refused because the instruction table was full
+  int32_t frameFull = 0;     // copies refused because their frame held as many instructions as the editor shows
   int32_t framesDecoded = 0; // frames rebuilt from the recording
   int32_t mostDecodes = 0;   // the most times one frame was rebuilt
+  int64_t keptPeak = 0;      // the most bytes of kept pixels held at once
+  bool stopped = false;      // the program was ending: nothing was changed or saved
   bool saved = false;        // the demo data file was written
   std::string why;           // when not empty: why nothing was added or the file not saved
 };
 
 extern std::atomic<int> gMultiPathProgress;  // 0 .. 1000 while running, MULTIPATH_DONE at the end
 extern MultiPathReport gMultiPathReport;
+extern int64_t gMultiPathKeptBudget;  // MULTIPATH_KEPT_BUDGET unless a test sets another
 
 // The worker: works on the model of the current demo (gCurrDemoName,
 // gCropSize) and its recording, appends the copies and saves NAME.DMD
 // through the atomic save. Run on its own thread; it is the model's only
-// writer meanwhile.
+// writer meanwhile. A frame never gets more instructions than the editor's
+// Advanced tab can hold. Once the program is ending (pal_StopRequested) it
+// returns between two frames, the model and the saved files as they were.
 void addMultiPath();
 
 // Compares the area of click instruction `click` (its rectangle, relative

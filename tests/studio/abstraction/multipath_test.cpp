@@ -5,6 +5,7 @@
 
 #include "demo/demo_model.h"
 #include "studio/capture/demo_files.h"
+#include "studio/editor/instruction_text.h"
 #include "tests/support/demo_builder.h"
 #include "tests/support/runtime.h"
 
@@ -95,21 +96,82 @@ TEST(MultiPath, CopiesClicksToFramesShowingTheirItem) {
        {{click(B)}, {}, {click(B, -1, 'M')}, {click(B)}, {}}, {{2, 1, B}}, 1},
       {"a second run adds nothing new", {K, K, K, K}, {{click(B)}, {}, {click(C), click(B, 1)}, {}}, {}, 2},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  // With no room for kept pixels, the pairs go to the second pass: the same copies.
+  for (const int64_t budget : {MULTIPATH_KEPT_BUDGET, int64_t{0}})
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (budget == 0 ? ", nothing kept" : ""));
+      TempDir dir;
+      ASSERT_TRUE(demo(dir, c.button, c.instrs));
+      const int32_t before = gInstrCount;
+      gMultiPathKeptBudget = budget;
+      addMultiPath();
+      gMultiPathKeptBudget = MULTIPATH_KEPT_BUDGET;
+      EXPECT_EQ(gMultiPathProgress.load(), MULTIPATH_DONE);
+      EXPECT_EQ(appended(before), c.copies);
+      EXPECT_EQ(gMultiPathReport.distinct, c.distinct);
+      EXPECT_TRUE(gMultiPathReport.saved);
+      EXPECT_LE(gMultiPathReport.mostDecodes, budget == 0 ? 2 : 1);
+      if (budget > 0) {
+        EXPECT_EQ(gMultiPathReport.framesDecoded, gMultiPathReport.sources);  // each rebuilt once
+      }
+      const int32_t count = gInstrCount;
+      ASSERT_EQ(demoDataRead(demoFilePath("MP", ".DMD")), 1);
+      EXPECT_EQ(gInstrCount, count);
+    }
+}
+
+// 120 frames on one unchanging screen, each clicked on a 4 x 3 cell of its
+// own: every click could go to every other frame, 14,280 copies held as
+// 7,140 kept patches before.
+TEST(MultiPath, EveryFrameStaysWithinTheEditorsListAndThePixelsKeptWithinTheirBudget) {
+  constexpr int kClicks = 120;
+  std::vector<std::vector<int32_t>> perFrame[2];
+  for (int run = 0; run < 2; ++run) {
     TempDir dir;
-    ASSERT_TRUE(demo(dir, c.button, c.instrs));
-    const int32_t before = gInstrCount;
+    resetRuntime();
+    DemoFixture fx;
+    fx.frames.resize(kClicks);
+    for (int k = 0; k < kClicks; ++k) {
+      const int32_t x = k % 16 * 4, y = k / 16 * 3;
+      fx.frames[static_cast<size_t>(k)].instrs = {click({x, y, x + 2, y + 1})};
+    }
+    fx.row = [](int32_t, int32_t y, unsigned char* bgr) { std::memset(bgr, 40 + y * 4, kW * 3); };
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "MP", fx));
+    std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+    std::snprintf(gCurrDemoName, sizeof gCurrDemoName, "MP");
+    const int32_t crop[4] = {0, 0, kW, kH};
+    std::memcpy(gCropSize, crop, sizeof crop);
+    gMultiPathKeptBudget = run == 0 ? MULTIPATH_KEPT_BUDGET : 600;  // room for 100 of the 7,140 patches
     addMultiPath();
-    EXPECT_EQ(gMultiPathProgress.load(), MULTIPATH_DONE);
-    EXPECT_EQ(appended(before), c.copies);
-    EXPECT_EQ(gMultiPathReport.distinct, c.distinct);
-    EXPECT_TRUE(gMultiPathReport.saved);
-    EXPECT_EQ(gMultiPathReport.mostDecodes, 1);  // every source frame rebuilt once
-    EXPECT_EQ(gMultiPathReport.framesDecoded, gMultiPathReport.sources);
-    const int32_t count = gInstrCount;
+    gMultiPathKeptBudget = MULTIPATH_KEPT_BUDGET;
+    const MultiPathReport r = gMultiPathReport;
+    ASSERT_TRUE(r.saved);
+    EXPECT_EQ(r.added, kClicks * (INSTR_WORKING_CAP - 1));
+    EXPECT_EQ(r.frameFull, kClicks * (kClicks - INSTR_WORKING_CAP));
+    if (run == 1) {
+      EXPECT_LE(r.keptPeak, 600 + kClicks * 6);  // the budget and one patch per click
+    }
     ASSERT_EQ(demoDataRead(demoFilePath("MP", ".DMD")), 1);
-    EXPECT_EQ(gInstrCount, count);
+    perFrame[run].assign(kClicks, {});
+    for (int32_t i = 0; i < gInstrCount; ++i)
+      perFrame[run][static_cast<size_t>(gInstrData[i].frame)].push_back(gInstrData[i].v[0] * 100 + gInstrData[i].v[1]);
+    for (int32_t f = 0; f < kClicks; ++f) {
+      EXPECT_EQ(demoLoadFrameInstructionsToMemory(f), INSTR_WORKING_CAP) << "frame " << f;
+      EXPECT_EQ(perFrame[run][static_cast<size_t>(f)].size(), static_cast<size_t>(INSTR_WORKING_CAP)) << "frame " << f;
+    }
+  }
+  EXPECT_EQ(perFrame[0], perFrame[1]);
+}
+
+TEST(MultiPath, TablesBeyondTheirCapacitiesAreRefused) {
+  TempDir dir;
+  ASSERT_TRUE(demo(dir, {kButton, kButton}, {{click(B)}, {}}));
+  for (const int32_t frames : {-1, DEMO_FRAME_CAP + 1}) {
+    gFrameCount = frames;
+    addMultiPath();
+    EXPECT_EQ(gMultiPathReport.added, 0);
+    EXPECT_FALSE(gMultiPathReport.saved);
+    EXPECT_FALSE(gMultiPathReport.why.empty());
   }
 }
 
