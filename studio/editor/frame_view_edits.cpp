@@ -116,9 +116,14 @@ bool storeNoteText(int32_t frame, const std::string& text, bool* truncated) {
 
 void resetNotePosition(int32_t frame) {
   if (!validFrame(frame)) return;
-  auto toDefault = [](FrameRec& g) { g.noteX = g.noteY = DEMO_NO_POSITION; };
+  bool moved = false;
+  auto toDefault = [&moved](FrameRec& g) {
+    moved = moved || g.noteX != DEMO_NO_POSITION || g.noteY != DEMO_NO_POSITION;
+    g.noteX = g.noteY = DEMO_NO_POSITION;
+  };
   toDefault(gFrameData[frame]);
   forEachSharer(frame, toDefault);
+  if (moved) ++gEditCount;  // kept even when the note editor is left by "Cancel"
 }
 
 bool removeNoteSharing(int32_t frame) {
@@ -129,6 +134,7 @@ bool removeNoteSharing(int32_t frame) {
   const int32_t copy = demoStoreNewTextValue(text);
   if (copy < 0) return false;
   gFrameData[frame].noteText = copy;
+  ++gEditCount;  // kept even when the note editor is left by "Cancel"
   return true;
 }
 

@@ -20,9 +20,11 @@ bool noteShared(int32_t frame);
 // are cut to 996 and *truncated is set. Returns false when no text record
 // is free (nothing changed).
 bool storeNoteText(int32_t frame, const std::string& text, bool* truncated);
-// "Reset Position": frame's note and every frame sharing it go to the default place.
+// "Reset Position": frame's note and every frame sharing it go to the
+// default place (gEditCount + 1 when one moved).
 void resetNotePosition(int32_t frame);
-// "Remove Sharing": frame gets its own copy of the note. False when no record is free.
+// "Remove Sharing": frame gets its own copy of the note (gEditCount + 1).
+// False when no record is free.
 bool removeNoteSharing(int32_t frame);
 // Gives every frame sharing frame's note frame's note position.
 void spreadNotePosition(int32_t frame);

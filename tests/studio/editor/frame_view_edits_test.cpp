@@ -61,14 +61,16 @@ TEST_F(FrameViewEdits, SharedNoteEditIsSeenByAllUntilSharingIsRemoved) {
   EXPECT_EQ(noteEditorText(1), "new");
   EXPECT_EQ(gEditCount, 1);
   ASSERT_TRUE(removeNoteSharing(1));
+  EXPECT_EQ(gEditCount, 2);  // an edit even when "Cancel" follows
   EXPECT_NE(gFrameData[1].noteText, gFrameData[0].noteText);
   EXPECT_EQ(gFrameData[1].noteX, 11);  // the position stays
   EXPECT_FALSE(noteShared(0));
   ASSERT_TRUE(storeNoteText(1, "only", &truncated));
   EXPECT_EQ(noteEditorText(0) + "/" + noteEditorText(1), "new/only");
   const int64_t own = gFrameData[2].noteText;
-  EXPECT_TRUE(removeNoteSharing(2));  // already its own: no record used up
+  EXPECT_TRUE(removeNoteSharing(2));  // already its own: no record used up, no edit
   EXPECT_EQ(gFrameData[2].noteText, own);
+  EXPECT_EQ(gEditCount, 3);
   share("shared again", {3, 4});
   fillTextRecords();
   EXPECT_FALSE(removeNoteSharing(3));
@@ -127,6 +129,9 @@ TEST_F(FrameViewEdits, NotePositionsGoToSharersOnly) {
   resetNotePosition(3);
   resetNotePosition(2);
   EXPECT_EQ(positions(), (Fields{-999, -999, 11, 21, -999, -999, -999, -999, 14, 24}));
+  EXPECT_EQ(gEditCount, 2);  // an edit even when "Cancel" follows, so Exit asks
+  resetNotePosition(2);      // nothing moved: no edit
+  EXPECT_EQ(gEditCount, 2);
 }
 
 // ---- Boxes -------------------------------------------------------------------------------
