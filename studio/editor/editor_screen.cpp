@@ -194,8 +194,7 @@ int goTo(int32_t frame) {
 }
 
 int stepButton(int32_t target) {
-  if (gStepClicks > 0 && ++gStepClicks == 3) {
-    gStepClicks = 0;
+  if (stepClickReminds(&gStepClicks)) {
     pal_Alert(1, "Reminder...", "Keyboard arrow keys can also be used to move from step to step");
   }
   return goTo(target);
@@ -250,7 +249,9 @@ int onSet() {
 
 int afterRange(const Outcome& o, RangeCommand command, bool keepRange) {
   showNotices(o);
-  if (o.refused) return PAL_NOTHING;
+  // A refusal changed nothing, but "Show All" had greyed the window: the
+  // editor comes back with the range as the author typed it.
+  if (o.refused) return redraw();
   drawEditor(gEditorFrame, keepRange ? 1 : 0);
   editorMessage(rangeMessage(command, o.count).c_str());
   return PAL_SHOW;
@@ -272,6 +273,20 @@ int onRange(const char* name) {
   if (std::strcmp(name, "10% Slower") == 0)
     return afterRange(adjustTiming(from.c_str(), to.c_str(), Timing::Slower), RangeCommand::SlowerOrMatch, true);
   return afterRange(adjustTiming(from.c_str(), to.c_str(), Timing::MatchFirst), RangeCommand::SlowerOrMatch, false);
+}
+
+// The Advanced box shows the text as it was taken (its letters upper-cased
+// by the check), with the caret where it was.
+void showTakenText(const char* taken) {
+  for (int i = 0; i < PAL_EDIT_SLOTS; ++i) {
+    if (gpal_TextEditRects[i][0] == PAL_FREE_EDIT || std::strcmp(gpal_TextEditNames[i], "AdvancedTextEditBox") != 0)
+      continue;
+    char* shown = gpal_TextEditHolders[i];
+    if (std::strlen(shown) != std::strlen(taken) || std::strcmp(shown, taken) == 0) return;
+    std::memcpy(shown, taken, std::strlen(taken));
+    pal_DrawTextEditRect(i, shown, gpal_TextEditRects[i][5], static_cast<uint32_t>(gpal_TextEditRects[i][4]));
+    return;
+  }
 }
 
 bool isRangeCommand(const char* name) {
@@ -299,19 +314,21 @@ int onListClick(int32_t y) {
   return goTo(f <= step.last ? f : gEditorFrame);
 }
 
+// Every command but "Undo Edits" (and "Set", which the Advanced tab does
+// not show) takes the typed Advanced text first, so none drops it unseen:
+// the help and the note editor redraw the editor when they return, and a
+// drag in the frame view edits the instructions the text describes.
 int onPress(int32_t event[4], const char* name) {
-  if (name[0] == '\0') {
-    if (event[1] >= EDITOR_VIEW_X) return startFrameViewDrag(event);
-    if (event[1] < kListW && event[2] >= kListTop) {
-      if (!advancedTextApplied()) return PAL_SHOW;
-      return onListClick(event[2]);
-    }
-    return PAL_NOTHING;
-  }
-  if (std::strcmp(name, "Help") == 0) return openHelpScreen();
-  if (std::strcmp(name, "Set") == 0) return onSet();
   if (std::strcmp(name, "Undo Edits") == 0) return redraw();
+  if (std::strcmp(name, "Set") == 0) return onSet();
+  if (name[0] == '\0') {
+    const bool view = event[1] >= EDITOR_VIEW_X, list = event[1] < kListW && event[2] >= kListTop;
+    if (!view && !list) return PAL_NOTHING;
+    if (!advancedTextApplied()) return PAL_SHOW;
+    return view ? startFrameViewDrag(event) : onListClick(event[2]);
+  }
   if (!advancedTextApplied()) return PAL_SHOW;
+  if (std::strcmp(name, "Help") == 0) return openHelpScreen();
   if (std::strcmp(name, "<") == 0) return stepButton(previousStepTarget(gEditorFrame));
   if (std::strcmp(name, ">") == 0) return stepButton(nextStepTarget(gEditorFrame));
   if (std::strcmp(name, "Exit") == 0) return leaveEditorOrAsk(event);
@@ -339,9 +356,9 @@ int onPress(int32_t event[4], const char* name) {
 
 int onKey(int32_t event[4]) {
   const int32_t vk = event[3], mod = event[2];
+  if (!advancedTextApplied()) return PAL_SHOW;
   if (mod == PAL_MOD_NONE && vk == 'H') return onHide();
   if (mod == PAL_MOD_NONE && vk == 'N') return openNoteEditor();
-  if (!advancedTextApplied()) return PAL_SHOW;
   if (mod == PAL_MOD_CONTROL) {
     if (vk == 'D') return compareWithPriorFrame();
     if (vk == 'M') return markRecordedPointer();
@@ -415,6 +432,7 @@ int applyAdvancedText(int commit) {
       pal_Alert(1, "Instructions Not Accepted", "The demo's instruction table cannot hold these instructions.");
       return 1;
     }
+    showTakenText(text);
   }
   if (errors > 0) {
     drawSyntaxErrorPanel(errors);

@@ -316,6 +316,16 @@ int32_t rightArrowTarget(int32_t frame) {
   return boundsOf(b.last + 1).last;
 }
 
+bool stepClickReminds(int32_t* counter) {
+  if (*counter <= 0) return false;
+  if (*counter == 3) {
+    *counter = 0;
+    return true;
+  }
+  ++*counter;
+  return false;
+}
+
 // ---- One frame -------------------------------------------------------------------------------
 
 void removeFrameRecord(int32_t index) {

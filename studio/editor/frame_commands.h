@@ -33,6 +33,9 @@ StepBounds stepBounds(int32_t frame);
 int32_t previousStepTarget(int32_t frame);  // "<", Left: last frame of the previous step (frame on the first)
 int32_t nextStepTarget(int32_t frame);      // ">": last frame of the next step (frame on the last)
 int32_t rightArrowTarget(int32_t frame);    // the step's last frame; if there already, the next step's
+// Counts a click on "<" or ">" with the counter that starts at 1: true on
+// the third click, once (the counter is then 0 and counts no more).
+bool stepClickReminds(int32_t* counter);
 
 // ---- One frame ----------------------------------------------------------------------
 // Removes frame index's record and instructions and shifts the rest (a

@@ -102,6 +102,14 @@ TEST_F(FrameCommandsSteps, BoundsAndNavigationTargets) {
   EXPECT_TRUE(isClickFrame(1));
 }
 
+TEST_F(FrameCommandsSteps, ReminderComesOnTheThirdStepClickOnce) {
+  int32_t counter = 1;  // as at program start
+  std::string reminded;
+  for (int click = 1; click <= 6; ++click) reminded += stepClickReminds(&counter) ? 'R' : '.';
+  EXPECT_EQ(reminded, "..R...");
+  EXPECT_EQ(counter, 0);
+}
+
 TEST_F(FrameCommandsHide, RemoveFrameRecordAndHideCurrentFrame) {
   const char* removed[] = {
       "1 2 3 | L0>0 L1>1 T2>-1 L2>2 E0>0 | @0 +0",  // a target of 0 stays on 0
