@@ -236,11 +236,13 @@ int readExchangeFrames(std::FILE* f) {
     if (!readLine(f, &rest) || !rest.empty()) return -2;
     if (gFrameCount >= DEMO_FRAME_CAP) return -3;
     FrameRec& r = gFrameData[gFrameCount++];
-    r.nameText = demoStoreNewTextValue(line.substr(0, comma).c_str());
+    // A frame without a name or note gets no text record (no name is -1, no note 0).
+    const std::string name = line.substr(0, comma);
+    r.nameText = name.empty() ? -1 : demoStoreNewTextValue(name.c_str());
     r.frameId = v[0];
     r.imageRefA = v[1];
     r.imageRefB = v[2];
-    r.noteText = demoStoreNewTextValue(note.c_str());
+    r.noteText = note.empty() ? 0 : demoStoreNewTextValue(note.c_str());
     r.noteX = v[4];
     r.noteY = v[5];
   }

@@ -92,14 +92,30 @@ int listDemos(DemoListEntry* entries);
 // Creates the current demo's folder and moves the capture slot into it,
 // after writing its data file; progress on gCreateFilesProgress.
 void createDemoFolder();
-// Copies the current demo's three files into the existing folder of
-// newName; the recording's copy reports gCopyFilesPercent. The recording is
-// copied under a temporary name and renamed last, so an interrupted copy is
-// never a complete demo. Ends with gCopyFilesPercent 100 and gCopyFilesDone 1.
+// Copies the current demo's three files as newName's, in the hidden folder
+// "." NEWNAME ".copying", which then takes the place of newName's existing
+// empty folder; the recording's copy reports gCopyFilesPercent. Ends with
+// gCopyFilesPercent 100 and gCopyFilesDone 1. Once the program is ending
+// (pal_StopRequested) it removes the hidden folder and newName's empty
+// folder and returns.
 void copyDemoFiles(const std::string& newName);
 extern std::atomic<int> gCopyFilesDone;  // 1 once copyDemoFiles has finished
 // Clears the copy's progress, then runs copyDemoFiles(newName) on a worker thread.
 void startCopyDemoFiles(const std::string& newName);
+// The hidden name "." NEWNAME suffix in which a new demo is built before it
+// takes its name: the full stop keeps it off the list and apart from every
+// author's demo. demoInsideWorkName gives the demo name back (empty when
+// name is no such work name).
+std::string hiddenWorkName(const std::string& newName, const char* suffix);
+std::string demoInsideWorkName(const std::string& name, const char* suffix);
+// Moves the demo built under the name built into place as newName: its
+// three files take newName's names, then its folder takes newName's place
+// (newName must not exist or be an empty folder). 1, or -1 when a rename fails.
+int moveBuiltDemoIntoPlace(const std::string& built, const std::string& newName);
+// Removes what interrupted copies left in the Demos folder: their hidden
+// folders with the empty folders that reserved their names, and folders
+// that hold NAME.DMR.partial instead of NAME.DMR; returns how many.
+int removeInterruptedCopies();
 
 // ---- Demo names and renaming -----------------------------------------------------------
 constexpr int DEMO_NAME_MAX = DEMO_NAME_LEN - 1;
@@ -122,7 +138,7 @@ int renameDemoFiles(const std::string& oldName, const std::string& newName);
 // targets + frameShift. Returns 1, or -1 when a file cannot be written.
 int writeExchangeFiles(const std::string& name, int64_t idShift, int64_t byteShift, int64_t frameShift);
 // Appends the frames and instructions of name's exchange files to the
-// model, their names and notes as new text records. Returns 1; -1 when a
+// model, their names and notes as new text records (none for an empty one). Returns 1; -1 when a
 // file cannot be opened, -2 when it is damaged (an instruction value beyond
 // 32 bits counts), -3 when a table is full.
 int readExchangeFiles(const std::string& name);

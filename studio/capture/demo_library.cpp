@@ -1,15 +1,19 @@
 // demo_library.cpp: the rules for demo names and the library's changes
 // that must never lose a demo: renaming (undone file by file when a move
-// fails) and copying on a worker thread (the recording arrives under a
-// temporary name, so a cut-short copy is never listed). No window calls.
+// fails) and copying on a worker thread (the new demo is built in a hidden
+// folder and renamed into place once complete, so a cut-short copy is
+// never listed and never blocks its name). No window calls.
 #include "studio/capture/demo_files.h"
 
 #include "pal/pal.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 std::atomic<int> gCopyFilesDone{0};
 
@@ -22,7 +26,66 @@ std::string gCopyTarget;  // handed to the copy worker before it starts
 
 void copyWorker() { copyDemoFiles(gCopyTarget); }
 
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+void deleteFolder(const std::string& path) {
+  if (exists(path)) pal_DeleteDirectory(path.c_str(), 2);
+}
+
+constexpr const char* kCopying = ".copying";
+
 }  // namespace
+
+std::string hiddenWorkName(const std::string& newName, const char* suffix) { return "." + newName + suffix; }
+
+std::string demoInsideWorkName(const std::string& name, const char* suffix) {
+  const size_t n = std::strlen(suffix);
+  if (name.size() < n + 2 || name[0] != '.' || name.compare(name.size() - n, n, suffix) != 0) return {};
+  const std::string inner = name.substr(1, name.size() - n - 1);
+  return demoNameCode(inner.c_str()) == 1 ? inner : std::string();
+}
+
+int moveBuiltDemoIntoPlace(const std::string& built, const std::string& newName) {
+  for (const char* ext : kDemoExtensions)
+    if (std::rename(demoFilePath(built, ext).c_str(), (demoFolderPath(built) + "/" + newName + ext).c_str()) != 0)
+      return -1;
+  // Over the empty folder that reserved the name, if there is one.
+  return std::rename(demoFolderPath(built).c_str(), demoFolderPath(newName).c_str()) == 0 ? 1 : -1;
+}
+
+int removeInterruptedCopies() {
+  DIR* dir = ::opendir(demosFolderPath().c_str());
+  if (dir == nullptr) return 0;
+  std::vector<std::string> found;
+  while (dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (!demoInsideWorkName(name, kCopying).empty()) {
+      found.push_back(name);
+    } else if (demoNameCode(name.c_str()) == 1) {
+      // An earlier way of copying left the recording as NAME.DMR.partial
+      // beside the other two files: never a demo, but its name was taken.
+      const std::string partial = demoFilePath(name, ".DMR") + ".partial";
+      if (exists(partial) && !exists(demoFilePath(name, ".DMR"))) found.push_back(name);
+    }
+  }
+  ::closedir(dir);
+  for (const std::string& name : found) {
+    const std::string inner = demoInsideWorkName(name, kCopying);
+    if (inner.empty()) {
+      std::remove((demoFilePath(name, ".DMR") + ".partial").c_str());
+      std::remove(demoFilePath(name, ".DMD").c_str());
+      std::remove(demoFilePath(name, ".DMW").c_str());
+      ::rmdir(demoFolderPath(name).c_str());
+    } else {
+      deleteFolder(demoFolderPath(name));
+      ::rmdir(demoFolderPath(inner).c_str());  // the empty folder that reserved the name
+    }
+  }
+  return static_cast<int>(found.size());
+}
 
 int demoNameCode(const char* name) {
   const size_t n = std::strlen(name);
@@ -63,14 +126,28 @@ int renameDemoFiles(const std::string& oldName, const std::string& newName) {
 }
 
 void copyDemoFiles(const std::string& newName) {
-  for (const char* ext : {".DMW", ".DMD"})
-    pal_CopyOrAppendFile(demoFilePath(gCurrDemoName, ext).c_str(), demoFilePath(newName, ext).c_str(), 0, nullptr);
-  const std::string recording = demoFilePath(newName, ".DMR");
-  const std::string partial = recording + ".partial";
-  pal_CopyOrAppendFile(demoFilePath(gCurrDemoName, ".DMR").c_str(), partial.c_str(), 0, &gCopyFilesPercent);
-  if (std::rename(partial.c_str(), recording.c_str()) != 0) {
+  const std::string built = hiddenWorkName(newName, kCopying);
+  const std::string folder = demoFolderPath(built);
+  deleteFolder(folder);
+  if (pal_FindOrCreateDirectory(folder.c_str()) != 1) {
     char text[700];
-    std::snprintf(text, sizeof text, "Unexpected DCPY-001 on '%s'", recording.c_str());
+    std::snprintf(text, sizeof text, "Unexpected DCPY-002 on '%s'", folder.c_str());
+    pal_FatalAlert("Exiting...", text);
+  }
+  for (const char* ext : kDemoExtensions) {
+    pal_CopyOrAppendFile(demoFilePath(gCurrDemoName, ext).c_str(), demoFilePath(built, ext).c_str(), 0,
+                         std::strcmp(ext, ".DMR") == 0 ? &gCopyFilesPercent : nullptr);
+    if (pal_StopRequested()) {
+      // The program is ending: nothing of the copy stays, not even its name.
+      deleteFolder(folder);
+      ::rmdir(demoFolderPath(newName).c_str());
+      return;
+    }
+  }
+  if (moveBuiltDemoIntoPlace(built, newName) != 1) {
+    deleteFolder(folder);
+    char text[700];
+    std::snprintf(text, sizeof text, "Unexpected DCPY-001 on '%s'", demoFolderPath(newName).c_str());
     pal_FatalAlert("Exiting...", text);
   }
   gCopyFilesPercent = 100;  // an empty recording reports nothing on its way

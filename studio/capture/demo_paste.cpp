@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 std::atomic<int> gPasteStatus{0};
@@ -28,11 +29,18 @@ std::atomic<int> gPastePercent{0};
 namespace {
 
 PasteRequest gRequest;  // handed to the worker before it starts
+constexpr const char* kPasting = ".pasting";  // the suffix of the new demo's hidden name while it is built
 
 std::string format(const char* fmt, const std::string& a) {
   char text[800];
   std::snprintf(text, sizeof text, fmt, a.c_str());
   return text;
+}
+
+// The paste's loop points: once the program is ending the worker ends here,
+// and the folders it made are removed on the way out (see Leftovers).
+void stopPoint() {
+  if (pal_StopRequested()) pal_EndWorker();
 }
 
 int refuse(int status, const char* title, const char* text) {
@@ -178,6 +186,7 @@ class RecordingOut {
 int64_t rewriteRecording(const std::string& source, RecordingOut& out, const int32_t crop[4]) {
   std::FILE* in = std::fopen(source.c_str(), "rb");
   if (in == nullptr) pal_FatalAlert("Exiting...", "Unexpected pcgdnh02");
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(in, std::fclose);
   const int inFd = ::fileno(in);
   const int64_t cl = crop[0], ct = crop[1], cw = crop[2], ch = crop[3];
   struct Pending {
@@ -230,6 +239,7 @@ int64_t rewriteRecording(const std::string& source, RecordingOut& out, const int
     bool haveOwn = false;
     int applied = 0;
     while (next <= fr.imageRefB) {
+      stopPoint();
       ++applied;
       const int64_t at = next;
       next = recReadRecord(in, at, &r, nullptr);
@@ -289,7 +299,6 @@ int64_t rewriteRecording(const std::string& source, RecordingOut& out, const int
     whole = false;
     gPastePercent = static_cast<int>((f + 1) * 100LL / gFrameCount);
   }
-  std::fclose(in);
   return written;
 }
 
@@ -329,10 +338,10 @@ int removeInterruptedPastes() {
   if (dir == nullptr) return 0;
   std::vector<std::string> found;
   while (dirent* e = ::readdir(dir))
-    if (isPasteTemporaryName(e->d_name)) found.emplace_back(e->d_name);
+    if (isPasteTemporaryName(e->d_name) || !demoInsideWorkName(e->d_name, kPasting).empty()) found.emplace_back(e->d_name);
   ::closedir(dir);
   for (const std::string& name : found) deleteDemoFolder(name);
-  return static_cast<int>(found.size());
+  return static_cast<int>(found.size()) + removeInterruptedCopies();
 }
 
 bool readDemoCrop(const std::string& name, int32_t crop[4]) {
@@ -342,25 +351,18 @@ bool readDemoCrop(const std::string& name, int32_t crop[4]) {
   return true;
 }
 
-int keepFrameRange(int64_t first, int64_t last) {
-  const int32_t i0 = frameIndexOf(first);
-  const int32_t i1 = frameIndexOf(last);
-  if (i0 < 0 || i1 < i0) return -1;
-  const int32_t dx = gCropSize[0], dy = gCropSize[1];
-  int32_t kept = 0;
-  for (int32_t i = 0; i < gInstrCount; ++i) {
-    InstrRec in = gInstrData[i];
-    if (in.frame < i0 || in.frame > i1) continue;
-    if (in.target >= 0 && (in.target < i0 || in.target > i1)) continue;
-    in.frame -= i0;
-    if (in.target >= 0) in.target -= i0;
-    if (in.type != INSTR_TIMER && in.type != INSTR_KEY)
-      for (int k = 0; k < 4; ++k) in.v[k] = std::max(0, in.v[k] - (k % 2 == 0 ? dx : dy));
-    gInstrData[kept++] = in;
-  }
-  gInstrCount = kept;
-  // A text shared by a kept frame (a hover pair's note) stays.
-  std::vector<bool> keep(DEMO_TEXT_RECS, false);
+namespace {
+
+// Whether instruction in survives cutting the model down to frames i0..i1.
+bool instrKept(const InstrRec& in, int32_t i0, int32_t i1) {
+  return in.frame >= i0 && in.frame <= i1 && (in.target < 0 || (in.target >= i0 && in.target <= i1));
+}
+
+// The text records that cutting the model down to frames i0..i1 frees: the
+// names and notes of the dropped frames, except those a kept frame (a
+// hover pair's note) or a header value still uses.
+std::vector<bool> textsFreedByCut(int32_t i0, int32_t i1) {
+  std::vector<bool> keep(DEMO_TEXT_RECS, false), freed(DEMO_TEXT_RECS, false);
   const auto mark = [&](int64_t t) {
     if (t >= 0 && t < DEMO_TEXT_RECS) keep[static_cast<size_t>(t)] = true;
   };
@@ -369,7 +371,64 @@ int keepFrameRange(int64_t first, int64_t last) {
   for (int32_t i = 0; i < gFrameCount; ++i) {
     if (i >= i0 && i <= i1) continue;
     for (const int64_t t : {gFrameData[i].nameText, gFrameData[i].noteText})
-      if (t > 8 && t < DEMO_TEXT_RECS && !keep[static_cast<size_t>(t)]) demoDeleteTextValue(static_cast<int32_t>(t));
+      if (t > 8 && t < DEMO_TEXT_RECS && !keep[static_cast<size_t>(t)]) freed[static_cast<size_t>(t)] = true;
+  }
+  return freed;
+}
+
+bool hasText(int64_t index) {
+  char text[DEMO_TEXT_LEN];
+  return index >= DEMO_FIRST_TEXT_REC && index < DEMO_TEXT_RECS &&
+         demoGetTextValue(static_cast<int32_t>(index), text) == 0 && text[0] != '\0';
+}
+
+// What frames i0..i1 of the loaded demo bring into the joined demo. The
+// first piece brings its text records as they stand, less those the cut
+// frees; a later piece one record for each name and note that is not empty.
+struct PieceSize {
+  int64_t frames = 0, instrs = 0, texts = 0;
+};
+PieceSize pieceSize(int32_t i0, int32_t i1, bool first) {
+  PieceSize size;
+  size.frames = i1 - i0 + 1;
+  for (int32_t i = 0; i < gInstrCount; ++i) size.instrs += instrKept(gInstrData[i], i0, i1) ? 1 : 0;
+  if (first) {
+    const std::vector<bool> freed = textsFreedByCut(i0, i1);
+    for (int32_t t = DEMO_FIRST_TEXT_REC; t <= DEMO_LAST_NEW_TEXT_REC; ++t)
+      size.texts += gTxtRecData[t][0] != 0 && !freed[static_cast<size_t>(t)] ? 1 : 0;
+  } else {
+    for (int32_t i = i0; i <= i1; ++i)
+      size.texts += (hasText(gFrameData[i].nameText) ? 1 : 0) + (hasText(gFrameData[i].noteText) ? 1 : 0);
+  }
+  return size;
+}
+
+}  // namespace
+
+int keepFrameRange(int64_t first, int64_t last) {
+  const int32_t i0 = frameIndexOf(first);
+  const int32_t i1 = frameIndexOf(last);
+  if (i0 < 0 || i1 < i0) return -1;
+  const int32_t dx = gCropSize[0], dy = gCropSize[1];
+  int32_t kept = 0;
+  for (int32_t i = 0; i < gInstrCount; ++i) {
+    InstrRec in = gInstrData[i];
+    if (!instrKept(in, i0, i1)) continue;
+    in.frame -= i0;
+    if (in.target >= 0) in.target -= i0;
+    if (in.type != INSTR_TIMER && in.type != INSTR_KEY)
+      for (int k = 0; k < 4; ++k) in.v[k] = std::max(0, in.v[k] - (k % 2 == 0 ? dx : dy));
+    gInstrData[kept++] = in;
+  }
+  gInstrCount = kept;
+  const std::vector<bool> freed = textsFreedByCut(i0, i1);
+  for (int32_t t = DEMO_FIRST_TEXT_REC; t < DEMO_TEXT_RECS; ++t)
+    if (freed[static_cast<size_t>(t)]) demoDeleteTextValue(t);
+  // The home frame (header value 2) is a frame number: it stays with its
+  // frame when that is kept; otherwise the first kept frame is home.
+  if (gHeaderCount > 2) {
+    const int32_t home = frameIndexOf(gHeaderData[2]);
+    if (home < i0 || home > i1) gHeaderData[2] = static_cast<int32_t>(gFrameData[i0].frameId);
   }
   for (int32_t i = i0; i <= i1; ++i) {
     FrameRec fr = gFrameData[i];
@@ -378,8 +437,6 @@ int keepFrameRange(int64_t first, int64_t last) {
     gFrameData[i - i0] = fr;
   }
   gFrameCount = i1 - i0 + 1;
-  // The home frame (header value 2) follows its frame, or falls back to the first.
-  if (gHeaderCount > 2) gHeaderData[2] = (gHeaderData[2] >= i0 && gHeaderData[2] <= i1) ? gHeaderData[2] - i0 : 0;
   return 1;
 }
 
@@ -402,17 +459,21 @@ void extractPiece(const std::string& demo, const std::string& newDemo, int64_t f
     pal_FatalAlert("Fatal", text);
   }
   writeWindowFile(newDemo, crop[2], crop[3], "Unexpected wnw016");
+  // The frames are numbered afresh from 0: the home frame's number follows.
+  const int32_t home = gHeaderCount > 2 ? frameIndexOf(gHeaderData[2]) : -1;
   *bytes = rewriteRecording(demoFilePath(demo, ".DMR"), out, crop);
   *records = gFrameCount;
+  if (home >= 0) gHeaderData[2] = home;
   setWholeFrameCrop(crop[2], crop[3]);
   setCurrent(newDemo);
   if (demoDataWrite(demoFilePath(newDemo, ".DMD"), DMD_VERSION) != 1) pal_FatalAlert("Fatal", "Unexpected Err wnd042");
 }
 
 // The data files of combineDemos, given the records and bytes of first's
-// recording; the caller sees to newDemo's recording.
+// recording; the caller sees to newDemo's recording. The joined demo keeps
+// first's home frame, or takes the number home when that is not negative.
 void combineDemoData(const std::string& first, const std::string& second, const std::string& newDemo, int64_t records,
-                     int64_t bytes) {
+                     int64_t bytes, int64_t home = -1) {
   int32_t a[4], b[4];
   loadOrEnd(first, "Fatal", "Unexpected Err cds004a");
   cropFromHeader(a);
@@ -424,6 +485,7 @@ void combineDemoData(const std::string& first, const std::string& second, const 
   if (writeExchangeFiles(second, records, bytes, firstFrames) != 1) pal_FatalAlert("Fatal", "Unexpected Err cds032");
   loadOrEnd(first, "Fatal", "Unexpected Err cds005");
   if (readExchangeFiles(second) != 1) pal_FatalAlert("Fatal", "Unexpected Err cds006");
+  if (home >= 0 && gHeaderCount > 2) gHeaderData[2] = static_cast<int32_t>(home);
   writeCombinedDemoData(newDemo, a[2], a[3]);
 }
 
@@ -477,6 +539,35 @@ int pasteCheck(const PasteRequest& q) {
                   static_cast<long long>(q.fromFrame), static_cast<long long>(q.toFrame));
     return refuse(PASTE_MISSING_FRAME, "bad Frame#", text);
   }
+  // The new demo must fit the tables, or the joins would fail half-way.
+  const PieceSize given = pieceSize(ia, ib, false);
+  if (demoDataRead(demoFilePath(q.into, ".DMD")) != 1)
+    return refuse(PASTE_UNREADABLE, "Paste", format("'%s' cannot be read.", q.into).c_str());
+  const int32_t fi = frameIndexOf(q.followFrame);
+  PieceSize total = pieceSize(0, fi, true);
+  if (fi + 1 < gFrameCount) {
+    const int32_t j0 = frameIndexOf(gFrameData[fi + 1].frameId), j1 = frameIndexOf(r1);
+    if (j1 < j0) {
+      std::snprintf(text, sizeof text, "The frames after Frame %lld of '%s' cannot be told apart by their numbers.",
+                    static_cast<long long>(q.followFrame), q.into.c_str());
+      return refuse(PASTE_MISSING_FRAME, "bad Frame#", text);
+    }
+    const PieceSize rest = pieceSize(j0, j1, false);
+    total.frames += rest.frames, total.instrs += rest.instrs, total.texts += rest.texts;
+  }
+  total.frames += given.frames, total.instrs += given.instrs, total.texts += given.texts;
+  const struct {
+    int64_t need, cap;
+    const char* what;
+  } tables[] = {{total.frames, DEMO_FRAME_CAP, "frames"},
+                {total.instrs, DEMO_INSTR_CAP, "instructions"},
+                {total.texts, DEMO_LAST_NEW_TEXT_REC - DEMO_FIRST_TEXT_REC + 1, "texts (frame names, speaker notes)"}};
+  for (const auto& t : tables) {
+    if (t.need <= t.cap) continue;
+    std::snprintf(text, sizeof text, "The new demo would hold %lld %s, but a demo holds at most %lld. Nothing was pasted.",
+                  static_cast<long long>(t.need), t.what, static_cast<long long>(t.cap));
+    return refuse(PASTE_TOO_BIG, "Demo Too Big", text);
+  }
   const int code = demoNameCode(q.newName.c_str());
   if (code != 1) return refuse(PASTE_BAD_NAME, "Bad Demo Name", demoNameMessage(code));
   const std::string folder = demoFolderPath(q.newName);
@@ -486,56 +577,89 @@ int pasteCheck(const PasteRequest& q) {
   return 1;
 }
 
+namespace {
+
+// The folders a paste works in, removed when it ends however it ends (a
+// stop request unwinds through here too).
+class Leftovers {
+ public:
+  void add(const std::string& name) { names_.push_back(name); }
+  void remove() {
+    for (const std::string& name : names_) deleteDemoFolder(name);
+    names_.clear();
+  }
+  ~Leftovers() { remove(); }
+
+ private:
+  std::vector<std::string> names_;
+};
+
+}  // namespace
+
 void pasteBuild(const PasteRequest& q) {
   gPasteStatus = 1;
   gPastePercent = 0;
+  Leftovers leftovers;
   const long t = static_cast<long>(std::time(nullptr));
   std::string tmp[4];
   for (int i = 0; i < 4; ++i) {
     tmp[i] = pasteTemporaryName(t, i);
     deleteDemoFolder(tmp[i]);
+    leftovers.add(tmp[i]);
   }
-  // The receiving demo's frame numbers around F.
+  // The new demo is built under a hidden name and takes its own only once complete.
+  const std::string built = hiddenWorkName(q.newName, kPasting);
+  deleteDemoFolder(built);
+  leftovers.add(built);
+  // The receiving demo's frame numbers around F, and where its home frame goes.
   if (demoDataRead(demoFilePath(q.into, ".DMD")) != 1) pal_FatalAlert("Fatal", "Unexpected Err dpc002");
   const int32_t fi = frameIndexOf(q.followFrame);
   const int64_t r0 = gFrameData[0].frameId, r1 = gFrameData[gFrameCount - 1].frameId;
   const bool rest = fi >= 0 && fi + 1 < gFrameCount;
   const int64_t after = rest ? gFrameData[fi + 1].frameId : 0;
+  const int32_t home = gHeaderCount > 2 ? frameIndexOf(gHeaderData[2]) : -1;
+  const int32_t restFirst = rest ? frameIndexOf(after) : 0, restLast = rest ? frameIndexOf(r1) : -1;
   // The pieces' recordings are written one after another into one file,
   // which is the new demo's recording; each piece's data file counts from
   // where its recording starts, as the joins expect.
-  if (pal_FindOrCreateDirectory(demoFolderPath(tmp[3]).c_str()) != 1) pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
-  const std::string joined = demoFilePath(tmp[3], ".DMR");
-  RecordingOut out(joined);
+  if (pal_FindOrCreateDirectory(demoFolderPath(built).c_str()) != 1) pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
+  RecordingOut out(demoFilePath(built, ".DMR"));
   int64_t records[3] = {}, bytes[3] = {};
   gPasteStatus = 2;
   gPastePercent = 0;
   extractPiece(q.into, tmp[0], r0, q.followFrame, out, &records[0], &bytes[0]);
+  stopPoint();
   gPasteStatus = 3;
   gPastePercent = 0;
   extractPiece(q.from, tmp[1], q.fromFrame, q.toFrame, out, &records[1], &bytes[1]);
+  stopPoint();
   if (rest) {
     gPasteStatus = 4;
     gPastePercent = 0;
     extractPiece(q.into, tmp[2], after, r1, out, &records[2], &bytes[2]);
+    stopPoint();
   }
   out.close();
   gPasteStatus = 5;
   gPastePercent = 0;
-  // The recording goes in place first: a new demo is never listed with a
-  // data file whose recording is missing.
-  if (pal_FindOrCreateDirectory(demoFolderPath(q.newName).c_str()) != 1 ||
-      std::rename(joined.c_str(), demoFilePath(q.newName, ".DMR").c_str()) != 0)
-    pal_FatalAlert("Exiting...", "Unexpected wcd003");
+  // Frames keep their order and are numbered from 0, so the home frame's
+  // new number is its place among them.
+  int64_t newHome = 0;
+  if (home >= 0 && home <= fi) newHome = home;
+  else if (rest && home >= restFirst && home <= restLast) newHome = records[0] + records[1] + (home - restFirst);
   if (rest) {
     combineDemoData(tmp[0], tmp[1], tmp[3], records[0], bytes[0]);
+    stopPoint();
     gPastePercent = 50;
-    combineDemoData(tmp[3], tmp[2], q.newName, records[0] + records[1], bytes[0] + bytes[1]);
+    combineDemoData(tmp[3], tmp[2], built, records[0] + records[1], bytes[0] + bytes[1], newHome);
   } else {
-    combineDemoData(tmp[0], tmp[1], q.newName, records[0], bytes[0]);
+    combineDemoData(tmp[0], tmp[1], built, records[0], bytes[0], newHome);
   }
+  stopPoint();
+  if (moveBuiltDemoIntoPlace(built, q.newName) != 1) pal_FatalAlert("Exiting...", "Unexpected wcd003");
+  setCurrent(q.newName);
+  leftovers.remove();
   gPastePercent = 100;
-  for (const std::string& name : tmp) deleteDemoFolder(name);
   gPasteStatus = PASTE_DONE;
 }
 

@@ -25,6 +25,7 @@ constexpr int PASTE_MISSING_FRAME = -9;    // A or B within the bounds but no fr
 constexpr int PASTE_BAD_NAME = -10;        // the new name breaks a name rule
 constexpr int PASTE_NAME_USED = -12;       // the new name's folder cannot be made (it exists)
 constexpr int PASTE_UNREADABLE = -14;      // a demo's data file cannot be read
+constexpr int PASTE_TOO_BIG = -16;         // the new demo would overflow the frame, instruction or text table
 constexpr int PASTE_DONE = 99;
 
 struct PasteRequest {
@@ -37,11 +38,14 @@ struct PasteRequest {
 };
 
 // Checks a request with the alerts of a refusal, which it also stores in
-// gPasteStatus; returns 1 when the paste may go ahead. Reads both demos
-// into the model.
+// gPasteStatus; returns 1 when the paste may go ahead. A new demo that
+// would not fit the frame, instruction or text table is refused too
+// (PASTE_TOO_BIG). Reads both demos into the model; no demo changes.
 int pasteCheck(const PasteRequest& request);
 // Builds the new demo of a checked request: steps 1 to 5 on gPasteStatus,
-// then 99. Failures of files are fatal.
+// then 99. Failures of files are fatal. Once the program is ending
+// (pal_StopRequested) the worker removes every folder it made and ends
+// (pal_EndWorker): run it only on a worker thread or where no stop comes.
 void pasteBuild(const PasteRequest& request);
 // The whole paste on the calling thread: check, then build; returns the
 // final status.
@@ -58,7 +62,9 @@ std::string pasteTemporaryName(long seconds, int i);
 // True for a folder name of the form pasteTemporaryName gives.
 bool isPasteTemporaryName(const std::string& name);
 // Deletes every folder of the Demos folder that an interrupted paste left
-// behind; returns how many. Called once at start-up.
+// behind (its temporary demos and the hidden "." NEWNAME ".pasting" it
+// builds the new demo in), and what an interrupted copy left
+// (removeInterruptedCopies); returns how many. Called once at start-up.
 int removeInterruptedPastes();
 
 // Reads a demo's crop (left, top, width, height) from the text of header

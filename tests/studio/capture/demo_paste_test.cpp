@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -206,6 +208,104 @@ TEST_F(Paste, RefusalsLeaveEveryDemoAsItWas) {
   DemoListEntry list[DEMO_LIST_CAP];
   EXPECT_EQ(listDemos(list), 2);
   EXPECT_EQ(colours("Into").size(), 4u);
+}
+
+// Loads a demo's data file, changes the model and writes it back.
+void rewriteModel(const std::string& name, const std::function<void()>& change) {
+  ASSERT_EQ(demoDataRead(demoFilePath(name, ".DMD")), 1);
+  change();
+  ASSERT_EQ(demoDataWrite(demoFilePath(name, ".DMD"), DMD_VERSION), 1);
+}
+
+TEST_F(Paste, HomeFrameIsFoundByItsNumberAndKeepsItsFrame) {
+  const struct {
+    const char* what;
+    int32_t firstId, homeId;
+    int64_t follow;
+    int32_t wantHome;  // index (and number) in the new demo
+  } cases[] = {
+      {"numbers from 10, home before the pasted frames", 10, 11, 13, 1},
+      {"numbers from 10, home after them", 10, 14, 11, 6},
+      {"home after the pasted frames", 0, 4, 1, 6},
+      {"home on the following frame", 0, 2, 2, 2},
+      {"home that no frame has", 0, 40, 2, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", fixture(1, 6, 0)));
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "From", fixture(2, 3, 0)));
+    rewriteModel("Into", [&] {
+      for (int32_t f = 0; f < gFrameCount; ++f) gFrameData[f].frameId = c.firstId + f;
+      gHeaderData[2] = c.homeId;
+    });
+    ASSERT_EQ(pasteRun({"Into", "From", 0, 1, c.follow, "Homed"}), PASTE_DONE);
+    ASSERT_EQ(demoDataRead(demoFilePath("Homed", ".DMD")), 1);
+    EXPECT_EQ(gHeaderData[2], c.wantHome);
+    ASSERT_EQ(pal_DeleteDirectory(demoFolderPath("Homed").c_str(), 2), 1);
+  }
+}
+
+TEST_F(Paste, FramesWithoutNameOrNoteGetNoTextRecord) {
+  DemoFixture into = fixture(1, 4, 0), from = fixture(2, 2, 0);
+  const char* intoTexts[4][2] = {{"a0", ""}, {"", "n1"}, {"a2", ""}, {"", ""}};
+  const char* fromTexts[2][2] = {{"", ""}, {"b1", "m1"}};
+  for (int f = 0; f < 4; ++f) into.frames[f].name = intoTexts[f][0], into.frames[f].note = intoTexts[f][1];
+  for (int f = 0; f < 2; ++f) from.frames[f].name = fromTexts[f][0], from.frames[f].note = fromTexts[f][1];
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", into));
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "From", from));
+  ASSERT_EQ(pasteRun({"Into", "From", 0, 1, 1, "Texts"}), PASTE_DONE);
+  ASSERT_EQ(demoDataRead(demoFilePath("Texts", ".DMD")), 1);
+  const char* want[6][2] = {{"a0", ""}, {"", "n1"}, {"", ""}, {"b1", "m1"}, {"a2", ""}, {"", ""}};
+  ASSERT_EQ(gFrameCount, 6);
+  for (int32_t f = 0; f < 6; ++f) {
+    char name[DEMO_TEXT_LEN], note[DEMO_TEXT_LEN];
+    demoGetTextValue(static_cast<int32_t>(gFrameData[f].nameText), name);
+    demoGetTextValue(static_cast<int32_t>(gFrameData[f].noteText), note);
+    EXPECT_STREQ(name, want[f][0]) << f;
+    EXPECT_STREQ(note, want[f][1]) << f;
+    EXPECT_EQ(gFrameData[f].noteText > 0, want[f][1][0] != '\0') << f;  // how the editor tells a note
+  }
+  int used = 0;
+  for (int32_t t = DEMO_FIRST_TEXT_REC; t < gHighestUsedTextRec; ++t) used += gTxtRecData[t][0] != 0 ? 1 : 0;
+  EXPECT_EQ(used, 6);  // five names and notes, and the crop
+}
+
+TEST_F(Paste, PasteThatWouldOverflowATableIsRefusedBeforeAnythingIsWritten) {
+  // Into and From have two frames, each with a name and a click; Into's
+  // frame 0 is followed by From's two frames, then Into's frame 1.
+  const struct {
+    const char* what;
+    int32_t frames;  // Into's frame count
+    int32_t instrs;  // further instructions on Into's frame 0
+    int32_t texts;   // further text records in use in Into
+    int status;
+  } cases[] = {
+      {"frames one over", DEMO_FRAME_CAP - 1, 0, 0, PASTE_TOO_BIG},
+      {"instructions one over", 2, DEMO_INSTR_CAP - 3, 0, PASTE_TOO_BIG},
+      {"instructions just fit", 2, DEMO_INSTR_CAP - 4, 0, PASTE_DONE},
+      {"texts one over", 2, 0, DEMO_LAST_NEW_TEXT_REC - DEMO_FIRST_TEXT_REC + 1 - 4, PASTE_TOO_BIG},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", fixture(1, 2, 0)));
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "From", fixture(2, 2, 0)));
+    rewriteModel("Into", [&] {
+      for (int32_t f = 2; f < c.frames; ++f) gFrameData[f] = FrameRec{-1, f, gFrameData[1].imageRefA, gFrameData[1].imageRefB, 0, -999, -999};
+      gFrameCount = c.frames;
+      for (int32_t i = 0; i < c.instrs; ++i) gInstrData[gInstrCount++] = InstrRec{0, -1, 'T', {100, 0, 0, 0}};
+      for (int32_t t = DEMO_FIRST_TEXT_REC, added = 0; added < c.texts; ++t)
+        if (gTxtRecData[t][0] == 0) gTxtRecData[t][0] = 1, gHighestUsedTextRec = std::max(gHighestUsedTextRec, t + 1), ++added;
+    });
+    EXPECT_EQ(pasteRun({"Into", "From", 0, 1, 0, "Big"}), c.status);
+    struct stat st;
+    EXPECT_EQ(::stat(demoFolderPath("Big").c_str(), &st) == 0, c.status == PASTE_DONE);
+    if (c.status == PASTE_DONE) {
+      ASSERT_EQ(demoDataRead(demoFilePath("Big", ".DMD")), 1);
+      EXPECT_EQ(gInstrCount, DEMO_INSTR_CAP);
+      ASSERT_EQ(pal_DeleteDirectory(demoFolderPath("Big").c_str(), 2), 1);
+    }
+    EXPECT_EQ(removeInterruptedPastes(), 0);
+  }
 }
 
 TEST_F(Paste, TemporaryNamesAreNoDemoNamesAndAreClearedAtStart) {
