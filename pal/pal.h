@@ -155,6 +155,10 @@ void pal_Alert(int kind, const char* title, const char* text);
 // alerts. Null (the default) restores the normal path.
 typedef void (*pal_FatalAlertHook)(const char* title, const char* text);
 void pal_SetFatalAlertHook(pal_FatalAlertHook hook);
+// Prints a trace line (printf-style, the line end added) on standard
+// output: the edit boxes' fitting and the workers' progress notes. Off when
+// PICTOMIRA_TRACES=off is in the environment (benchmarks set it).
+void pal_Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Ends the program with the status, after flushing standard output. Workers
 // still running are stopped first (pal_StopWorkers, 10 s); one that does not
 // answer is left to the system: the process ends without its exit handlers,

@@ -6,6 +6,7 @@
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,4 +103,17 @@ void palFatalAlertOffLoop(const char* title, const char* text) {
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(1);
+}
+
+void pal_Trace(const char* format, ...) {
+  static const bool off = [] {
+    const char* mode = std::getenv("PICTOMIRA_TRACES");
+    return mode != nullptr && std::strcmp(mode, "off") == 0;
+  }();
+  if (off) return;
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::putchar('\n');
 }

@@ -391,7 +391,7 @@ void pal_DrawTextEditRect(int slot, const char* text, int32_t /*maxLength*/, uin
 int pal_AdjustTextToFitEditRect(int slot, char* text) {
   const int maxLines = linesOf(slot);
   const int32_t usable = usableWidth(slot);
-  std::printf("availLines:%d, maxwid:%d\n", maxLines, usable);
+  pal_Trace("availLines:%d, maxwid:%d", maxLines, usable);
   std::string s = text;
   while (!s.empty() && s.back() != '\n' && !printable(static_cast<unsigned char>(s.back()))) s.pop_back();
   int feeds = 0;
