@@ -1,7 +1,10 @@
 // Bitmap export and import in the built authoring program under Xvfb: the
 // editor exports the frame (Ctrl+E), the test paints into the bitmap file,
 // the editor imports it ("From frame#" and "Import BMP", confirmed) and the
-// frame view shows the painted pixels.
+// frame view shows the painted pixels; and a window closed while a range
+// import runs ends the program cleanly with the demo as it was.
+#include "studio/capture/demo_files.h"
+
 #include "tests/support/demo_builder.h"
 #include "tests/support/runtime.h"
 #include "tests/support/studio_session.h"
@@ -35,23 +38,30 @@ DemoFixture bitmapDemo() {
   return fx;
 }
 
-class Bitmaps : public StudioSession {
+class BitmapSession : public StudioSession {
+ protected:
+  std::string bmp(int n) { return dir.path() + "/Demos/Paint Me/" + std::to_string(n) + ".bmp"; }
+  void openDemoScreen() {
+    ASSERT_TRUE(titled("Pictomira (v151)"));
+    ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
+    clickAt(kX + 300, kY + 365 + 12);
+    ASSERT_TRUE(titled("Paint Me - Pictomira"));
+  }
+  void openEditor() {
+    openDemoScreen();
+    ASSERT_TRUE(input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000));
+    clickAt(kX + 900 - 450, kY + 600 - 58 + 11);  // "Edit Demo"
+    ASSERT_TRUE(titled("Editing 'Paint Me' - Pictomira"));
+    ASSERT_TRUE(input->waitForPixel(189, 50, 0x767D98, 5000));
+  }
+};
+
+class Bitmaps : public BitmapSession {
  protected:
   void SetUp() override {
     StudioSession::SetUp();
     ASSERT_TRUE(writeDemoFolder(dir.path(), "Paint Me", bitmapDemo()));
     start();
-  }
-  std::string bmp(int n) { return dir.path() + "/Demos/Paint Me/" + std::to_string(n) + ".bmp"; }
-  void openEditor() {
-    ASSERT_TRUE(titled("Pictomira (v151)"));
-    ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
-    clickAt(kX + 300, kY + 365 + 12);
-    ASSERT_TRUE(titled("Paint Me - Pictomira"));
-    ASSERT_TRUE(input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000));
-    clickAt(kX + 900 - 450, kY + 600 - 58 + 11);  // "Edit Demo"
-    ASSERT_TRUE(titled("Editing 'Paint Me' - Pictomira"));
-    ASSERT_TRUE(input->waitForPixel(189, 50, 0x767D98, 5000));
   }
 };
 
@@ -90,6 +100,79 @@ TEST_F(Bitmaps, ExportedBitmapPaintedAndImportedShowsInTheFrameView) {
   EXPECT_TRUE(input->waitForPixel(kView + 5, 5, colourOf(0), 3000));  // untouched around it
   input->key(XK_Down);
   EXPECT_TRUE(input->waitForPixel(kView + 150, 75, colourOf(1), 3000));  // the next frame as before
+}
+
+// A recording of kRecorded identical frames of which only the first and
+// the last are in the demo: an import over the whole range finds each hidden
+// frame's record by skipping records from frame 0, which keeps the worker
+// busy for many seconds.
+constexpr int kRecorded = 4000;
+class ClosingDuringImport : public BitmapSession {
+ protected:
+  void SetUp() override {
+    StudioSession::SetUp();
+    DemoFixture fx = bitmapDemo();
+    fx.frames.assign(kRecorded, {"", "", -999, -999, {InstrRec{0, -1, 'T', {700, 0, 0, 0}}}});
+    fx.row = [](int32_t, int32_t, unsigned char* bgr) { solidRow(colourOf(0), 800, bgr); };
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "Paint Me", fx));
+    gFrameData[1] = gFrameData[kRecorded - 1];
+    gFrameCount = 2;
+    int32_t kept = 0;
+    for (int32_t i = 0; i < gInstrCount; ++i) {
+      InstrRec r = gInstrData[i];
+      if (r.frame != 0 && r.frame != kRecorded - 1) continue;
+      r.frame = r.frame == 0 ? 0 : 1;
+      gInstrData[kept++] = r;
+    }
+    gInstrCount = kept;
+    ASSERT_EQ(demoDataWrite(dir.path() + "/Demos/Paint Me/Paint Me.DMD", DMD_VERSION), 1);
+    // The bitmap of frame 0 with a block painted in.
+    std::vector<unsigned char> file(54 + 3 * kW * kH, 0);
+    const uint32_t header[] = {static_cast<uint32_t>(file.size()), 0, 54, 40, kW, kH};
+    file[0] = 'B';
+    file[1] = 'M';
+    for (int i = 0; i < 6; ++i)
+      for (int b = 0; b < 4; ++b) file[2 + 4 * i + b] = static_cast<unsigned char>(header[i] >> (8 * b));
+    file[26] = 1;
+    file[28] = 24;
+    for (int y = 0; y < kH; ++y) {
+      unsigned char* row = &file[54 + (kH - 1 - y) * kW * 3];
+      solidRow(colourOf(0), kW, row);
+      if (y >= 50 && y < 100) solidRow(0x10E020, 100, row + 100 * 3);
+    }
+    std::ofstream(bmp(0), std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                  static_cast<std::streamsize>(file.size()));
+    start();
+  }
+  std::vector<unsigned char> bytesOf(const std::string& name) {
+    std::ifstream in(dir.path() + "/Demos/Paint Me/" + name, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+};
+
+TEST_F(ClosingDuringImport, ClosedWindowEndsCleanlyAndTheDemoIsWhole) {
+  const std::vector<unsigned char> dmr = bytesOf("Paint Me.DMR"), dmd = bytesOf("Paint Me.DMD");
+  openEditor();
+  const std::vector<std::string> before = listing();
+  typeInto(290 + 40, 362 + 9, "0");                           // From frame#
+  typeInto(290 + 40, 392 + 9, std::to_string(kRecorded - 1));  // To frame#
+  clickAt(181 + 45, 475 + 12);                                 // "Import BMP"
+  ASSERT_TRUE(input->waitForPixel(215 + 4, 235, 0xFFFFFF, 3000));  // "Yes, Import BMP"
+  clickAt(215 + 65, 235 + 13);
+  // The progress replaces the buttons on the black panel, and is still there a moment later.
+  ASSERT_TRUE(input->waitForPixel(215 + 4, 235, 0x000000, 3000));
+  sleepMs(700);
+  ASSERT_TRUE(input->waitForPixel(215 + 4, 235, 0x000000, 100)) << "the import ended before the window was closed";
+  closeAndExpectCleanEnd("Editing 'Paint Me' - Pictomira", 5000);
+  EXPECT_EQ(listing(), before);  // the worker removed what it had begun
+  EXPECT_TRUE(bytesOf("Paint Me.DMR") == dmr);
+  EXPECT_TRUE(bytesOf("Paint Me.DMD") == dmd);
+
+  // The next start lists the demo as before and opens it.
+  start();
+  openDemoScreen();
+  EXPECT_EQ(listing(), before);
+  EXPECT_TRUE(bytesOf("Paint Me.DMR") == dmr);
 }
 
 }  // namespace
