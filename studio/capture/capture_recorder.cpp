@@ -1,9 +1,11 @@
 // capture_recorder.cpp: the capture slot, the click watcher and the capture
 // thread. Records are written with one write call each through a file
-// descriptor opened for appending; a failed or short write cuts the file
-// back to its last whole record before the program ends, so whatever was
-// captured still decodes. Positions are relative to the primary monitor's
-// origin, the origin of the grab.
+// descriptor opened for appending (a signal that interrupts a write does
+// not end it); a failed write cuts the file back to its last whole record
+// before the program ends, so whatever was captured still decodes. Every
+// way a run ends (a press on "Pause Capture", the recording full, the
+// program ending) leaves its closing click as the last record. Positions
+// are relative to the primary monitor's origin, the origin of the grab.
 #include "studio/capture/capture_recorder.h"
 
 #include "studio/capture/demo_files.h"
@@ -11,10 +13,12 @@
 #include "pal/pal.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -27,6 +31,9 @@ std::atomic<int> gCaptureFull{0};
 std::atomic<int64_t> gCaptureRecords{0};
 CaptureSlot gCaptureSlot;
 std::vector<double>* gCapturePassTimes = nullptr;
+CaptureSources gCaptureSources = {pal_ScreenToBGRbuffer,   pal_GetOrSetCursorPos, pal_GetPrimaryOrigin,
+                                  pal_GetMouseClickStatus, pal_GetForegroundWinRect, pal_OpenPressCounter,
+                                  pal_CountPresses,        pal_ClosePressCounter, pal_WaitUntilMinimized};
 
 namespace {
 
@@ -37,6 +44,11 @@ constexpr int kMinimizeWaitMs = 500;
 constexpr int kFinalPressWaitMs = 60;
 constexpr int kFinalPressReads = 20;
 constexpr int64_t kFinalClicksCap = 8;  // clicks written at a stop, at most
+// A click written this shortly before the program was told to end is taken
+// for the press that closed the window (its frame's close button).
+constexpr int64_t kClosePressMs = 1000;
+// How long the capture thread waits at a stop for the watcher's last count.
+constexpr int kWatcherWaitMs = 3000;
 
 // Set by the click watcher when it ends: the presses it counted before the
 // stop that it could not hand over as clicks yet.
@@ -78,16 +90,57 @@ std::string recordLine(int32_t x, int32_t y, int32_t W, int32_t H, const int32_t
 // The pointer relative to the primary monitor's origin.
 void pointer(int32_t* x, int32_t* y) {
   int32_t at[2] = {0, 0}, origin[2] = {0, 0};
-  pal_GetOrSetCursorPos(0, at);
-  pal_GetPrimaryOrigin(origin);
+  gCaptureSources.cursor(0, at);
+  gCaptureSources.origin(origin);
   *x = at[0] - origin[0];
   *y = at[1] - origin[1];
 }
 
+// Counts a worker out when its body is left, whichever way: declared first,
+// it goes after everything else the body held.
+struct CountedOut {
+  ~CountedOut() { gCaptureWorkers.fetch_sub(1); }
+};
+
+// True while a run must go on: the screen has not stopped it and the program is not ending.
+bool running() { return gCaptureActive.load() == 1 && !pal_StopRequested(); }
+
+// True when the run was stopped by "Pause Capture" or by the program's end
+// (not by a full recording), so the presses of the stop are to be written.
+bool stoppedByAuthor() { return gCaptureActive.load() == 2 || pal_StopRequested(); }
+
+// True when only the closing click still fits into the recording.
+bool recordingFull() { return gCaptureRecords.load() >= CAPTURE_RECORD_CAP - 1; }
+
+int openForAppending(const std::string& path) {
+  int fd;
+  do fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Closes a descriptor; an interrupted close has closed it all the same.
+bool closeFile(int fd) { return ::close(fd) == 0 || errno == EINTR; }
+
+// Appends one line of the window file, taking up writes a signal interrupted.
+bool appendWindowLine(const int32_t r[4]) {
+  char line[64];
+  const int n = std::snprintf(line, sizeof line, "%d,%d,%d,%d\r\n", r[0], r[1], r[2], r[3]);
+  const int fd = openForAppending(captureSlotPath(".DMW"));
+  if (fd < 0) return false;
+  bool ok = true;
+  for (int done = 0; ok && done < n;) {
+    const ssize_t wrote = ::write(fd, line + done, static_cast<size_t>(n - done));
+    if (wrote < 0 && errno == EINTR) continue;
+    ok = wrote > 0;
+    if (ok) done += static_cast<int>(wrote);
+  }
+  return closeFile(fd) && ok;
+}
+
 // Ends the program from the capture thread with the recording closed.
 [[noreturn]] void failCapture(int fd, const char* title, const char* text) {
-  if (fd >= 0) ::close(fd);
-  gCaptureWorkers.fetch_sub(1);
+  if (fd >= 0) closeFile(fd);
   pal_FatalAlert(title, text);
 }
 
@@ -95,14 +148,11 @@ void pointer(int32_t* x, int32_t* y) {
 // when a large window was refused (maximised, full screen or off screen).
 int sampleWindow(bool* warn) {
   int32_t r[4], origin[2];
-  const int state = pal_GetForegroundWinRect(r);
-  pal_GetPrimaryOrigin(origin);
+  const int state = gCaptureSources.foreground(r);
+  gCaptureSources.origin(origin);
   for (int i = 0; i < 4; ++i) r[i] -= origin[i % 2];
   *warn = false;
-  if (state == 1 && r[0] >= 0 && r[1] >= 0 && r[2] - r[0] >= 50) {
-    if (!winAppendRect(captureSlotPath(".DMW"), r)) return -1;
-    return 1;
-  }
+  if (state == 1 && r[0] >= 0 && r[1] >= 0 && r[2] - r[0] >= 50) return appendWindowLine(r) ? 1 : -1;
   *warn = state != 0 && (r[3] - r[1] > kPopupHeight || r[2] - r[0] > kPopupWidth);
   return 0;
 }
@@ -126,8 +176,13 @@ bool CaptureRun::writeRecord(const std::string& line, const unsigned char* pixel
   int first = 0;
   while (left > 0) {
     const ssize_t n = ::writev(fd_, parts + first, 2 - first);
+    if (n < 0 && errno == EINTR) continue;  // a signal came before anything was written
     if (n <= 0) {
-      if (committed_ >= 0 && ::ftruncate(fd_, committed_) != 0) std::perror("truncating the recording");
+      int cut = 0;
+      if (committed_ >= 0)
+        while ((cut = ::ftruncate(fd_, committed_)) != 0 && errno == EINTR) {
+        }
+      if (cut != 0) std::perror("truncating the recording");
       return false;
     }
     left -= static_cast<size_t>(n);
@@ -206,11 +261,20 @@ int64_t captureMillis() {
       .count();
 }
 
-int startCaptureSlot() {
-  std::remove(captureSlotPath(".DMR").c_str());
-  std::remove(captureSlotPath(".DMW").c_str());
+int startCaptureSlot(std::string* reason) {
+  auto fail = [reason](int code, const std::string& path, const char* what, int error) {
+    if (reason != nullptr) *reason = "'" + path + "' " + what + " (" + std::strerror(error) + ")";
+    return code;
+  };
+  // An earlier capture's file that stays would have the new run appended to it.
+  for (const char* ext : {".DMR", ".DMW"}) {
+    const std::string path = captureSlotPath(ext);
+    struct stat st;
+    if (std::remove(path.c_str()) != 0 && errno != ENOENT) return fail(-2, path, "cannot be removed", errno);
+    if (::lstat(path.c_str(), &st) == 0) return fail(-2, path, "cannot be removed", EEXIST);
+  }
   std::FILE* windows = std::fopen(captureSlotPath(".DMW").c_str(), "wb");
-  if (windows == nullptr) return -1;
+  if (windows == nullptr) return fail(-1, captureSlotPath(".DMW"), "cannot be made", errno);
   std::fclose(windows);
   int32_t screen[4];
   pal_GetAvailableScreenPixels(0, screen);
@@ -228,57 +292,73 @@ int startCaptureSlot() {
 void startCaptureWorkers() {
   gCaptureActive = 1;  // before the watcher starts: it ends at once when it reads anything else
   gCaptureSteps = 0;
+  gClickState = 0;     // here, not after the first grab: a press made from now on is written
   gPressesAtStop = 0;
   gWatcherEnded = 0;
   startThread(clickWatcherThread);
   startThread(captureThread);
 }
 
-void stopCaptureWorkers() {
+bool stopCaptureWorkers() {
   int running = 1;
   gCaptureActive.compare_exchange_strong(running, 2);  // a full recording has stopped itself already
-  while (gCaptureWorkers.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(CAPTURE_STOP_WAIT_MS);
+  while (gCaptureWorkers.load() > 0) {
+    if (std::chrono::steady_clock::now() >= until) return false;  // still 2: the late one ends by itself
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   gCaptureActive = 0;
+  return true;
 }
 
 void clickWatcherThread() {
-  pal_PressCounter* counter = pal_OpenPressCounter();
-  int64_t handled = counter != nullptr ? pal_CountPresses(counter, 0) : 0;
-  while (gCaptureActive.load() == 1) {
+  CountedOut out;
+  const CaptureSources& src = gCaptureSources;
+  pal_PressCounter* counter = src.openPresses();
+  // Every press counted since the counter opened is the run's, those that
+  // arrived before this first read (while the window minimised) among them.
+  int64_t handled = 0;
+  while (running()) {
     if (counter == nullptr) {  // no press counting on this server: poll the buttons
       int idle = 0;
-      if (pal_GetMouseClickStatus() != 0) gClickState.compare_exchange_strong(idle, 1);
+      if (src.buttons() != 0) gClickState.compare_exchange_strong(idle, 1);
       pal_ForfeitThreadExecution();
       continue;
     }
     // Every counted press becomes a click once the one before it is written.
-    const int64_t counted = pal_CountPresses(counter, 2);
+    const int64_t counted = src.countPresses(counter, 2);
     int idle = 0;
     if (counted > handled && gClickState.compare_exchange_strong(idle, 1)) ++handled;
   }
-  if (gCaptureActive.load() == 2 && counter == nullptr) {
+  if (stoppedByAuthor() && counter == nullptr) {
     int idle = 0;  // the stop's press, still held
-    if (pal_GetMouseClickStatus() != 0) gClickState.compare_exchange_strong(idle, 1);
-  } else if (gCaptureActive.load() == 2) {
+    if (src.buttons() != 0) gClickState.compare_exchange_strong(idle, 1);
+  } else if (stoppedByAuthor()) {
     // The stop's own press reaches the program's window and this counter
     // on separate connections: wait for it until the counter stays quiet.
-    int64_t counted = pal_CountPresses(counter, 0);
+    int64_t counted = src.countPresses(counter, 0);
     for (int read = 0; read < kFinalPressReads; ++read) {
-      const int64_t now = pal_CountPresses(counter, kFinalPressWaitMs);
+      const int64_t now = src.countPresses(counter, kFinalPressWaitMs);
       if (now == counted) break;
       counted = now;
     }
     gPressesAtStop = std::max<int64_t>(0, counted - handled);
   }
-  pal_ClosePressCounter(counter);
+  src.closePresses(counter);
   gWatcherEnded = 1;
-  gCaptureWorkers.fetch_sub(1);
 }
 
 void captureThread() {
+  CountedOut out;
   CaptureSlot& s = gCaptureSlot;
-  pal_WaitUntilMinimized(kMinimizeWaitMs);  // the first key frame must not show our own window
-  const int got = pal_ScreenToBGRbuffer(s.a.data(), s.W, s.H);
+  const CaptureSources& src = gCaptureSources;
+  if (gCaptureRecords.load() > CAPTURE_RECORD_CAP - 2) {  // no room for a run and its closing click
+    gCaptureFull = 1;
+    gCaptureActive = 0;
+    return;
+  }
+  src.waitMinimized(kMinimizeWaitMs);  // the first key frame must not show our own window
+  const int got = src.grab(s.a.data(), s.W, s.H);
   char text[120];
   if (got == -2)
     failCapture(-1, "Non-Standard Display",
@@ -290,47 +370,47 @@ void captureThread() {
     std::snprintf(text, sizeof text, "Unexpected RecErr003_L1:%d", got);
     failCapture(-1, "Exiting...", text);
   }
-  if (gCaptureRecords.load() >= CAPTURE_RECORD_CAP) {  // full already: nothing more is recorded
-    gCaptureFull = 1;
-    gCaptureActive = 0;
-    gCaptureWorkers.fetch_sub(1);
-    return;
-  }
-  const int fd = ::open(captureSlotPath(".DMR").c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const int fd = openForAppending(captureSlotPath(".DMR"));
   if (fd < 0) failCapture(-1, "Exiting...", "Unexpected RecErr007_L");
   CaptureRun run(fd, s.W, s.H, s.a.data(), s.b.data());
   int32_t x, y;
   pointer(&x, &y);
   if (!run.openingKeyFrame(captureMillis(), x, y)) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
-  gClickState = 0;
+  // A click written now belongs to the press it stands for; the run's last one is its closing click.
+  auto click = [&](int64_t t) {
+    pointer(&x, &y);
+    if (!run.clickKeyFrame(t, x, y)) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
+  };
   int countdown = CAPTURE_WARNING_CLICKS, sampleCounter = 0;
+  int64_t lastClick = -1;  // time of the run's last click key frame
+  bool full = false;
   std::vector<double>* passTimes = gCapturePassTimes;
   auto passStart = std::chrono::steady_clock::now();
-  while (gCaptureActive.load() == 1) {
+  while (running()) {
     if (passTimes != nullptr) {
       const auto now = std::chrono::steady_clock::now();
       passTimes->push_back(std::chrono::duration<double, std::milli>(now - passStart).count());
       passStart = now;
     }
-    if (gCaptureRecords.load() >= CAPTURE_RECORD_CAP) {  // the most a demo can hold: the screen pauses
-      gCaptureFull = 1;
-      gCaptureActive = 0;
+    if (recordingFull()) {  // the most a demo can hold, less the closing click: the screen pauses
+      full = true;
       break;
     }
     pal_ForfeitThreadExecution();
-    if (gClickState.load() == 2 && pal_GetMouseClickStatus() == 0) gClickState = 0;
+    if (gClickState.load() == 2 && src.buttons() == 0) gClickState = 0;
     int64_t t = captureMillis();
-    pointer(&x, &y);
     if (gClickState.load() == 1) {
       if (countdown > 0) --countdown;
-      if (!run.clickKeyFrame(t, x, y)) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
+      click(t);
+      lastClick = t;
       gCaptureSteps.fetch_add(1);
-      t = captureMillis();
-      pointer(&x, &y);
       gClickState = 2;
       sampleCounter = 1;
+      if (recordingFull()) continue;  // the change record would take the closing click's place
+      t = captureMillis();
     }
-    const int grabbed = pal_ScreenToBGRbuffer(run.grabBuffer(), s.W, s.H);
+    pointer(&x, &y);
+    const int grabbed = src.grab(run.grabBuffer(), s.W, s.H);
     if (grabbed != 1) {
       std::snprintf(text, sizeof text, "Unexpected RecErr003_L2:%d", grabbed);
       failCapture(fd, "Exiting...", text);
@@ -362,18 +442,32 @@ void captureThread() {
       countdown = 0;
     }
   }
-  if (gCaptureActive.load() == 2) {
-    // Stopped by a press: the presses the watcher counted before the stop
-    // become clicks, the last of them the press that ended the run.
-    while (gWatcherEnded.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    int64_t clicks = (gClickState.load() == 1 ? 1 : 0) + gPressesAtStop.load();
-    for (clicks = std::min(clicks, kFinalClicksCap); clicks > 0 && gCaptureRecords.load() < CAPTURE_RECORD_CAP; --clicks) {
-      pointer(&x, &y);
-      if (!run.clickKeyFrame(captureMillis(), x, y)) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
+  if (full) {
+    // Ends as a paused run does: its last record is a closing click.
+    click(captureMillis());
+    gCaptureFull = 1;
+    gCaptureActive = 0;
+  } else if (stoppedByAuthor()) {
+    // The presses the watcher counted before the stop become clicks, the
+    // last of them the press that ended the run.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWatcherWaitMs);
+    while (gWatcherEnded.load() == 0 && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    int64_t clicks = std::min((gClickState.load() == 1 ? 1 : 0) + gPressesAtStop.load(), kFinalClicksCap);
+    const bool pressed = clicks > 0;
+    for (; clicks > 0 && gCaptureRecords.load() < CAPTURE_RECORD_CAP; --clicks) {
+      click(captureMillis());
       gCaptureSteps.fetch_add(1);
     }
+    // The program is ending without a press of its own (closed from the
+    // keyboard or by another program) and none came just before: the
+    // closing click is written all the same, so the author's last step
+    // is kept, as after "Pause Capture".
+    const int64_t now = captureMillis();
+    if (pal_StopRequested() && !pressed && (lastClick < 0 || now - lastClick > kClosePressMs) &&
+        gCaptureRecords.load() < CAPTURE_RECORD_CAP)
+      click(now);
     gClickState = 0;
   }
-  ::close(fd);
-  gCaptureWorkers.fetch_sub(1);
+  closeFile(fd);
 }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+struct pal_PressCounter;
+
 constexpr int CAPTURE_FULL_PERCENT = 91;     // p at the start and after a click
 constexpr int CAPTURE_WARNING_CLICKS = 9;    // clicks during which "Bad Window Size" may be shown
 constexpr int CAPTURE_SAMPLE_AFTER = 9;      // changed records after a click before the window is sampled
@@ -22,7 +24,7 @@ extern std::atomic<int> gCaptureActive;      // 1 while the workers must run, 2 
 extern std::atomic<int> gClickState;         // 0 idle, 1 a press to write, 2 written and still held
 extern std::atomic<int> gCaptureSteps;       // key frames written at clicks in this run
 extern std::atomic<int> gCaptureWorkers;     // workers still running
-extern std::atomic<int> gCaptureFull;        // 1 once the recording holds CAPTURE_RECORD_CAP records
+extern std::atomic<int> gCaptureFull;        // 1 once the recording is full (its last record the closing click)
 extern std::atomic<int64_t> gCaptureRecords; // records written since the slot was started
 
 // The capture slot: screen size, the two grab buffers, the start time.
@@ -33,18 +35,43 @@ struct CaptureSlot {
 };
 extern CaptureSlot gCaptureSlot;
 
+// What the workers read of the system: the platform layer's calls, unless
+// a test puts screens and presses of its own in their place.
+struct CaptureSources {
+  int (*grab)(unsigned char* destination, int32_t width, int32_t height);
+  void (*cursor)(int mode, int32_t point[2]);
+  void (*origin)(int32_t origin[2]);
+  int (*buttons)();
+  int (*foreground)(int32_t rect[4]);
+  pal_PressCounter* (*openPresses)();
+  int64_t (*countPresses)(pal_PressCounter* counter, int waitMs);
+  void (*closePresses)(pal_PressCounter* counter);
+  void (*waitMinimized)(int ms);
+};
+extern CaptureSources gCaptureSources;
+
 // Empties the capture slot (both files deleted, an empty window file made),
 // records the primary screen's size, allocates the grab buffers and the
-// start time. 1, or -1 when the window file cannot be made.
-int startCaptureSlot();
+// start time. 1; -1 when the window file cannot be made; -2 when a file of
+// an earlier capture cannot be removed (a new capture never appends to
+// one). On a failure *reason, when given, says which file and why.
+int startCaptureSlot(std::string* reason = nullptr);
 // Starts the click watcher and the capture thread for a run, appending to
-// the slot: the capture-active flag is set first.
+// the slot: the capture-active flag is set first. A press still pending
+// from before the run's first grab is written at its first pass.
 void startCaptureWorkers();
-// Stops the run and waits until both workers have ended (the recording
-// file is closed then). The presses that came before the stop (the one on
-// "Pause Capture" among them) are still written as clicks: the abstraction
-// takes the run's last click for the press that ended it.
-void stopCaptureWorkers();
+// Stops the run and waits, at most a few seconds, until both workers have
+// ended (the recording file is closed then); false when one did not answer
+// in time (it ends by itself later; the slot must not be touched before).
+// The presses that came before the stop (the one on "Pause Capture" among
+// them) are still written as clicks: the abstraction takes the run's last
+// click for the press that ended it.
+bool stopCaptureWorkers();
+// How long stopCaptureWorkers waits for the workers.
+constexpr int CAPTURE_STOP_WAIT_MS = 4000;
+// The workers. Both end at their next check once the capture-active flag
+// leaves 1 or the program is ending (pal_StopRequested); a run ended by
+// the program's end finishes as a paused one does, with its closing click.
 void clickWatcherThread();
 void captureThread();
 
@@ -62,8 +89,8 @@ bool captureChangedRect(const unsigned char* a, const unsigned char* b, int32_t 
 // One capture run's records, written to an open file descriptor (appending).
 // The reference buffer holds the screen as last recorded; grabs go into the
 // other one, which becomes the reference when a change is written. A write
-// that fails or comes up short truncates the file back to its last whole
-// record, so the recording always decodes.
+// interrupted by a signal is taken up again; one that fails truncates the
+// file back to its last whole record, so the recording always decodes.
 class CaptureRun {
  public:
   // first holds the run's first grab; second receives the next one.

@@ -1,8 +1,9 @@
 // capture_screens.cpp: the screens around the recorder. "Start Capture"
 // minimises the window and starts the workers; the window's title counts
 // the steps (set here, on the loop's thread, from the workers' count);
-// "Pause Capture" stops both workers and waits for them before anything
-// else can touch the capture slot.
+// "Pause Capture" stops both workers and waits for them (a few seconds at
+// most, saying so when one does not answer) before anything else can touch
+// the capture slot.
 #include "studio/capture/capture_screens.h"
 
 #include "studio/capture/capture_checks.h"
@@ -15,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -47,13 +49,38 @@ int leave(int32_t event[4], int state) {
   return PAL_CLOSE;
 }
 
-// Starts a run: the window goes out of the way, then the workers start.
+// Starts a run: the window goes out of the way, then the workers start. A
+// first run whose slot cannot be emptied does not start: the author is
+// told why and the preparation screen is back.
 void beginRun(bool first) {
+  std::string reason;
+  if (first && startCaptureSlot(&reason) != 1) {
+    pal_DisableAllTimers();
+    pal_Alert(1, "Cannot Start Capture",
+              ("Pictomira cannot start a new capture because the file of an earlier capture " + reason +
+               ".  Nothing has been captured; remove or rename that file, then press 'Start Capture' again.")
+                  .c_str());
+    pal_SetWindowTitle("Ready to Capture - Pictomira");
+    pal_SetNewEventHandler(capturePrepHandler);
+    return;
+  }
   pal_MinimizeWindow();
-  if (first && startCaptureSlot() != 1) pal_FatalAlert("Exiting...", "Unexpected RecErr008_Wa");
   gShownSteps = -1;
   startCaptureWorkers();
   pal_SetTimer(CAPTURE_TITLE_TIMER, 200, 1);
+}
+
+// Waits (bounded) for the workers of a stopped run; false, after saying
+// so, when one did not answer: the capture slot is not theirs to leave yet.
+bool workersStopped() {
+  if (stopCaptureWorkers()) return true;
+  char text[400];
+  std::snprintf(text, sizeof text,
+                "The capture did not stop within %d seconds (the screen or the mouse does not answer).  Wait a "
+                "moment and press the button again; if it keeps happening, close Pictomira.",
+                CAPTURE_STOP_WAIT_MS / 1000);
+  pal_Alert(1, "Capture Not Stopped", text);
+  return false;
 }
 
 void showSteps() {
@@ -73,7 +100,7 @@ void openCapturing(int timer) {
 }
 
 void pause() {
-  stopCaptureWorkers();
+  workersStopped();  // the paused screen's buttons wait again for one that did not answer
   pal_DisableAllTimers();
   pal_SetWindowTitle(kCapturingTitle);
   pal_SetNewEventHandler(capturePausedHandler);
@@ -138,6 +165,8 @@ int capturePausedHandler(int32_t event[4], char* name) {
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
+  const bool button = is(name, "Start Over") || is(name, "Abstract Demo...") || is(name, "Capture More");
+  if (button && gCaptureWorkers.load() > 0 && !workersStopped()) return PAL_NOTHING;
   if (is(name, "Start Over")) return leave(event, STATE_CAPTURE);
   if (is(name, "Abstract Demo...")) return leave(event, STATE_ABSTRACT);
   if (is(name, "Capture More")) openCapturing(CAPTURE_MORE_TIMER);
