@@ -1,6 +1,6 @@
 // paste_screens.cpp: choosing the demo to paste from (only demos whose crop
-// has the current demo's size), the paste form with its five boxes, and the
-// progress screen that polls the paste worker every 400 ms.
+// has the current demo's size, 14 a page), the paste form with its five
+// boxes, and the progress screen that polls the paste worker every 400 ms.
 #include "studio/shell/paste_screens.h"
 
 #include "studio/capture/demo_files.h"
@@ -11,6 +11,7 @@
 #include "pag/pag.h"
 #include "pal/pal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +24,10 @@ constexpr int kPasteTimer = 1;
 constexpr int kPasteTimerMs = 400;
 constexpr int kRowsTop = 140, kRowH = 26, kRowsMax = 14;
 
-std::string gGivingDemo;  // the demo chosen to paste from
+std::string gGivingDemo;               // the demo chosen to paste from
+std::vector<std::string> gChoice;      // the demos of the current demo's size, newest first
+int32_t gOwnCrop[4] = {-1, -1, -1, -1};  // the current demo's crop
+int gChoicePage = 0;
 
 void text(const char* fmt, const char* a, const char* b, int32_t x, int32_t y, int font) {
   char line[400];
@@ -40,32 +44,56 @@ void backHome() {
 int formHandler(int32_t event[4], char* name);
 int progressHandler(int32_t event[4], char* name);
 
+// Lists the demos whose crop has the current demo's size into gChoice.
+void findChoice() {
+  readDemoCrop(gCurrDemoName, gOwnCrop);
+  static DemoListEntry demos[DEMO_LIST_CAP];
+  const int count = listDemos(demos);
+  gChoice.clear();
+  for (int i = 0; i < count; ++i) {
+    int32_t crop[4];
+    if (readDemoCrop(demos[i].name, crop) && crop[2] == gOwnCrop[2] && crop[3] == gOwnCrop[3])
+      gChoice.emplace_back(demos[i].name);
+  }
+  demoDataRead(demoFilePath(gCurrDemoName, ".DMD"));
+  gChoicePage = 0;
+}
+
+// A page button named ':' and the page's letter ('A' the first page).
+void pageButton(int page, int32_t x, int32_t y, const char* label) {
+  const char name[3] = {':', static_cast<char>('A' + page), '\0'};
+  pag_DrawButtonType1(0, x, y, 26, 26, PAG_BUTTON_BORDER_TOP, PAG_BUTTON_BORDER_BOTTOM, PAG_BUTTON_FACE_TOP,
+                      PAG_BUTTON_FACE_BOTTOM, label, STUDIO_FONT, PAG_BUTTON_LABEL, 0, 2);
+  pal_MarkClickableRect(name, x, y, 26, 26);
+}
+
 void drawChoose() {
   pal_UnmarkAllClickableRects();
   studioPaintWholeBackground(Gradient::Rounded);
-  int32_t own[4];
-  readDemoCrop(gCurrDemoName, own);
-  static DemoListEntry demos[DEMO_LIST_CAP];
-  const int count = listDemos(demos);
-  std::vector<std::string> kept;
-  for (int i = 0; i < count; ++i) {
-    int32_t crop[4];
-    if (readDemoCrop(demos[i].name, crop) && crop[2] == own[2] && crop[3] == own[3]) kept.emplace_back(demos[i].name);
-  }
-  demoDataRead(demoFilePath(gCurrDemoName, ".DMD"));
-  if (kept.empty()) {
+  if (gChoice.empty()) {
     text("No other demos can be pasted into '%s' because%s", gCurrDemoName, "", -1, 200, STUDIO_FONT_LARGE);
     char line[200];
-    std::snprintf(line, sizeof line, "none match the size (%d pixels wide, %d pixels tall).", own[2], own[3]);
+    std::snprintf(line, sizeof line, "none match the size (%d pixels wide, %d pixels tall).", gOwnCrop[2], gOwnCrop[3]);
     studioCentredText(line, HOME_W / 2, 250, STUDIO_FONT_LARGE, STUDIO_WHITE);
   } else {
     text("Choose the demo to paste into '%s'...%s", gCurrDemoName, "", -1, 100, STUDIO_FONT_LARGE);
-    for (size_t i = 0; i < kept.size() && i < kRowsMax; ++i) {
-      const int32_t y = kRowsTop + kRowH * static_cast<int32_t>(i);
+    const int pages = static_cast<int>((gChoice.size() + kRowsMax - 1) / kRowsMax);
+    gChoicePage = std::clamp(gChoicePage, 0, pages - 1);
+    for (int row = 0; row < kRowsMax; ++row) {
+      const size_t i = static_cast<size_t>(gChoicePage * kRowsMax + row);
+      if (i >= gChoice.size()) break;
+      const int32_t y = kRowsTop + kRowH * row;
       pag_FillRect(0, 150, y, 600, kRowH - 2, 0x4A5470);
-      studioCentredText(kept[i].c_str(), HOME_W / 2, y + 3, STUDIO_FONT, STUDIO_WHITE);
+      studioCentredText(gChoice[i].c_str(), HOME_W / 2, y + 3, STUDIO_FONT, STUDIO_WHITE);
       // The '&' keeps a demo called "Quit" apart from the button.
-      pal_MarkClickableRect(("&" + kept[i]).c_str(), 150, y, 600, kRowH - 2);
+      pal_MarkClickableRect(("&" + gChoice[i]).c_str(), 150, y, 600, kRowH - 2);
+    }
+    if (gChoicePage > 0) pageButton(gChoicePage - 1, 120, kRowsTop - 2, "<");
+    if (gChoicePage + 1 < pages) pageButton(gChoicePage + 1, 755, kRowsTop + kRowH * (kRowsMax - 1) - 2, ">");
+    if (pages > 1) {
+      char line[40];
+      std::snprintf(line, sizeof line, "Page %d of %d", gChoicePage + 1, pages);
+      studioCentredText(line, HOME_W / 2, kRowsTop + kRowH * kRowsMax + 4, STUDIO_FONT, STUDIO_WHITE);
     }
   }
   studioButton("Quit", 420, 540, 60, 22);
@@ -149,10 +177,16 @@ int progressHandler(int32_t event[4], char* /*name*/) {
 int pasteChooseHandler(int32_t event[4], char* name) {
   if (event[0] == PAL_EV_START) {
     pal_DisableAllTimers();
+    findChoice();
     drawChoose();
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
+  if (name[0] == ':' && name[1] >= 'A') {
+    gChoicePage = name[1] - 'A';
+    drawChoose();
+    return PAL_SHOW;
+  }
   if (name[0] == '&') {
     gGivingDemo = name + 1;
     pal_SetNewEventHandler(formHandler);

@@ -308,6 +308,25 @@ TEST_F(Paste, PasteThatWouldOverflowATableIsRefusedBeforeAnythingIsWritten) {
   }
 }
 
+TEST_F(Paste, PasteStoppedByTheProgramsEndRemovesEverythingItMade) {
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", fixture(1, 6, 0)));
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "From", fixture(2, 3, 0)));
+  ASSERT_EQ(pasteCheck({"Into", "From", 0, 2, 3, "Stopped"}), 1);
+  EXPECT_EXIT(
+      {
+        pal_RequestStop();
+        startPasteWorker({"Into", "From", 0, 2, 3, "Stopped"});
+        const bool stopped = pal_StopWorkers(5000, nullptr);
+        DemoListEntry list[DEMO_LIST_CAP];
+        struct stat st;
+        std::exit(stopped && listDemos(list) == 2 && ::stat(demoFolderPath(".Stopped.pasting").c_str(), &st) != 0 &&
+                          removeInterruptedPastes() == 0
+                      ? 0
+                      : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
 TEST_F(Paste, TemporaryNamesAreNoDemoNamesAndAreClearedAtStart) {
   for (int i = 0; i < 4; ++i) {
     const std::string name = pasteTemporaryName(1700000000, i);

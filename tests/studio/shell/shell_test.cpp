@@ -3,6 +3,8 @@
 // demo screen's opening rules, scale and backdrop.
 #include "studio/capture/capture_checks.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/demo_paste.h"
+#include "studio/shell/paste_screens.h"
 #include "studio/shell/screen_kit.h"
 #include "studio/shell/shell.h"
 
@@ -20,6 +22,7 @@
 
 #include <csignal>
 #include <functional>
+#include <set>
 #include <unistd.h>
 #include <cstring>
 #include <string>
@@ -212,7 +215,46 @@ TEST_F(Shell, CopyArrivesWholeAndReportsAnEmptyRecordingAsDone) {
   EXPECT_EQ(gCopyFilesDone.load(), 1);
   for (const char* ext : {".DMW", ".DMD", ".DMR"})
     EXPECT_EQ(slurp(demoFilePath("Copy", ext)), slurp(demoFilePath("Source", ext)));
-  EXPECT_FALSE(exists(demoFilePath("Copy", ".DMR") + ".partial"));
+  EXPECT_FALSE(exists(demoFolderPath(".Copy.copying")));
+}
+
+TEST_F(Shell, CopyStoppedByTheProgramsEndLeavesNothing) {
+  plainDemo("Source");
+  current("Source");
+  ::mkdir(demoFolderPath("Copy").c_str(), 0777);  // made by the screen before the copy starts
+  EXPECT_EXIT(
+      {
+        pal_RequestStop();
+        copyDemoFiles("Copy");
+        std::exit(exists(demoFolderPath("Copy")) || exists(demoFolderPath(".Copy.copying")) ? 1 : 0);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Shell, LeftoversOfInterruptedCopiesAndPastesAreRemovedAtStart) {
+  const struct {
+    std::vector<std::string> files;  // below Demos/
+    bool removed;
+  } cases[] = {
+      {{".Gamma.copying/Gamma.DMW", ".Gamma.copying/Gamma.DMD"}, true},
+      {{".Delta.pasting/.Delta.pasting.DMR"}, true},
+      {{"Eps/Eps.DMW", "Eps/Eps.DMD", "Eps/Eps.DMR.partial"}, true},  // an earlier way of copying
+      {{".hidden/notes.txt"}, false},
+      {{"Zeta/Zeta.DMW"}, false},
+  };
+  for (const auto& c : cases)
+    for (const std::string& file : c.files) {
+      ::mkdir((demosFolderPath() + file.substr(0, file.find('/'))).c_str(), 0777);
+      put(demosFolderPath() + file, "x");
+    }
+  ::mkdir(demoFolderPath("Gamma").c_str(), 0777);  // the empty folder that reserved Gamma
+  plainDemo("Kept");
+  EXPECT_EQ(removeInterruptedPastes(), 3);
+  for (const auto& c : cases) EXPECT_EQ(exists(demosFolderPath() + c.files[0]), !c.removed) << c.files[0];
+  EXPECT_FALSE(exists(demoFolderPath("Gamma")));
+  EXPECT_TRUE(exists(demoFilePath("Kept", ".DMR")));
+  // The names are free again.
+  for (const char* name : {"Gamma", "Delta", "Eps"}) EXPECT_EQ(pal_FindOrCreateDirectory(demoFolderPath(name).c_str()), 1);
 }
 
 TEST_F(Shell, CopyCutShortIsNeverListed) {
@@ -398,3 +440,45 @@ TEST_F(DemoOpening, ADemoWithoutFramesOpensButRefusesWhatNeedsFrames) {
 }
 
 }  // namespace
+
+// The choose-demo screen of "Paste" pages through every demo of the
+// current demo's size, 14 a page, and leaves the others out.
+TEST_F(Shell, ChooseDemoListsEverySameSizeDemoPageByPage) {
+  const struct {
+    int sameSize, pages;
+  } cases[] = {{3, 1}, {14, 1}, {15, 2}, {29, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sameSize);
+    pal_DeleteDirectory(demosFolderPath().c_str(), 2);
+    ::mkdir(demosFolderPath().c_str(), 0777);
+    std::set<std::string> want;
+    for (int i = 0; i < c.sameSize; ++i) {
+      const std::string name = "Demo " + std::to_string(i);
+      ASSERT_TRUE(writeDemoFolder(dir.path(), name, tinyDemo(1)));
+      want.insert(name);
+    }
+    DemoFixture other = tinyDemo(1);
+    other.crop[2] = 5;
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "Wider", other));
+    current("Demo 0");
+    pal_InitWinBuf(0, HOME_W, HOME_H);
+    int32_t event[4] = {PAL_EV_START, 0, 0, 0};
+    char name[PAL_NAME_LEN] = "";
+    std::set<std::string> shown;
+    int pages = 0;
+    for (std::string next = "start"; !next.empty(); ++pages) {
+      std::snprintf(name, sizeof name, "%s", next.c_str());
+      EXPECT_EQ(pasteChooseHandler(event, name), PAL_SHOW);
+      event[0] = PAL_EV_PRESS;
+      next.clear();
+      for (int i = 0; i < PAL_CLICKABLE_CAP; ++i) {
+        if (gpal_ClickableRectList[i][0] == PAL_FREE_CLICKABLE) continue;
+        const std::string rect = gpal_ClickableRectNames[i];
+        if (rect[0] == '&') EXPECT_TRUE(shown.insert(rect.substr(1)).second) << rect;
+        if (rect[0] == ':' && rect[1] == 'A' + pages + 1) next = rect;
+      }
+    }
+    EXPECT_EQ(shown, want);
+    EXPECT_EQ(pages, c.pages);
+  }
+}
