@@ -118,13 +118,13 @@ int main() {
     return 1;
   }
   std::vector<double> perFrame, cpuPerFrame;
-  std::string why;
+  publishing::Failure why;
   for (int run = 0; run < kRuns; ++run) {
     std::vector<std::string> warnings;
     const double cpu = cpuMs();
     const auto start = Clock::now();
     if (writeHtml5Page({kPage, "A benchmark\nof the page"}, &why, &warnings) != 1) {
-      std::fprintf(stderr, "bench_html5: %s\n", why.c_str());
+      std::fprintf(stderr, "bench_html5: %s\n", why.text().c_str());
       return 1;
     }
     perFrame.push_back(msSince(start) / kFrames);

@@ -133,10 +133,10 @@ int main() {
       PackageSettings settings;
       settings.name = type == PACKAGE_FAST ? "Fast" : "Small";
       settings.type = type;
-      std::string why;
+      publishing::Failure why;
       const auto start = Clock::now();
       if (preparePackage(&why) != 1 || writePackages(settings, &why) != 1) {
-        std::fprintf(stderr, "packaging failed: %s\n", why.c_str());
+        std::fprintf(stderr, "packaging failed: %s\n", why.text().c_str());
         return 1;
       }
       t.push_back(since(start));

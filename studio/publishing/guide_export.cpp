@@ -3,8 +3,9 @@
 // step's speaker note and the frame's picture with its red boxes drawn as
 // the Presenter draws them. Frames are read in one forward pass over the
 // recording; the page is written under a temporary name in its folder and
-// renamed once complete, so a failure never leaves a half-written page
-// under its name. No window calls: refusals come back with a reason.
+// renamed over the guide handed out before only once complete, so a
+// failure leaves that guide as it was. No window calls: refusals come back
+// with a reason.
 #include "studio/publishing/web_export.h"
 #include "studio/publishing/line_pool.h"
 #include "studio/publishing/publishing_support.h"
@@ -24,6 +25,7 @@
 
 namespace {
 
+using publishing::Failure;
 using publishing::FrameInstructions;
 using publishing::frameName;
 using publishing::makeFolder;
@@ -31,6 +33,7 @@ using publishing::quoted;
 using publishing::refuse;
 
 constexpr size_t kNameMax = 49;
+constexpr const char* kExportFail = "Export Fail";
 constexpr int32_t kWidestShown = 1280;  // frames wider than this are shown 1024 pixels wide
 constexpr int32_t kShrunkWidth = 1024;
 constexpr int kFrameBuffer = 1;         // the buffer the red boxes are drawn into
@@ -145,8 +148,8 @@ std::string pageHead(const WebExportSettings& s, int32_t w) {
   return head;
 }
 
-// The whole page into file; 1, or -1 with *why.
-int writePage(const WebExportSettings& s, PieceFile& file, std::string* why, std::vector<std::string>* warnings) {
+// The whole page into file; 1, 0 when the program is ending, -1 with *why.
+int writePage(const WebExportSettings& s, PieceFile& file, Failure* why, std::vector<std::string>* warnings) {
   const int32_t frames = frameCount(), w = gCropSize[2], h = gCropSize[3];
   const bool rounded = gHeaderCount > 3 && gHeaderData[3] != 0;
   if (!put(file, pageHead(s, w))) return refuse(why, file.error());
@@ -159,6 +162,7 @@ int writePage(const WebExportSettings& s, PieceFile& file, std::string* why, std
   std::string placeholder;
   int32_t step = 0;
   for (int32_t f = 0; f < frames; ++f) {
+    if (pal_StopRequested()) return 0;
     gExportProgress = std::max<int>(kProgressOpened, static_cast<int>(int64_t{f} * 1000 / frames));
     std::string note;
     if (!isStep(fi, f) || !noteOf(f, &note)) continue;
@@ -200,31 +204,35 @@ int writePage(const WebExportSettings& s, PieceFile& file, std::string* why, std
 
 std::string guidePagePath(const std::string& name) { return guideFolderPath(name) + name + ".html"; }
 
-int writeDemoGuide(const WebExportSettings& settings, std::string* why, std::vector<std::string>* warnings) {
-  std::string ignored;
+int writeDemoGuide(const WebExportSettings& settings, Failure* why, std::vector<std::string>* warnings) {
+  Failure ignored;
   if (why == nullptr) why = &ignored;
+  *why = Failure{kExportFail, "", ""};
   gExportProgress = 0;
   const std::string refused = refusal(settings);
   if (!refused.empty()) return refuse(why, refused);
   const std::string folder = guideFolderPath(settings.name), page = guidePagePath(settings.name);
   if (makeFolder(std::string(gProgramFolder) + "Demo_Guides", why) != 1 || makeFolder(folder, why) != 1) return -1;
 
-  const std::string temp = folder + "." + settings.name + ".html.partial";
+  const std::string temp = publishing::unfinishedPath(folder, settings.name + ".html");
+  // Failures of the page file itself carry the page's code.
+  const std::string code = "Unexpected PG2-002 - " + quoted(page);
   int result;
   {
     const KeptInstrList kept;
     PieceFile file;
-    result = file.create(temp) ? writePage(settings, file, why, warnings) : refuse(why, file.error());
-    if (result == 1 && !file.close(true)) result = refuse(why, file.error());
+    result = file.create(temp) ? writePage(settings, file, why, warnings) : refuse(why, kExportFail, code, file.error());
+    if (result == -1 && !file.ok()) why->code = code;
+    if (result == 1 && !file.close(true)) result = refuse(why, kExportFail, code, file.error());
   }
   if (result == 1 && std::rename(temp.c_str(), page.c_str()) != 0)
-    result = refuse(why, quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
+    result = refuse(why, kExportFail, code,
+                    quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
   if (result != 1) {
-    // Nothing half-written, and no older page that could pass for this one.
+    // Nothing half-written stays; the guide handed out before is kept as it was.
     std::remove(temp.c_str());
-    std::remove(page.c_str());
-    *why = "The Demo Guide " + quoted(settings.name) + " could not be written: " + *why;
-    return -1;
+    if (result == -1) why->why = "The Demo Guide " + quoted(settings.name) + " could not be written: " + why->why;
+    return result;
   }
   gExportProgress = 1000;
   return 1;

@@ -8,8 +8,9 @@
 // encoded on worker threads a few frames ahead of the writer and written
 // strictly in frame order. Speaker notes and the splash texts are drawn
 // into image buffer slot 7 (no window calls). The page is written under a
-// temporary name in its folder and renamed once complete; a refusal leaves
-// no page under its name and comes back with a reason.
+// temporary name in its folder and renamed over the page handed out before
+// only once complete; a refusal leaves that page as it was and comes back
+// with a reason.
 #include "studio/publishing/web_export.h"
 #include "studio/publishing/publishing_support.h"
 
@@ -45,6 +46,7 @@ Html5Encoder gHtml5Encoder = pngDataUri;
 
 namespace {
 
+using publishing::Failure;
 using publishing::FrameInstructions;
 using publishing::frameName;
 using publishing::makeFolder;
@@ -52,6 +54,7 @@ using publishing::quoted;
 using publishing::refuse;
 
 constexpr size_t kNameMax = 49;
+constexpr const char* kExportFail = "Export Fail";
 constexpr int kDrawSlot = 7;              // spare buffer for the splash and the notes
 constexpr int32_t kCanvasLeft = 43, kCanvasTop = 42;
 constexpr int32_t kTouchMin = 44;         // CSS pixels a finger needs
@@ -183,17 +186,21 @@ struct Branding {
 };
 
 // Reads the system file "GBH"; 1, or -1 with *why.
-int readBranding(Branding* b, std::string* why) {
+int readBranding(Branding* b, Failure* why) {
   const std::string path = systemFilePath("GBH");
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (file == nullptr) return refuse(why, "Missing Branding File (GBH)");
+  if (file == nullptr)
+    return refuse(why, "No GBH", "Missing Branding File",
+                  "The system file " + quoted(path) + " cannot be opened: " + std::strerror(errno));
   unsigned char head[PKG_BRANDING_PICTURE_AT];
   const size_t got = std::fread(head, 1, sizeof head, file.get());
-  if (got < 4 || std::memcmp(head, "gBa2", 4) != 0) return refuse(why, "Bad Branding File (GBH)");
+  if (got < 4 || std::memcmp(head, "gBa2", 4) != 0)
+    return refuse(why, "Bad GBH", "Bad Branding File", "The system file " + quoted(path) + " does not begin with gBa2");
   b->picture.resize(static_cast<size_t>(kBrandingBytes - PKG_BRANDING_PICTURE_AT));
   if (got < sizeof head || std::fread(b->picture.data(), 1, b->picture.size(), file.get()) != b->picture.size())
-    return refuse(why, "Damaged Branding File (GBH): " + quoted(path) +
-                           " is shorter than the 1,620,180 bytes of its values and splash picture");
+    return refuse(why, "Bad GBH", "Bad Branding File",
+                  "The system file " + quoted(path) +
+                      " is shorter than the 1,620,180 bytes of its values and splash picture");
   for (int i = 0; i < PKG_BRANDING_VALUES; ++i) {
     const unsigned char* v = head + 4 + 4 * i;
     b->values[i] = (uint32_t{v[0]} << 24) | (uint32_t{v[1]} << 16) | (uint32_t{v[2]} << 8) | v[3];
@@ -808,8 +815,9 @@ class PageWriter {
 
   bool put(const std::string& text) { return file_.write(text.data(), text.size()); }
 
-  // Section 6: every frame's picture, and its note overlay and text.
-  int hiddenImages(std::string* why) {
+  // Section 6: every frame's picture, and its note overlay and text. 1, 0
+  // when the program is ending, -1.
+  int hiddenImages(Failure* why) {
     const int32_t w = gCropSize[2], h = gCropSize[3];
     const bool rounded = gHeaderCount > 3 && gHeaderData[3] != 0;
     if (!put(std::string("<DIV style=\"display:none;\" >") + kEol)) return refuse(why, file_.error());
@@ -823,6 +831,7 @@ class PageWriter {
     int32_t noteArea[4] = {0, 0, 0, 0};
     bool previousNote = false;
     for (int32_t f = 0; f < v_.frames; ++f) {
+      if (pal_StopRequested()) return 0;
       const FrameRec& fr = gFrameData[f];
       if (!cursor.seek(fr.imageRefA, fr.imageRefB))
         return refuse(why, "The picture of " + frameName(f) + " cannot be read from " + quoted(recording));
@@ -882,12 +891,12 @@ class PageWriter {
                                w, h, lastOfFrame, empty});
   }
 
-  bool writeOldest(EncoderPool& pool, std::string* why) {
+  bool writeOldest(EncoderPool& pool, Failure* why) {
     const Pending p = std::move(pending_.front());
     pending_.pop_front();
     const std::string uri = p.empty ? std::string() : pool.takeOldest();
     if (!put(p.before) || !put(shown(uri, p.w, p.h, p.what)) || !put(p.after)) {
-      *why = file_.error();
+      refuse(why, file_.error());
       return false;
     }
     if (p.lastOfFrame)
@@ -902,8 +911,8 @@ class PageWriter {
   Placeholders placeholders_;
 };
 
-// The seven sections into file; 1, or -1 with *why.
-int writePage(const WebExportSettings& s, const Branding& b, PieceFile& file, std::string* why,
+// The seven sections into file; 1, 0 when the program is ending, -1 with *why.
+int writePage(const WebExportSettings& s, const Branding& b, PieceFile& file, Failure* why,
               std::vector<std::string>* warnings) {
   const int32_t w = gCropSize[2], h = gCropSize[3];
   const DemoView v(frameCount());
@@ -924,7 +933,8 @@ int writePage(const WebExportSettings& s, const Branding& b, PieceFile& file, st
   for (int32_t f = 0; f < v.frames; ++f)
     if (!page.put(frameAreas(v, f, w, h))) return refuse(why, file.error());
   gExportProgress = kProgressSection[5];
-  if (page.hiddenImages(why) != 1) return -1;
+  const int images = page.hiddenImages(why);
+  if (images != 1) return images;
   if (!page.put(std::string("</BODY>") + kEol + "</HTML>" + kEol)) return refuse(why, file.error());
   return 1;
 }
@@ -940,8 +950,9 @@ std::string refusal(const WebExportSettings& s) {
   return {};
 }
 
-// The scrub, then the page written to temp and renamed to page; 1, or -1 with *why.
-int exportPage(const WebExportSettings& s, const std::string& page, const std::string& temp, std::string* why,
+// The scrub, then the page written to temp and renamed to page; 1, 0 when
+// the program is ending, -1 with *why.
+int exportPage(const WebExportSettings& s, const std::string& page, const std::string& temp, Failure* why,
                std::vector<std::string>* warnings) {
   scrubUnreachableFrames();
   gExportProgress = kProgressScrubbed;
@@ -951,12 +962,17 @@ int exportPage(const WebExportSettings& s, const std::string& page, const std::s
   if (makeFolder(std::string(gProgramFolder) + "Demo_Packages", why) != 1 ||
       makeFolder(packageFolderPath(s.name), why) != 1)
     return -1;
+  // Failures of the page file itself carry the page's code.
+  const std::string code = "Unexpected PH2-002 - " + quoted(page);
   PieceFile file;
-  if (!file.create(temp)) return refuse(why, "Unexpected PH2-002 - " + quoted(page) + ": " + file.error());
-  if (writePage(s, branding, file, why, warnings) != 1) return -1;
-  if (!file.close(true)) return refuse(why, file.error());
+  if (!file.create(temp)) return refuse(why, kExportFail, code, file.error());
+  const int written = writePage(s, branding, file, why, warnings);
+  if (written == -1 && !file.ok()) why->code = code;
+  if (written != 1) return written;
+  if (!file.close(true)) return refuse(why, kExportFail, code, file.error());
   if (std::rename(temp.c_str(), page.c_str()) != 0)
-    return refuse(why, quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
+    return refuse(why, kExportFail, code,
+                  quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
   return 1;
 }
 
@@ -1034,19 +1050,20 @@ std::string html5JumpNote(const std::string& note) {
 
 std::string html5PagePath(const std::string& name) { return packageFolderPath(name) + name + ".html"; }
 
-int writeHtml5Page(const WebExportSettings& settings, std::string* why, std::vector<std::string>* warnings) {
-  std::string ignored;
+int writeHtml5Page(const WebExportSettings& settings, Failure* why, std::vector<std::string>* warnings) {
+  Failure ignored;
   if (why == nullptr) why = &ignored;
+  *why = Failure{kExportFail, "", ""};
   gExportProgress = 0;
   const std::string refused = refusal(settings);
   if (!refused.empty()) return refuse(why, refused);
   const std::string page = html5PagePath(settings.name);
-  const std::string temp = packageFolderPath(settings.name) + "." + settings.name + ".html.partial";
-  if (exportPage(settings, page, temp, why, warnings) != 1) {
-    // Nothing half-written, and no older page that could pass for this one.
+  const std::string temp = publishing::unfinishedPath(packageFolderPath(settings.name), settings.name + ".html");
+  const int result = exportPage(settings, page, temp, why, warnings);
+  if (result != 1) {
+    // Nothing half-written stays; the page handed out before is kept as it was.
     std::remove(temp.c_str());
-    std::remove(page.c_str());
-    return -1;
+    return result;
   }
   gExportProgress = 1000;
   return 1;

@@ -7,6 +7,8 @@
 #include "studio/publishing/line_pool.h"
 #include "studio/publishing/publishing_support.h"
 
+#include "pal/pal.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -248,6 +250,11 @@ bool PieceFile::append(const std::string& path, int64_t expected) {
       break;
     }
     if (got == 0) break;
+    if (pal_StopRequested()) {
+      error_ = quoted(path_) + " was left unfinished: the program is ending";
+      ok_ = false;
+      break;
+    }
     if (!writeAll(fd_, buffer_.data(), static_cast<size_t>(got))) {
       fail("cannot be written");
       break;
@@ -413,10 +420,11 @@ int linePoolEncodeFile(const std::string& inPath, const std::string& outPath, in
   PieceFile out;
   bool ok = out.create(outPath);
   for (int64_t r = 0; r < rows && ok; ++r) {
-    if (std::fread(row.data(), 1, rowBytes, in.get()) != rowBytes) {
+    const bool stop = r % 100 == 0 && pal_StopRequested();
+    if (stop || std::fread(row.data(), 1, rowBytes, in.get()) != rowBytes) {
       out.close(false);
       std::remove(outPath.c_str());
-      return refuse(why, quoted(inPath) + " cannot be read to its end");
+      return stop ? 0 : refuse(why, quoted(inPath) + " cannot be read to its end");
     }
     if (r == 0) {
       ok = out.write(row.data(), rowBytes);
@@ -430,7 +438,8 @@ int linePoolEncodeFile(const std::string& inPath, const std::string& outPath, in
   }
   if (!out.close(false)) {
     std::remove(outPath.c_str());
-    return refuse(why, out.error());
+    refuse(why, out.error());
+    return -2;
   }
   if (progress != nullptr) progress->store(1000);
   return 1;

@@ -44,6 +44,7 @@ class PieceFile {
   // Reads n bytes at offset at (below size()) into out.
   bool readAt(int64_t at, void* out, size_t n);
   // Copies the whole file at path onto the end; its size must be `expected`.
+  // Once the program is ending it stops between two chunks and fails.
   bool append(const std::string& path, int64_t expected);
   // Sets the permission bits; false when the system refuses.
   bool chmod(unsigned mode);
@@ -115,8 +116,9 @@ std::vector<unsigned char> linePoolEncode(const unsigned char* pool, int64_t row
 
 // Encodes the plain pool file inPath into outPath (created or truncated),
 // reading it once and keeping at most 2 * frameHeight rows in memory.
-// progress (when given) goes 1 .. 1000 every 100 rows. 1, or -1 with *why
-// (a file that cannot be read or written, a pool that is not whole rows,
-// a width outside 1 .. 3999). outPath is removed on failure.
+// progress (when given) goes 1 .. 1000 every 100 rows. 1; 0 when the
+// program is ending; -1 with *why when the plain pool cannot be read (or is
+// not whole rows, or the width is outside 1 .. 3999); -2 with *why when
+// outPath cannot be written. outPath is removed unless the result is 1.
 int linePoolEncodeFile(const std::string& inPath, const std::string& outPath, int32_t width, int32_t frameHeight,
                        int choice, std::atomic<int>* progress, std::string* why);

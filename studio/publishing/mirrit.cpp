@@ -1,9 +1,10 @@
 // mirrit.cpp: "DemoFlow.txt" and "DemoStack.bws" from the package
 // preparation's line tables and plain line pool and from the scrubbed
 // model. Each output is written through a checked file under a hidden
-// temporary name, flushed to the disk, and renamed only when both are
-// complete, so a failure never leaves a half-written file under a final
-// name. No window calls: failures come back with their reason.
+// temporary name and flushed to the disk; only when both are complete do
+// they take the place of the two files written before, both or neither,
+// so a failure leaves the earlier pair as it was. No window calls:
+// failures come back with their reason.
 #include "studio/publishing/mirrit.h"
 #include "studio/publishing/publishing_support.h"
 
@@ -11,6 +12,7 @@
 #include "studio/publishing/line_pool.h"
 
 #include "demo/demo_model.h"
+#include "pal/pal.h"
 
 #include <sys/stat.h>
 
@@ -52,7 +54,10 @@ constexpr const char* kEnd = "#\r\nEnd of Demo\r\n# -99\r\n";
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 std::string folder() { return demoFolderPath(gCurrDemoName) + "/"; }
-std::string temporaryOf(const char* file) { return folder() + "." + file + ".partial"; }
+std::string temporaryOf(const char* file) { return publishing::unfinishedPath(folder(), file); }
+// Where the file written before waits in dir while the new pair is put in place.
+std::string asideIn(const std::string& dir, const char* file) { return dir + "." + file + ".previous"; }
+std::string asideOf(const char* file) { return asideIn(folder(), file); }
 
 int fail(MirritFailure* failure, const char* code, const std::string& why) {
   failure->code = code;
@@ -102,7 +107,8 @@ void instructionsByFrame(int32_t frames, std::vector<int32_t>* first, std::vecto
     if (gInstrData[i].frame >= 0 && gInstrData[i].frame < frames) (*order)[fill[gInstrData[i].frame]++] = i;
 }
 
-// Writes DemoFlow.txt's temporary file: header, frames, end. Progress 10, then 200.
+// Writes DemoFlow.txt's temporary file: header, frames, end. Progress 10,
+// then 200. 1, 0 when the program is ending, -1.
 int writeFlow(MirritFailure* failure) {
   const std::string temp = temporaryOf(kFlowFile);
   const int32_t frames = std::clamp(gFrameCount, 0, DEMO_FRAME_CAP), h = gCropSize[3];
@@ -126,6 +132,7 @@ int writeFlow(MirritFailure* failure) {
   std::vector<unsigned char> table(tableBytes);
   std::string text;
   for (int32_t f = 0; f < frames; ++f) {
+    if (pal_StopRequested()) return 0;
     if (std::fread(table.data(), 1, tableBytes, lines.get()) != tableBytes)
       return fail(failure, "NoRead MWF-004", quoted(linesPath) + " cannot be read: " + systemError());
     char label[24];
@@ -155,6 +162,7 @@ int writeFlow(MirritFailure* failure) {
 
 // Writes DemoStack.bws's temporary file: the width, most significant byte
 // first, then the plain line pool. Progress rises by 3 per chunk below 997.
+// 1, 0 when the program is ending, -1.
 int writeStack(MirritFailure* failure) {
   const std::string temp = temporaryOf(kStackFile), poolPath = folder() + kStackPiece;
   const int32_t w = gCropSize[2];
@@ -166,6 +174,7 @@ int writeStack(MirritFailure* failure) {
   out.write(width, 2);
   std::vector<unsigned char> chunk(kChunk);
   for (;;) {
+    if (pal_StopRequested()) return 0;
     const size_t got = std::fread(chunk.data(), 1, kChunk, pool.get());
     if (got > 0 && !out.write(chunk.data(), got)) break;
     if (gMirritProgress < 997) gMirritProgress += 3;
@@ -177,9 +186,48 @@ int writeStack(MirritFailure* failure) {
   return 1;
 }
 
-int moveIntoPlace(const char* file, const char* code, MirritFailure* failure) {
-  if (std::rename(temporaryOf(file).c_str(), (folder() + file).c_str()) == 0) return 1;
-  return fail(failure, code, quoted(temporaryOf(file)) + " cannot be renamed to " + quoted(file) + ": " + systemError());
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Puts both new files in place of those written before, or neither: the
+// earlier files are moved aside first and moved back when a new one cannot
+// take its place. A final name that is not a plain file (an author's folder,
+// say) is never replaced.
+int moveBothIntoPlace(MirritFailure* failure) {
+  const char* const files[2] = {kFlowFile, kStackFile};
+  const char* const codes[2] = {"NoRead MWF-002", "NoRead MWF-012"};
+  for (int i = 0; i < 2; ++i) {
+    struct stat st;
+    const std::string path = folder() + files[i];
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      return fail(failure, codes[i], quoted(path) + " is not a file, so it is not replaced");
+  }
+  bool aside[2] = {false, false}, placed[2] = {false, false};
+  int result = 1;
+  for (int i = 0; i < 2 && result == 1; ++i) {
+    if (!exists(folder() + files[i])) continue;
+    if (std::rename((folder() + files[i]).c_str(), asideOf(files[i]).c_str()) != 0)
+      result = fail(failure, codes[i], quoted(folder() + files[i]) + " cannot be moved aside: " + systemError());
+    else aside[i] = true;
+  }
+  for (int i = 0; i < 2 && result == 1; ++i) {
+    if (std::rename(temporaryOf(files[i]).c_str(), (folder() + files[i]).c_str()) != 0)
+      result = fail(failure, codes[i],
+                    quoted(temporaryOf(files[i])) + " cannot be renamed to " + quoted(files[i]) + ": " + systemError());
+    else placed[i] = true;
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (result == 1) {
+      if (aside[i]) std::remove(asideOf(files[i]).c_str());
+    } else if (aside[i]) {
+      std::rename(asideOf(files[i]).c_str(), (folder() + files[i]).c_str());
+    } else if (placed[i]) {
+      std::remove((folder() + files[i]).c_str());
+    }
+  }
+  return result;
 }
 
 }  // namespace
@@ -219,14 +267,40 @@ std::string mirritNoteText(const std::string& note) {
   return out;
 }
 
+void settleInterruptedMirrit(const std::string& demoFolder) {
+  const std::string dir = demoFolder + "/";
+  const char* const files[2] = {kFlowFile, kStackFile};
+  bool partial[2], aside[2];
+  for (int i = 0; i < 2; ++i) {
+    partial[i] = exists(publishing::unfinishedPath(dir, files[i]));
+    aside[i] = exists(asideIn(dir, files[i]));
+  }
+  if (!partial[0] && !partial[1]) {
+    // Both new files were in place (or no output ran): an earlier file still
+    // aside is no longer needed, unless its place is empty.
+    for (int i = 0; i < 2; ++i) {
+      if (!aside[i]) continue;
+      if (exists(dir + files[i])) std::remove(asideIn(dir, files[i]).c_str());
+      else std::rename(asideIn(dir, files[i]).c_str(), (dir + files[i]).c_str());
+    }
+  } else if (aside[0] || aside[1] || !partial[0]) {
+    // Caught while the new pair took the earlier pair's place (the flow file
+    // goes first): the earlier pair comes back, a new file without one goes.
+    for (int i = 0; i < 2; ++i) {
+      if (aside[i]) std::rename(asideIn(dir, files[i]).c_str(), (dir + files[i]).c_str());
+      else if (!partial[i]) std::remove((dir + files[i]).c_str());
+    }
+  }
+  for (const char* file : files) std::remove(publishing::unfinishedPath(dir, file).c_str());
+}
+
 int writeMirrit(MirritFailure* failure) {
   MirritFailure ignored;
   if (failure == nullptr) failure = &ignored;
   gMirritProgress = 0;
   int result = writeFlow(failure);
   if (result == 1) result = writeStack(failure);
-  if (result == 1) result = moveIntoPlace(kFlowFile, "NoRead MWF-002", failure);
-  if (result == 1) result = moveIntoPlace(kStackFile, "NoRead MWF-012", failure);
+  if (result == 1) result = moveBothIntoPlace(failure);
   std::remove(temporaryOf(kFlowFile).c_str());
   std::remove(temporaryOf(kStackFile).c_str());
   for (const char* piece : kPieces) std::remove((folder() + piece).c_str());

@@ -40,7 +40,15 @@ std::string mirritNoteText(const std::string& note);
 
 // Writes "DemoFlow.txt" and "DemoStack.bws" for the current demo
 // (gCurrDemoName, the model as the preparation left it, gCropSize), each
-// under a temporary name first; both are renamed into place only when both
-// are complete. The preparation's pieces are deleted at the end, whatever
-// the outcome. 1, or -1 with *failure.
+// under a temporary name first; only when both are complete do both take
+// the place of the pair written before, or neither does. The preparation's
+// pieces and the temporary files are deleted at the end, whatever the
+// outcome. 1; 0 when the program is ending; -1 with *failure (the earlier
+// pair left as it was).
 int writeMirrit(MirritFailure* failure);
+
+// At start-up, for a demo's folder (no trailing '/'): the unfinished files
+// of a Mirrit output the program did not live to finish are removed, and a
+// pair caught while it took the earlier pair's place is completed or rolled
+// back, so the folder holds one whole pair, the earlier one, or none.
+void settleInterruptedMirrit(const std::string& demoFolder);

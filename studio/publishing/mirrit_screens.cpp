@@ -3,7 +3,9 @@
 // thread of its own; the writing screen runs the Mirrit writer on another.
 // Each shows its progress in the band on a 200-millisecond timer. When
 // both files are written the "Done" alert names the folder and the program
-// ends; any failure is shown and ends the program too.
+// ends; a failure is shown and the demo screen follows, with the files
+// written before left as they were. Both workers stop, leaving nothing
+// unfinished, when the program ends.
 #include "studio/publishing/mirrit_screens.h"
 #include "studio/publishing/mirrit.h"
 #include "studio/publishing/package_screens.h"
@@ -11,6 +13,7 @@
 
 #include "studio/capture/demo_files.h"
 #include "studio/shell/screen_kit.h"
+#include "studio/shell/shell.h"
 
 #include "pag/pag.h"
 #include "pal/pal.h"
@@ -18,7 +21,6 @@
 #include <atomic>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -26,16 +28,29 @@ constexpr int kTimer = 1;
 constexpr int kTimerMs = 200;
 constexpr int kEndProgram = 0;  // a state below 1 ends the state loop
 
-std::thread gWorker;
-std::atomic<int> gResult{0};  // 0 running, 1 done, -1 failed
-std::string gPrepareWhy;
+std::atomic<int> gResult{0};  // 0 running, 1 done, 2 stopped, -1 failed
+publishing::Failure gPrepareWhy;
 MirritFailure gFailure;
 bool gCompleteShown = false;
 
 int32_t winW() { return gpal_ImageBuffSize[0][0]; }
 
-void join() {
-  if (gWorker.joinable()) gWorker.join();
+// The workers; each publishes its result last.
+void prepareWorker() {
+  const int r = preparePackage(&gPrepareWhy);
+  gResult = r == 1 ? 1 : r == 0 ? 2 : -1;
+}
+
+void writeWorker() {
+  const int r = writeMirrit(&gFailure);
+  gResult = r == 1 ? 1 : r == 0 ? 2 : -1;
+}
+
+// After a failure: the demo screen, which reads the demo again (the scrub changed the model).
+int backToDemoScreen() {
+  pal_DisableAllTimers();
+  pal_SetNewEventHandler(demoScreenHandler);
+  return PAL_NOTHING;
 }
 
 // Title, gradient and the heading centred at y 160.
@@ -49,21 +64,17 @@ void drawScreen(const char* heading) {
 }
 
 void startTimer() {
-  if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) {
-    join();
-    pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
-  }
+  if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
 }
 
 int onPrepareTick() {
   const int result = gResult.load();
   if (result == -1) {
-    join();
     pal_DisableAllTimers();
-    pal_FatalAlert("Package Fail", gPrepareWhy.c_str());
+    pal_Alert(1, gPrepareWhy.title.c_str(), gPrepareWhy.text().c_str());
+    return backToDemoScreen();
   }
   if (result == 1 && gCompleteShown) {
-    join();
     pal_DisableAllTimers();
     pal_SetNewEventHandler(mirritWriteScreenHandler);
     return PAL_NOTHING;
@@ -88,11 +99,10 @@ int onWriteTick(int32_t event[4]) {
     publishingBand(text);
     return PAL_SHOW;
   }
-  join();
   pal_DisableAllTimers();
-  if (result == -1) {
-    const std::string why = gFailure.why;
-    pal_FatalAlert(gFailure.code.c_str(), why.c_str());
+  if (result != 1) {
+    pal_Alert(1, gFailure.code.c_str(), gFailure.why.c_str());
+    return backToDemoScreen();
   }
   publishingBand("Mirrit Write (step 2 of 2) - 100.0 % complete");
   pal_UpdateWindowFromBuffer(nullptr);
@@ -109,21 +119,20 @@ int mirritPrepareScreenHandler(int32_t event[4], char* /*name*/) {
     case PAL_EV_START:
       pal_DisableAllTimers();
       drawScreen("Please Wait - step 1 of 2...");
-      join();
       gPackagePhase = 0;
       gPackageProgress = 0;
       gPackageCancel = 0;
       gResult = 0;
       gCompleteShown = false;
-      gWorker = std::thread([] { gResult = preparePackage(&gPrepareWhy) == 1 ? 1 : -1; });
+      pal_BeginThread(prepareWorker);
       startTimer();
       publishingBand("Package Prep (step 1 of 2) - 0.0 % complete");
       return PAL_SHOW;
     case PAL_EV_TIMER: return event[1] == kTimer ? onPrepareTick() : PAL_NOTHING;
     case PAL_EV_CLOSED:
-      // The program ends with the window; the row pass stops after its frame.
-      gPackageCancel = 1;
-      join();
+      // The program ends: a running preparation removes its pieces itself;
+      // those of a finished one are of no use now.
+      if (gResult.load() == 1) removePackagePieces();
       return PAL_NOTHING;
     default: return PAL_NOTHING;
   }
@@ -134,18 +143,13 @@ int mirritWriteScreenHandler(int32_t event[4], char* /*name*/) {
     case PAL_EV_START:
       pal_DisableAllTimers();
       drawScreen("Writing Mirrit...");
-      join();
       gMirritProgress = 0;
       gResult = 0;
-      gWorker = std::thread([] { gResult = writeMirrit(&gFailure) == 1 ? 1 : -1; });
+      pal_BeginThread(writeWorker);
       startTimer();
       publishingBand("Mirrit Write (step 2 of 2) - 0.0 % complete");
       return PAL_SHOW;
     case PAL_EV_TIMER: return event[1] == kTimer ? onWriteTick(event) : PAL_NOTHING;
-    case PAL_EV_CLOSED:
-      // The program ends with the window, once the writer has finished and tidied up.
-      join();
-      return PAL_NOTHING;
     default: return PAL_NOTHING;
   }
 }

@@ -1,7 +1,8 @@
 // package_screens.cpp: "Simulation" on the demo screen: the package dialog
 // (name, notes, red boxes and notes, the package type) while the
 // preparation runs in the background, then the packaging screen with its
-// progress and the result. The work itself is the package writer's.
+// progress and the result. The work itself is the package writer's, on
+// workers that stop, leaving nothing unfinished, when the program ends.
 #include "studio/publishing/package_screens.h"
 #include "studio/publishing/package_writer.h"
 
@@ -12,10 +13,10 @@
 #include "pag/pag.h"
 #include "pal/pal.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -23,18 +24,40 @@ constexpr int kTimer = 1;
 constexpr int kTimerMs = 200;
 constexpr int32_t kBandY = 520;
 
+// The folders "OK" made for the package, as bits.
+constexpr int kMadeTop = 1, kMadeNamed = 2;
+
 PackageSettings gSettings;
 bool gOkAccepted = false;
-std::thread gPrepare, gPackage;
-std::atomic<int> gPrepareResult{0};  // 0 running, 1 done, 2 cancelled, -1 failed
-std::atomic<int> gPackageResult{0};  // 0 running, 1 done, -1 failed
-std::string gPrepareWhy, gPackageWhy, gWritten;
+bool gCancelling = false;            // "Cancel" waits for the preparation to stop
+std::atomic<int> gPrepareResult{0};  // 0 running, 1 done, 2 cancelled or stopped, -1 failed
+std::atomic<int> gPackageResult{0};  // 0 running, 1 done, 2 stopped, -1 failed
+std::atomic<int> gMadeFolders{0};    // set after gSettings.name, which the workers then read
+publishing::Failure gPrepareWhy, gPackageWhy;
+std::string gWritten;
 
 int32_t winW() { return gpal_ImageBuffSize[0][0]; }
 int32_t winH() { return gpal_ImageBuffSize[0][1]; }
 
-void join(std::thread& t) {
-  if (t.joinable()) t.join();
+// The folders "OK" made, removed again while they are empty: a package the
+// program ended before writing leaves no trace of itself.
+void removeUnusedFolders() {
+  const int made = gMadeFolders.exchange(0);
+  if ((made & kMadeNamed) != 0) publishing::removeIfEmpty(packageFolderPath(gSettings.name));
+  if ((made & kMadeTop) != 0) publishing::removeIfEmpty(std::string(gProgramFolder) + "Demo_Packages");
+}
+
+// The workers. Each publishes its result last, after tidying up.
+void prepareWorker() {
+  const int r = preparePackage(&gPrepareWhy);
+  if (r != 1) removeUnusedFolders();
+  gPrepareResult = r == 1 ? 1 : r == 0 ? 2 : -1;
+}
+
+void packageWorker() {
+  const int r = writePackages(gSettings, &gPackageWhy);
+  if (r != 1) removeUnusedFolders();
+  gPackageResult = r == 1 ? 1 : r == 0 ? 2 : -1;
 }
 
 int64_t packagingTenths() {
@@ -143,8 +166,11 @@ int onOk() {
   gSettings.name = text;
   pal_GetMarkedTextEdit("PackageNotesEditBox", text);
   gSettings.notes = text;
-  if (pal_FindOrCreateDirectory((std::string(gProgramFolder) + "Demo_Packages").c_str()) == -1 ||
-      pal_FindOrCreateDirectory(packageFolderPath(gSettings.name).c_str()) == -1) {
+  const int top = pal_FindOrCreateDirectory((std::string(gProgramFolder) + "Demo_Packages").c_str());
+  const int named = top == -1 ? -1 : pal_FindOrCreateDirectory(packageFolderPath(gSettings.name).c_str());
+  gMadeFolders = (top == 1 ? kMadeTop : 0) | (named == 1 ? kMadeNamed : 0);
+  if (named == -1) {
+    removeUnusedFolders();
     pal_Alert(1, "Package Fail", "The folder for the package cannot be created in 'Demo_Packages'.");
     return PAL_NOTHING;
   }
@@ -157,10 +183,14 @@ int onOk() {
 
 int onPrepareTick() {
   const int result = gPrepareResult.load();
+  if (gCancelling) {
+    if (result == 0) return PAL_NOTHING;
+    if (result == 1) removePackagePieces();  // finished before it saw the cancel
+    return backToDemoScreen();
+  }
   if (result == -1) {
-    join(gPrepare);
     pal_DisableAllTimers();
-    pal_Alert(1, "Package Fail", gPrepareWhy.c_str());
+    pal_Alert(1, gPrepareWhy.title.c_str(), gPrepareWhy.text().c_str());
     return backToDemoScreen();
   }
   if (result == 1 && gOkAccepted) return startPackaging();
@@ -194,25 +224,28 @@ int packageDialogHandler(int32_t event[4], char* name) {
       pal_SetWindowTitle(title);
       gSettings = PackageSettings{};
       gOkAccepted = false;
+      gCancelling = false;
+      gMadeFolders = 0;
       gPackagePhase = 0;
       gPackageProgress = 0;
       gPackageCancel = 0;
       gPrepareResult = 0;
-      join(gPrepare);
-      gPrepare = std::thread([] {
-        const int r = preparePackage(&gPrepareWhy);
-        gPrepareResult = r == 1 ? 1 : r == 0 ? 2 : -1;
-      });
-      if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) {
-        join(gPrepare);
-        pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
-      }
+      pal_BeginThread(prepareWorker);
+      if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
       drawDialog();
       return PAL_SHOW;
     }
     case PAL_EV_TIMER: return event[1] == kTimer ? onPrepareTick() : PAL_NOTHING;
+    case PAL_EV_CLOSED:
+      // The program ends: a running preparation tidies up after itself, a
+      // finished one leaves its pieces, which no packaging will use.
+      if (gPrepareResult.load() == 1) {
+        removePackagePieces();
+        removeUnusedFolders();
+      }
+      return PAL_NOTHING;
     case PAL_EV_PRESS:
-      if (gOkAccepted) return PAL_NOTHING;
+      if (gOkAccepted || gCancelling) return PAL_NOTHING;
       if (std::strcmp(name, "ToggleRS") == 0) {
         gSettings.redBoxes = !gSettings.redBoxes;
         drawCheck();
@@ -225,10 +258,11 @@ int packageDialogHandler(int32_t event[4], char* name) {
       }
       if (std::strcmp(name, "OK") == 0) return onOk();
       if (std::strcmp(name, "Cancel") == 0) {
-        // The row pass stops after its frame; the demo screen reads the model only after.
+        // The preparation stops after its frame; the timer opens the demo
+        // screen, which reads the model again, once it has.
         gPackageCancel = 1;
-        join(gPrepare);
-        return backToDemoScreen();
+        gCancelling = true;
+        return onPrepareTick();
       }
       return PAL_NOTHING;
     default: return PAL_NOTHING;
@@ -238,15 +272,14 @@ int packageDialogHandler(int32_t event[4], char* name) {
 int packagingScreenHandler(int32_t event[4], char* name) {
   switch (event[0]) {
     case PAL_EV_START:
-      join(gPrepare);
       studioPaintWholeBackground(Gradient::Truncated);
       drawWaiting("Packaging to '%s' in progress - please wait...");
       targetsLine(&gWritten);
       gPackageResult = 0;
       gPackagePhase = 0;
       gPackageProgress = 0;
-      gPackage = std::thread([] { gPackageResult = writePackages(gSettings, &gPackageWhy) == 1 ? 1 : -1; });
-      pal_SetTimer(kTimer, kTimerMs, 1);
+      pal_BeginThread(packageWorker);
+      if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
       publishingBand("Creating Package: 0.0 %");
       return PAL_SHOW;
     case PAL_EV_TIMER: {
@@ -258,10 +291,9 @@ int packagingScreenHandler(int32_t event[4], char* name) {
         publishingBand(text);
         return PAL_SHOW;
       }
-      join(gPackage);
       pal_DisableAllTimers();
-      if (result == -1) {
-        pal_Alert(1, "Package Fail", gPackageWhy.c_str());
+      if (result != 1) {
+        pal_Alert(1, gPackageWhy.title.c_str(), gPackageWhy.text().c_str());
         return backToDemoScreen();
       }
       studioPaintWholeBackground(Gradient::Truncated);

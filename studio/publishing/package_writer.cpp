@@ -36,6 +36,7 @@ std::atomic<int> gPackageCancel{0};
 
 namespace {
 
+using publishing::Failure;
 using publishing::FrameInstructions;
 using publishing::frameName;
 using publishing::makeFolder;
@@ -66,6 +67,15 @@ constexpr int kWrapValues = 18;
 constexpr int kWrapPieces = 9;  // pieces with a progress step before them
 constexpr unsigned char kEndMark = 255;
 
+// The alerts' titles and codes.
+constexpr const char* kPackageFail = "Package Fail";
+constexpr const char* kCompressFail = "Compress Package Fail";
+constexpr const char* kFlowCode = "PKG Error F002";
+constexpr const char* kPoolCode = "PKG Error 002";
+constexpr const char* kTablesCode = "PKG Error 002b";
+constexpr const char* kHeaderCode = "Unexpected Err PKG008";
+constexpr const char* kPiecesCode = "Unexpected Err PKG006lp";
+
 // The files of one wrapped file: its unwrapper, piece 4 and piece 5.
 struct TargetFiles {
   const char* system;
@@ -81,9 +91,7 @@ constexpr TargetFiles kWindows = {"Windows", "UWW", "ZPW", nullptr, " Windows.ex
 std::string piecePath(const char* piece) { return demoFolderPath(gCurrDemoName) + "/" + piece; }
 std::string systemFilePath(const char* name) { return std::string(gProgramFolder) + "zPictomiraSystemFiles/" + name; }
 
-void removePieces() {
-  for (const char* piece : kPieces) std::remove(piecePath(piece).c_str());
-}
+void removePieces() { removePackagePiecesIn(demoFolderPath(gCurrDemoName)); }
 
 // Size of the regular file at path; -1 when there is none.
 int64_t fileSize(const std::string& path) {
@@ -168,7 +176,7 @@ bool isRectangle(int32_t type) {
 // The six numbers of an instruction of frame f: the target (-1 written as
 // f + 1), the type, and the rectangle relative to the crop or the first
 // value (negative as 0) and three zeros.
-int putInstruction(std::string& out, int32_t f, int n, const InstrRec& in, std::string* why) {
+int putInstruction(std::string& out, int32_t f, int n, const InstrRec& in, Failure* why) {
   const std::string which = "instruction " + std::to_string(n + 1);
   const int64_t target = in.target == -1 ? int64_t{f} + 1 : in.target;
   int64_t v[4] = {std::max<int64_t>(in.v[0], 0), 0, 0, 0};
@@ -183,7 +191,7 @@ int putInstruction(std::string& out, int32_t f, int n, const InstrRec& in, std::
 }
 
 // The flow data of frame f with its instructions (indexes into gInstrData).
-int flowOfFrame(std::string& out, int32_t f, const int32_t* instrs, int32_t count, std::string* why) {
+int flowOfFrame(std::string& out, int32_t f, const int32_t* instrs, int32_t count, Failure* why) {
   const FrameRec& fr = gFrameData[f];
   if (count > kInstrPerFrame)
     return refuse(why, "In " + frameName(f) + ", " + std::to_string(count) +
@@ -205,20 +213,22 @@ int flowOfFrame(std::string& out, int32_t f, const int32_t* instrs, int32_t coun
 
 // Writes "tmpFlowDat.tmp": 254, then every frame's name, note, note
 // position and instructions. Instructions owned by no frame are left out.
-int writeFlow(std::string* why) {
+// 1, 0 when the program is ending, -1.
+int writeFlow(Failure* why) {
   const int32_t frames = frameCount();
   const FrameInstructions instrs(frames);
 
   PieceFile out;
-  if (!out.create(piecePath(kFlowPiece))) return refuse(why, out.error());
+  if (!out.create(piecePath(kFlowPiece))) return refuse(why, kPackageFail, kFlowCode, out.error());
   std::string bytes(1, static_cast<char>(PKG_FIELD_END));
   for (int32_t f = 0; f < frames; ++f) {
+    if (pal_StopRequested()) return 0;
     if (flowOfFrame(bytes, f, instrs.list(f), instrs.count(f), why) != 1) return -1;
-    if (!out.write(bytes.data(), bytes.size())) return refuse(why, out.error());
+    if (!out.write(bytes.data(), bytes.size())) return refuse(why, kPackageFail, kFlowCode, out.error());
     bytes.clear();
     gPackageProgress = static_cast<int>(int64_t{f} * 1000 / frames);
   }
-  if (!out.close(false)) return refuse(why, out.error());
+  if (!out.close(false)) return refuse(why, kPackageFail, kFlowCode, out.error());
   gPackageProgress = 1000;
   return 1;
 }
@@ -227,15 +237,15 @@ int writeFlow(std::string* why) {
 
 // Rebuilds every frame from the recording and writes each row's line
 // number to "tmpLinesDat.tmp", new rows to "tmpStackDat.tmp". 1, 0 when
-// cancelled, -1.
-int rowPass(std::string* why) {
+// cancelled or the program is ending, -1.
+int rowPass(Failure* why) {
   const int32_t frames = frameCount(), w = cropW(), h = cropH();
   const std::string recording = demoFilePath(gCurrDemoName, ".DMR");
   const size_t rowBytes = static_cast<size_t>(w) * 3;
   LinePool pool;
   PieceFile lines;
-  if (!pool.create(piecePath(kStackPiece), w)) return refuse(why, pool.error());
-  if (!lines.create(piecePath(kLinesPiece))) return refuse(why, lines.error());
+  if (!pool.create(piecePath(kStackPiece), w)) return refuse(why, kPackageFail, kPoolCode, pool.error());
+  if (!lines.create(piecePath(kLinesPiece))) return refuse(why, kPackageFail, kTablesCode, lines.error());
   // Frames come in recording order: one forward pass over the recording
   // serves them all, however far apart its key records lie.
   FrameCursor cursor(recording.c_str(), gCropSize);
@@ -250,20 +260,17 @@ int rowPass(std::string* why) {
       const int64_t line = pool.lineOf(image + rowBytes * static_cast<size_t>(y), previous[y]);
       if (line == -1)
         return refuse(why, "The demo's frames hold more than 299,999 different pixel rows, which a package cannot");
-      if (line < 0) return refuse(why, pool.error());
+      if (line < 0) return refuse(why, kPackageFail, kPoolCode, pool.error());
       previous[y] = line;
       lines.put24(static_cast<uint32_t>(line));
     }
-    if (!lines.ok()) return refuse(why, lines.error());
+    if (!lines.ok()) return refuse(why, kPackageFail, kTablesCode, lines.error());
     if (f % 4 == 0)
       gPackageProgress = static_cast<int>(std::max<int64_t>(1, (int64_t{f} * 1000 / frames * f) / frames));
-    if (gPackageCancel != 0) {
-      gPackageCancel = 0;
-      return 0;
-    }
+    if (gPackageCancel != 0 || pal_StopRequested()) return 0;  // preparePackage clears the flag
   }
-  if (!pool.close(false)) return refuse(why, pool.error());
-  if (!lines.close(false)) return refuse(why, lines.error());
+  if (!pool.close(false)) return refuse(why, kPackageFail, kPoolCode, pool.error());
+  if (!lines.close(false)) return refuse(why, kPackageFail, kTablesCode, lines.error());
   gPackageProgress = 1000;
   return 1;
 }
@@ -323,7 +330,7 @@ Directory directoryOf(const PackageSettings& s, int64_t branding, int64_t lines,
 }
 
 // Writes "tmpHeadDat.tmp": magic, directory, title, description, branding.
-int writeHeader(const PackageSettings& s, const Directory& d, std::string* why) {
+int writeHeader(const PackageSettings& s, const Directory& d, Failure* why) {
   PieceFile out;
   if (out.create(piecePath(kHeadPiece))) {
     out.write("PMpkg_v04_", 10);
@@ -335,7 +342,7 @@ int writeHeader(const PackageSettings& s, const Directory& d, std::string* why) 
     out.write(s.notes.data(), s.notes.size());
     out.append(systemFilePath("GBA"), d.b[PKG_E_BRANDING]);
   }
-  if (!out.close(false)) return refuse(why, out.error());
+  if (!out.close(false)) return refuse(why, kPackageFail, kHeaderCode, out.error());
   gPackageProgress = 1000;
   return 1;
 }
@@ -349,11 +356,19 @@ const char* missingFile(const TargetFiles& t) {
   return nullptr;
 }
 
+// A wrapped file that cannot be written: the failure, also as a trace line.
+int wrapperFailure(Failure* why, const char* title, const std::string& file, const std::string& reason) {
+  std::printf("%s: writing '%s': %s\n", title, file.c_str(), reason.c_str());
+  std::fflush(stdout);
+  return refuse(why, title, "", "Writing " + quoted(file) + " failed: " + reason);
+}
+
 // Writes the wrapped file of target t; progress runs from base over span.
-int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, int64_t span, std::string* why) {
+// 1, 0 when the program is ending (the unfinished file is removed), -1.
+int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, int64_t span, Failure* why) {
   const std::string folder = packageFolderPath(s.name);
   const std::string file = s.name + t.suffix;
-  const std::string temp = folder + "." + file + ".partial";
+  const std::string temp = publishing::unfinishedPath(folder, file);
   std::string paths[kWrapPieces] = {piecePath(kHeadPiece), piecePath(kLinesPiece), piecePath(kComprPiece),
                                     piecePath(kFlowPiece), systemFilePath(t.piece4)};
   if (t.piece5 != nullptr) paths[5] = systemFilePath(t.piece5);
@@ -361,7 +376,9 @@ int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, i
   for (int i = 0; i < kWrapPieces; ++i) {
     if (paths[i].empty()) continue;
     sizes[i] = fileSize(paths[i]);
-    if (sizes[i] < 0) return refuse(why, "Writing " + quoted(file) + ": " + quoted(paths[i]) + " is missing");
+    if (sizes[i] < 0)
+      return refuse(why, kPackageFail, i < 4 ? kPiecesCode : "",
+                    "Writing " + quoted(file) + ": " + quoted(paths[i]) + " is missing");
     if (sizes[i] > kMost32)
       return refuse(why, "Writing " + quoted(file) + ": " + quoted(paths[i]) + " is " + std::to_string(sizes[i]) +
                              " bytes, more than the 4,294,967,295 a wrapped file can carry");
@@ -371,7 +388,8 @@ int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, i
   if (unwrapperSize < 0) return refuse(why, "Writing " + quoted(file) + ": " + quoted(unwrapper) + " is missing");
 
   PieceFile out;
-  if (out.create(temp)) {
+  if (!out.create(temp)) return wrapperFailure(why, "WrapperWriteFail", file, out.error());
+  {
     out.append(unwrapper, unwrapperSize);
     unsigned char marker[PKG_MARKER_LEN];
     for (int i = 0; i < PKG_MARKER_LEN; ++i) marker[i] = static_cast<unsigned char>(i);
@@ -382,7 +400,7 @@ int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, i
     values[14] = static_cast<uint32_t>(cropW());
     values[15] = static_cast<uint32_t>(cropH());
     for (uint32_t v : values) out.put32(v);
-    for (int i = 0; i < kWrapPieces; ++i) {
+    for (int i = 0; i < kWrapPieces && !pal_StopRequested(); ++i) {
       gPackageProgress = static_cast<int>(base + span * i * 100 / 1000);
       if (sizes[i] > 0) out.append(paths[i], sizes[i]);
     }
@@ -390,10 +408,19 @@ int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, i
     out.write(s.name.data(), s.name.size());
     out.chmod(pal_ProgramFileMode());
   }
-  if (!out.close(true) || std::rename(temp.c_str(), (folder + file).c_str()) != 0) {
-    const std::string reason = out.ok() ? quoted(temp) + " cannot be renamed: " + std::strerror(errno) : out.error();
+  if (pal_StopRequested()) {
+    out.close(false);
     std::remove(temp.c_str());
-    return refuse(why, "Writing " + quoted(file) + " failed: " + reason);
+    return 0;
+  }
+  if (!out.close(true)) {
+    std::remove(temp.c_str());
+    return wrapperFailure(why, "WrapperAppendFail", file, out.error());
+  }
+  if (std::rename(temp.c_str(), (folder + file).c_str()) != 0) {
+    const std::string reason = quoted(temp) + " cannot be renamed: " + std::strerror(errno);
+    std::remove(temp.c_str());
+    return refuse(why, kPackageFail, "", "Writing " + quoted(file) + " failed: " + reason);
   }
   return 1;
 }
@@ -428,16 +455,18 @@ bool possible(const std::vector<WrapTarget>& targets, const char* system) {
   return false;
 }
 
-// Phases 1 to 4 of packaging.
-int package(const PackageSettings& s, std::string* why) {
+// Phases 1 to 4 of packaging: 1, 0 when the program is ending, -1.
+int package(const PackageSettings& s, Failure* why) {
   beginPhase(1);
   std::string refusal = settingsRefusal(s);
   if (!refusal.empty()) return refuse(why, refusal);
-  const int64_t branding = fileSize(systemFilePath("GBA"));
-  if (branding < 0) return refuse(why, "Missing Branding File (GBA)");
+  const std::string gba = systemFilePath("GBA");
+  const int64_t branding = fileSize(gba);
+  if (branding < 0) return refuse(why, "No GBA", "Missing Branding File", "The system file " + quoted(gba) + " is missing");
   if (branding < kSplashBytes)
-    return refuse(why, "Damaged Branding File (GBA): " + std::to_string(branding) +
-                           " bytes, fewer than the 1,620,180 of its values and splash picture");
+    return refuse(why, "Bad GBA", "Bad Branding File",
+                  "The system file " + quoted(gba) + " has " + std::to_string(branding) +
+                      " bytes, fewer than the 1,620,180 of its values and splash picture");
   const std::vector<WrapTarget> targets = wrapTargets();
   refusal = targetsRefusal(targets);
   if (refusal.empty()) refusal = frameSizeRefusal();
@@ -446,29 +475,36 @@ int package(const PackageSettings& s, std::string* why) {
   const int64_t lines = fileSize(piecePath(kLinesPiece)), pool = fileSize(piecePath(kStackPiece));
   const int64_t flow = fileSize(piecePath(kFlowPiece)), rowBytes = int64_t{cropW()} * 3;
   if (lines != int64_t{frameCount()} * cropH() * 3 || pool < rowBytes || pool % rowBytes != 0 || flow < 1)
-    return refuse(why, "The package pieces in " + quoted(demoFolderPath(gCurrDemoName)) +
-                           " are missing or do not fit the demo; the package must be prepared again");
+    return refuse(why, kPackageFail, kPiecesCode,
+                  "The package pieces in " + quoted(demoFolderPath(gCurrDemoName)) +
+                      " are missing or do not fit the demo; the package must be prepared again");
   const Directory d = directoryOf(s, branding, lines, pool, flow);
   if (d.a[3] + d.b[3] > kMost32)
     return refuse(why, "The package would be " + std::to_string(d.a[3] + d.b[3]) +
                            " bytes, more than the 4,294,967,295 its directory can describe");
 
-  if (linePoolEncodeFile(piecePath(kStackPiece), piecePath(kComprPiece), cropW(), cropH(), s.type, &gPackageProgress,
-                         why) != 1)
-    return -1;
+  std::string reason;
+  const int encoded = linePoolEncodeFile(piecePath(kStackPiece), piecePath(kComprPiece), cropW(), cropH(), s.type,
+                                         &gPackageProgress, &reason);
+  if (encoded != 1)
+    return encoded == 0 ? 0 : refuse(why, kCompressFail, encoded == -1 ? "Compr PKG Error 002" : "Compr PKG Error 004", reason);
+  if (pal_StopRequested()) return 0;
   beginPhase(2);
   if (writeHeader(s, d, why) != 1) return -1;
   if (makeFolder(std::string(gProgramFolder) + "Demo_Packages", why) != 1 ||
       makeFolder(packageFolderPath(s.name), why) != 1)
     return -1;
   beginPhase(3);
-  if (possible(targets, kMac.system) && writeWrapped(kMac, s, 0, 1000, why) != 1) return -1;
+  int result = 1;
+  if (possible(targets, kMac.system)) result = writeWrapped(kMac, s, 0, 1000, why);
+  if (result != 1) return result;
   gPackageProgress = 1000;
   beginPhase(4);
   const bool onLinux = possible(targets, kLinux.system), windows = possible(targets, kWindows.system);
   const int64_t span = onLinux && windows ? 500 : 1000;
-  if (onLinux && writeWrapped(kLinux, s, 0, span, why) != 1) return -1;
-  if (windows && writeWrapped(kWindows, s, onLinux ? span : 0, span, why) != 1) return -1;
+  if (onLinux) result = writeWrapped(kLinux, s, 0, span, why);
+  if (result == 1 && windows) result = writeWrapped(kWindows, s, onLinux ? span : 0, span, why);
+  if (result != 1) return result;
   gPackageProgress = 1000;
   return 1;
 }
@@ -484,13 +520,27 @@ std::vector<WrapTarget> wrapTargets() {
   return out;
 }
 
+void removePackagePieces() { removePieces(); }
+
+void removePackagePiecesIn(const std::string& demoFolder) {
+  for (const char* piece : kPieces) std::remove((demoFolder + "/" + piece).c_str());
+}
+
+int removeUnfinishedPackages(const std::string& folder, const std::string& name) {
+  int removed = 0;
+  for (const TargetFiles* t : {&kLinux, &kMac, &kWindows})
+    if (std::remove(publishing::unfinishedPath(folder, name + t->suffix).c_str()) == 0) ++removed;
+  return removed;
+}
+
 std::string packageFolderPath(const std::string& name) {
   return std::string(gProgramFolder) + "Demo_Packages/" + name + "/";
 }
 
-int preparePackage(std::string* why) {
-  std::string ignored;
+int preparePackage(Failure* why) {
+  Failure ignored;
   if (why == nullptr) why = &ignored;
+  *why = Failure{kPackageFail, "", ""};
   beginPhase(1);
   std::string refusal = frameSizeRefusal();
   if (!refusal.empty()) return refuse(why, refusal);
@@ -505,12 +555,14 @@ int preparePackage(std::string* why) {
     result = rowPass(why);
   }
   if (result != 1) removePieces();
+  if (result == 0) gPackageCancel = 0;
   return result;
 }
 
-int writePackages(const PackageSettings& settings, std::string* why) {
-  std::string ignored;
+int writePackages(const PackageSettings& settings, Failure* why) {
+  Failure ignored;
   if (why == nullptr) why = &ignored;
+  *why = Failure{kPackageFail, "", ""};
   const int result = package(settings, why);
   // The pieces are of no use after packaging, whatever its outcome.
   if (result == 1) beginPhase(5);

@@ -6,6 +6,8 @@
 // screens read the progress and show the results.
 #pragma once
 
+#include "studio/publishing/publishing_support.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -43,17 +45,28 @@ void scrubUnreachableFrames();
 
 // Preparation of the current demo (gCurrDemoName, its model loaded): the
 // scrub, "tmpFlowDat.tmp", "tmpStackDat.tmp" and "tmpLinesDat.tmp". 1 done,
-// 0 cancelled; -1 with *why when a file cannot be written or the demo is
-// beyond what a package can hold (rows, row width, sizes).
-int preparePackage(std::string* why);
+// 0 cancelled or the program ending (no piece left); -1 with *why (the
+// alert's title, code and reason) when a file cannot be written or the demo
+// is beyond what a package can hold (rows, row width, sizes).
+int preparePackage(publishing::Failure* why);
 
 // Packaging after a complete preparation: "tmpStackCompr.tmp",
 // "tmpHeadDat.tmp", then "<program>Demo_Packages/NAME/NAME MacOSX", "NAME
 // Linux" and "NAME Windows.exe" for the possible targets, each written under
 // a temporary name and renamed when complete; the temporary pieces are
-// deleted at the end. 1, or -1 with *why (nothing half-written is left
-// under a final name).
-int writePackages(const PackageSettings& settings, std::string* why);
+// deleted at the end. 1; 0 when the program is ending (the file being
+// written is removed, those finished stay); or -1 with *why (nothing
+// half-written is left under a final name).
+int writePackages(const PackageSettings& settings, publishing::Failure* why);
+
+// Deletes the current demo's temporary pieces (a preparation that will not
+// be packaged).
+void removePackagePieces();
+// The same for the demo folder at demoFolder (no trailing '/').
+void removePackagePiecesIn(const std::string& demoFolder);
+// Removes the unfinished wrapped files of the package name from its folder
+// (ending in '/'); the number removed.
+int removeUnfinishedPackages(const std::string& folder, const std::string& name);
 
 // The folder the package NAME is written to: "<program>Demo_Packages/NAME/".
 std::string packageFolderPath(const std::string& name);

@@ -2,6 +2,7 @@
 #include "studio/publishing/publishing_support.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,17 +15,35 @@ int refuse(std::string* why, const std::string& text) {
   return -1;
 }
 
+int refuse(Failure* failure, const std::string& why) {
+  failure->why = why;
+  return -1;
+}
+
+int refuse(Failure* failure, const char* title, const std::string& code, const std::string& why) {
+  failure->title = title;
+  failure->code = code;
+  failure->why = why;
+  return -1;
+}
+
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 std::string frameName(int32_t f) { return "frame " + std::to_string(gFrameData[f].frameId); }
 
-int makeFolder(const std::string& path, std::string* why) {
+int makeFolder(const std::string& path, Failure* failure) {
   if (::mkdir(path.c_str(), 0777) == 0) return 1;
   const int error = errno;
   struct stat st;
   if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 1;
-  return refuse(why, "The folder " + quoted(path) + " cannot be created: " + std::strerror(error));
+  return refuse(failure, "The folder " + quoted(path) + " cannot be created: " + std::strerror(error));
 }
+
+std::string unfinishedPath(const std::string& folder, const std::string& file) {
+  return folder + "." + file + ".partial";
+}
+
+void removeIfEmpty(const std::string& path) { ::rmdir(path.c_str()); }
 
 FrameInstructions::FrameInstructions(int32_t frames) : first(static_cast<size_t>(std::max(frames, 0)) + 1, 0) {
   frames = std::max(frames, 0);

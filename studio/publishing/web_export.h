@@ -4,6 +4,8 @@
 // stay well-formed and run none of them.
 #pragma once
 
+#include "studio/publishing/publishing_support.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -23,13 +25,15 @@ std::string guidePagePath(const std::string& name);
 
 // Writes the HTML5 page of the current demo (gCurrDemoName, its model
 // loaded; the unreachable frames are scrubbed first), under a temporary
-// name renamed when complete. 1, or -1 with *why (no page left under its
-// name). Frames whose PNG could not be encoded are written as transparent
-// placeholders and named in *warnings.
-int writeHtml5Page(const WebExportSettings& settings, std::string* why, std::vector<std::string>* warnings);
+// name renamed over the page when complete. 1; 0 when the program is
+// ending; -1 with *why (the alert's title, code and reason). Unless the
+// result is 1 the temporary file is removed and the page written before,
+// if any, is left as it was. Frames whose PNG could not be encoded are
+// written as transparent placeholders and named in *warnings.
+int writeHtml5Page(const WebExportSettings& settings, publishing::Failure* why, std::vector<std::string>* warnings);
 
 // Writes the Demo Guide of the current demo the same way.
-int writeDemoGuide(const WebExportSettings& settings, std::string* why, std::vector<std::string>* warnings);
+int writeDemoGuide(const WebExportSettings& settings, publishing::Failure* why, std::vector<std::string>* warnings);
 
 // ---- Shared by both pages ----------------------------------------------------------
 // Base64 of bytes (standard alphabet, '=' padding, no line breaks).

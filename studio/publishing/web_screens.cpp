@@ -1,7 +1,8 @@
 // web_screens.cpp: "HTML5" and "Demo Guide" on the demo screen. Both are
 // one dialog (a name and notes), then the page written in the background
 // with its progress, then where the page is. They differ only in texts,
-// places and the worker, which the two kinds below hold.
+// places and the worker, which the two kinds below hold. The worker stops,
+// leaving nothing unfinished, when the program ends.
 #include "studio/publishing/package_screens.h"
 #include "studio/publishing/web_export.h"
 
@@ -12,10 +13,10 @@
 #include "pag/pag.h"
 #include "pal/pal.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -34,7 +35,7 @@ struct WebKind {
   const char* waiting;         // "... '%s' in progress - please wait..."
   const char* progress;        // "... - %d %% complete"
   const char* done[2];         // the two lines of the done screen
-  int (*write)(const WebExportSettings&, std::string*, std::vector<std::string>*);
+  int (*write)(const WebExportSettings&, publishing::Failure*, std::vector<std::string>*);
 };
 
 const WebKind kHtml5{"Exporting '%s' as HTML5 - Pictomira",
@@ -60,18 +61,35 @@ const WebKind kGuide{"Writing the Demo Guide of '%s' - Pictomira",
                      {"Demo Guide for '%s'", "is available in 'Demo_Guides/%s'"},
                      writeDemoGuide};
 
+// The folders "OK" made for the page, as bits.
+constexpr int kMadeTop = 1, kMadeNamed = 2;
+
 const WebKind* gKind = &kHtml5;
+// What the worker runs with, set before it starts and left alone while it runs.
+const WebKind* gWorkKind = &kHtml5;
 WebExportSettings gSettings;
-std::thread gWorker;
-std::atomic<int> gResult{0};  // 0 none or running, 1 done, -1 failed
+std::atomic<int> gResult{0};  // 0 none or running, 1 done, 2 stopped, -1 failed
+std::atomic<int> gMadeFolders{0};
 bool gRunning = false;
-std::string gWhy;
+publishing::Failure gWhy;
 std::vector<std::string> gWarnings;
 
 int32_t winW() { return gpal_ImageBuffSize[0][0]; }
 
-void join() {
-  if (gWorker.joinable()) gWorker.join();
+std::string topFolder(const WebKind& kind) { return std::string(gProgramFolder) + kind.folder; }
+
+// The folders "OK" made, removed again while they are empty.
+void removeUnusedFolders() {
+  const int made = gMadeFolders.exchange(0);
+  if ((made & kMadeNamed) != 0) publishing::removeIfEmpty(topFolder(*gWorkKind) + "/" + gSettings.name);
+  if ((made & kMadeTop) != 0) publishing::removeIfEmpty(topFolder(*gWorkKind));
+}
+
+// The worker; it publishes its result last, after tidying up.
+void exportWorker() {
+  const int r = gWorkKind->write(gSettings, &gWhy, &gWarnings);
+  if (r != 1) removeUnusedFolders();
+  gResult = r == 1 ? 1 : r == 0 ? 2 : -1;
 }
 
 void drawDialog() {
@@ -101,9 +119,13 @@ int onOk() {
   gSettings.name = text;
   pal_GetMarkedTextEdit(gKind == &kHtml5 ? "PackageNotesEditBox" : "GuideNotesEditBox", text);
   gSettings.notes = text;
-  const std::string top = std::string(gProgramFolder) + gKind->folder;
-  if (pal_FindOrCreateDirectory(top.c_str()) == -1 ||
-      pal_FindOrCreateDirectory((top + "/" + gSettings.name).c_str()) == -1) {
+  gWorkKind = gKind;
+  const std::string top = topFolder(*gKind);
+  const int topMade = pal_FindOrCreateDirectory(top.c_str());
+  const int named = topMade == -1 ? -1 : pal_FindOrCreateDirectory((top + "/" + gSettings.name).c_str());
+  gMadeFolders = (topMade == 1 ? kMadeTop : 0) | (named == 1 ? kMadeNamed : 0);
+  if (named == -1) {
+    removeUnusedFolders();
     pal_Alert(1, "Export Fail", ("The folder for the page cannot be created in '" + std::string(gKind->folder) + "'.").c_str());
     return PAL_NOTHING;
   }
@@ -115,12 +137,8 @@ int onOk() {
   gResult = 0;
   gWarnings.clear();
   gRunning = true;
-  join();
-  gWorker = std::thread([] { gResult = gKind->write(gSettings, &gWhy, &gWarnings) == 1 ? 1 : -1; });
-  if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) {
-    join();
-    pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
-  }
+  pal_BeginThread(exportWorker);
+  if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
   drawProgress();
   return PAL_SHOW;
 }
@@ -137,11 +155,10 @@ int onTick() {
     drawProgress();
     return PAL_SHOW;
   }
-  join();
   gRunning = false;
   pal_DisableAllTimers();
-  if (result == -1) {
-    pal_Alert(1, "Export Fail", gWhy.c_str());
+  if (result != 1) {
+    pal_Alert(1, gWhy.title.c_str(), gWhy.text().c_str());
     return backToDemoScreen();
   }
   if (!gWarnings.empty()) {

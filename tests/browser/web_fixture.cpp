@@ -233,14 +233,14 @@ int main(int argc, char** argv) {
 
   // The guide first: the HTML5 export scrubs the model (nothing is unreachable here).
   WebExportSettings guide{kName, kTitleNotes};
-  std::string why;
+  publishing::Failure why;
   std::vector<std::string> warnings;
   std::filesystem::create_directories(std::filesystem::path(guidePagePath(kName)).parent_path(), ec);
-  if (writeDemoGuide(guide, &why, &warnings) != 1) return fail("writeDemoGuide: " + why);
+  if (writeDemoGuide(guide, &why, &warnings) != 1) return fail("writeDemoGuide: " + why.text());
   const int32_t framesBefore = gFrameCount;
   WebExportSettings page{kName, kSplashNotes};
   std::filesystem::create_directories(std::filesystem::path(html5PagePath(kName)).parent_path(), ec);
-  if (writeHtml5Page(page, &why, &warnings) != 1) return fail("writeHtml5Page: " + why);
+  if (writeHtml5Page(page, &why, &warnings) != 1) return fail("writeHtml5Page: " + why.text());
   if (gFrameCount != framesBefore) return fail("the scrub removed frames of a demo whose frames are all reachable");
   for (const std::string& warning : warnings) std::fprintf(stderr, "web_fixture: warning: %s\n", warning.c_str());
 

@@ -5,7 +5,10 @@
 #include "demo/demo_model.h"
 #include "studio/capture/demo_files.h"
 #include "tests/support/demo_builder.h"
+#include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -76,9 +79,9 @@ class DemoGuide : public testing::Test {
 };
 
 TEST_F(DemoGuide, WritesTheTitlePageAndOneSectionPerStep) {
-  std::string why;
+  publishing::Failure why;
   std::vector<std::string> warnings;
-  ASSERT_EQ(writeDemoGuide({"Tour Guide", "Read me\nfirst"}, &why, &warnings), 1) << why;
+  ASSERT_EQ(writeDemoGuide({"Tour Guide", "Read me\nfirst"}, &why, &warnings), 1) << why.text();
   EXPECT_TRUE(warnings.empty());
   EXPECT_EQ(gExportProgress, 1000);
   EXPECT_EQ(guidePagePath("Tour Guide"), dir.path() + "/Demo_Guides/Tour Guide/Tour Guide.html");
@@ -99,24 +102,45 @@ TEST_F(DemoGuide, WritesTheTitlePageAndOneSectionPerStep) {
   EXPECT_EQ(page.find("<b>"), std::string::npos);
 }
 
-TEST_F(DemoGuide, RefusesWithAReasonAndLeavesNoPage) {
+// A refusal, also one midway through the steps, leaves the guide handed
+// out before byte for byte and nothing else in its folder.
+TEST_F(DemoGuide, RefusalsKeepTheGuideHandedOut) {
+  publishing::Failure why;
+  ASSERT_EQ(writeDemoGuide({"Tour Guide", "First"}, &why, nullptr), 1) << why.text();
+  const std::string page = guidePagePath("Tour Guide"), handedOut = slurp(page);
+  const std::string guides = dir.path() + "/Demo_Guides/";
+  const std::string temporary = guides + "Tour Guide/.Tour Guide.html.partial";
+  const std::string recording = demoFilePath("Tour", ".DMR"), whole = slurp(recording);
+  enum Damage { kNone, kCutBeforeLastStep, kNoRecording, kBlockedPage };
   struct Case {
     const char* what;
     std::string name;
-    bool dropRecording;
-    const char* says;
+    Damage damage;
+    std::string says;
   } const cases[] = {
-      {"a name breaking the name rules", "Tour/Guide", false, "not usable"},
-      {"a name of 50 characters", std::string(50, 'g'), false, "at most 49"},
-      {"an unreadable recording", "Tour Guide", true, "recording"},
+      {"a name breaking the name rules", "Tour/Guide", kNone, "not usable"},
+      {"a name of 50 characters", std::string(50, 'g'), kNone, "at most 49"},
+      {"a recording that ends before the last step", "Tour Guide", kCutBeforeLastStep, "The picture of frame 5"},
+      {"an unreadable recording", "Tour Guide", kNoRecording, "recording"},
+      {"a page file that cannot be made", "Tour Guide", kBlockedPage, "Unexpected PG2-002 - '" + page + "' - "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    if (c.dropRecording) std::remove(demoFilePath("Tour", ".DMR").c_str());
-    std::string why;
-    EXPECT_EQ(writeDemoGuide({c.name, ""}, &why, nullptr), -1);
-    EXPECT_NE(why.find(c.says), std::string::npos) << why;
-    EXPECT_TRUE(namesIn(dir.path() + "/Demo_Guides/" + c.name).empty());
+    ASSERT_TRUE(writeBytes(recording, std::vector<unsigned char>(whole.begin(), whole.end())));
+    if (c.damage == kCutBeforeLastStep) {
+      ASSERT_EQ(::truncate(recording.c_str(), gFrameData[5].imageRefB), 0);
+    }
+    if (c.damage == kNoRecording) std::remove(recording.c_str());
+    if (c.damage == kBlockedPage) std::filesystem::create_directories(temporary + "/inside");
+    EXPECT_EQ(writeDemoGuide({c.name, "Second"}, &why, nullptr), -1);
+    EXPECT_EQ(why.title, "Export Fail");
+    EXPECT_NE(why.text().find(c.says), std::string::npos) << why.text();
+    std::filesystem::remove_all(temporary);
+    EXPECT_TRUE(slurp(page) == handedOut);
+    EXPECT_EQ(namesIn(guides + "Tour Guide"), std::vector<std::string>{"Tour Guide.html"});
+    if (c.name != "Tour Guide") {
+      EXPECT_TRUE(namesIn(guides + c.name).empty());
+    }
   }
 }
 

@@ -2,6 +2,8 @@
 // notes, and both files written for demos built by the demo fixture after
 // the package preparation.
 #include "studio/publishing/mirrit.h"
+
+#include "studio/publishing/interrupted_exports.h"
 #include "studio/publishing/package_writer.h"
 
 #include "demo/demo_model.h"
@@ -113,8 +115,8 @@ class MirritFiles : public testing::Test {
     resetRuntime();
     ASSERT_TRUE(writeDemoFolder(dir.path(), "Alpha", fx));
     std::copy(fx.crop, fx.crop + 4, gCropSize);
-    std::string why;
-    ASSERT_EQ(preparePackage(&why), 1) << why;
+    publishing::Failure why;
+    ASSERT_EQ(preparePackage(&why), 1) << why.text();
   }
   std::string file(const char* name) { return demoFolderPath("Alpha") + "/" + name; }
   std::vector<std::string> outputsAndPieces() {
@@ -201,7 +203,10 @@ TEST_F(MirritFiles, StackStartsWithTheWidth) {
   }
 }
 
-TEST_F(MirritFiles, FailuresNameTheStepAndLeaveNoOutput) {
+// A failure names its step and leaves the pair written before as it was:
+// both new files take their places or neither does (a folder where the
+// stack file goes stops both).
+TEST_F(MirritFiles, FailuresNameTheStepAndKeepThePairWrittenBefore) {
   const struct {
     const char* what;
     const char* blocker;  // made a folder, so it cannot be opened as a file
@@ -212,10 +217,16 @@ TEST_F(MirritFiles, FailuresNameTheStepAndLeaveNoOutput) {
       {"line tables", nullptr, "tmpLinesDat.tmp", "NoRead MWF-004"},
       {"stack file", ".DemoStack.bws.partial", nullptr, "NoRead MWF-012"},
       {"line pool", nullptr, "tmpStackDat.tmp", "NoRead MWF-014"},
+      {"a folder in the stack file's place", "DemoStack.bws", nullptr, "NoRead MWF-012"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     prepare(smallDemo());
+    const bool stackIsFolder = std::string(c.blocker ? c.blocker : "") == "DemoStack.bws";
+    ASSERT_TRUE(writeBytes(file("DemoFlow.txt"), {'o', 'l', 'd', 'F'}));
+    if (!stackIsFolder) {
+      ASSERT_TRUE(writeBytes(file("DemoStack.bws"), {'o', 'l', 'd', 'S'}));
+    }
     if (c.blocker != nullptr) {
       ASSERT_EQ(::mkdir(file(c.blocker).c_str(), 0777), 0);
     } else {
@@ -225,9 +236,49 @@ TEST_F(MirritFiles, FailuresNameTheStepAndLeaveNoOutput) {
     EXPECT_EQ(writeMirrit(&failure), -1);
     EXPECT_EQ(failure.code, c.code);
     EXPECT_NE(failure.why.find(c.blocker != nullptr ? c.blocker : c.removed), std::string::npos) << failure.why;
+    EXPECT_EQ(slurp(file("DemoFlow.txt")), "oldF");
+    if (stackIsFolder) {
+      EXPECT_TRUE(std::filesystem::is_directory(file("DemoStack.bws")));
+    } else {
+      EXPECT_EQ(slurp(file("DemoStack.bws")), "oldS");
+    }
     if (c.blocker != nullptr) ::rmdir(file(c.blocker).c_str());
-    EXPECT_EQ(outputsAndPieces(), std::vector<std::string>{});
+    std::remove(file("DemoStack.bws").c_str());
+    EXPECT_EQ(outputsAndPieces(), std::vector<std::string>{"DemoFlow.txt"});
+    std::remove(file("DemoFlow.txt").c_str());
   }
+}
+
+// At start-up the unfinished files of publishing that the program did not
+// live to finish go, a Mirrit pair caught halfway into place is rolled
+// back, and everything else (finished outputs, an author's files) stays.
+TEST_F(MirritFiles, StartUpRemovesWhatInterruptedPublishingLeft) {
+  prepare(smallDemo());  // leaves the pieces, as a preparation the program did not outlive
+  const std::string demo = demoFolderPath("Alpha") + "/";
+  const std::string packages = dir.path() + "/Demo_Packages/", guides = dir.path() + "/Demo_Guides/";
+  // The new flow file was in place, the new stack file not yet: the earlier pair is aside.
+  ASSERT_TRUE(writeBytes(demo + "DemoFlow.txt", {'n', 'e', 'w'}));
+  ASSERT_TRUE(writeBytes(demo + ".DemoFlow.txt.previous", {'o', 'l', 'd', 'F'}));
+  ASSERT_TRUE(writeBytes(demo + ".DemoStack.bws.previous", {'o', 'l', 'd', 'S'}));
+  ASSERT_TRUE(writeBytes(demo + ".DemoStack.bws.partial", {'n'}));
+  ASSERT_TRUE(writeBytes(demo + "notes.txt", {'a'}));
+  std::filesystem::create_directories(packages + "Only Partial");
+  std::filesystem::create_directories(packages + "Kept");
+  std::filesystem::create_directories(guides + "Guide");
+  ASSERT_TRUE(writeBytes(packages + "Only Partial/.Only Partial Linux.partial", {'x'}));
+  ASSERT_TRUE(writeBytes(packages + "Kept/.Kept.html.partial", {'x'}));
+  ASSERT_TRUE(writeBytes(packages + "Kept/Kept MacOSX", {'m'}));
+  ASSERT_TRUE(writeBytes(packages + "Kept/.Other.partial", {'a'}));
+  ASSERT_TRUE(writeBytes(guides + "Guide/.Guide.html.partial", {'x'}));
+  ASSERT_TRUE(writeBytes(guides + "Guide/Guide.html", {'g'}));
+
+  removeInterruptedExports();
+  EXPECT_EQ(outputsAndPieces(), (std::vector<std::string>{"DemoFlow.txt", "DemoStack.bws", "notes.txt"}));
+  EXPECT_EQ(slurp(demo + "DemoFlow.txt"), "oldF");
+  EXPECT_EQ(slurp(demo + "DemoStack.bws"), "oldS");
+  EXPECT_EQ(namesIn(packages), std::vector<std::string>{"Kept"});
+  EXPECT_EQ(namesIn(packages + "Kept"), (std::vector<std::string>{".Other.partial", "Kept MacOSX"}));
+  EXPECT_EQ(namesIn(guides + "Guide"), std::vector<std::string>{"Guide.html"});
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -280,8 +282,8 @@ TEST_F(PackageWriter, LinuxFileCarriesThePackageOfTheScrubbedDemo) {
   for (const int type : {PACKAGE_SMALL, PACKAGE_FAST}) {
     SCOPED_TRACE(type);
     loadDemo(fx);
-    std::string why;
-    ASSERT_EQ(preparePackage(&why), 1) << why;
+    publishing::Failure why;
+    ASSERT_EQ(preparePackage(&why), 1) << why.text();
     EXPECT_EQ(gPackagePhase, 3);
     EXPECT_EQ(gPackageProgress, 1000);
     const std::vector<WrapTarget> targets = wrapTargets();
@@ -290,7 +292,7 @@ TEST_F(PackageWriter, LinuxFileCarriesThePackageOfTheScrubbedDemo) {
     EXPECT_EQ(targets[1].missing, "UWM");
     EXPECT_EQ(targets[2].missing, "ZPW");
     PackageSettings settings{"Alpha Pack", "Try it", false, type};
-    ASSERT_EQ(writePackages(settings, &why), 1) << why;
+    ASSERT_EQ(writePackages(settings, &why), 1) << why.text();
     EXPECT_EQ(gPackagePhase, 5);
     EXPECT_EQ(gPackageProgress, 1000);
     EXPECT_EQ(namesIn(packageFolderPath("Alpha Pack")), std::vector<std::string>{"Alpha Pack Linux"});
@@ -382,7 +384,7 @@ TEST_F(PackageWriter, MissingSystemFilesAreNamed) {
     std::vector<const char*> remove;
     std::vector<const char*> says;
   } const cases[] = {
-      {{"GBA"}, {"Missing Branding File (GBA)"}},
+      {{"GBA"}, {"Missing Branding File - ", "zPictomiraSystemFiles/GBA' is missing"}},
       {{"ZPL"}, {"ZPL (Linux)", "UWM (MacOSX)", "ZPW (Windows)"}},
   };
   for (const Case& c : cases) {
@@ -390,10 +392,10 @@ TEST_F(PackageWriter, MissingSystemFilesAreNamed) {
     putSystemFiles();
     loadDemo(sampleDemo());
     for (const char* name : c.remove) std::remove(dir.file(std::string("zPictomiraSystemFiles/") + name).c_str());
-    std::string why;
-    ASSERT_EQ(preparePackage(&why), 1) << why;
+    publishing::Failure why;
+    ASSERT_EQ(preparePackage(&why), 1) << why.text();
     EXPECT_EQ(writePackages(PackageSettings{"Alpha Pack", "", true, PACKAGE_FAST}, &why), -1);
-    for (const char* text : c.says) EXPECT_NE(why.find(text), std::string::npos) << why;
+    for (const char* text : c.says) EXPECT_NE(why.text().find(text), std::string::npos) << why.text();
     EXPECT_TRUE(namesIn(packageFolderPath("Alpha Pack")).empty());
     EXPECT_TRUE(pieces().empty());
   }
@@ -401,18 +403,18 @@ TEST_F(PackageWriter, MissingSystemFilesAreNamed) {
 
 TEST_F(PackageWriter, FailedWriteLeavesTheEarlierFileAsItWas) {
   loadDemo(sampleDemo());
-  std::string why;
-  ASSERT_EQ(preparePackage(&why), 1) << why;
-  ASSERT_EQ(writePackages(PackageSettings{"Alpha Pack", "", true, PACKAGE_SMALL}, &why), 1) << why;
+  publishing::Failure why;
+  ASSERT_EQ(preparePackage(&why), 1) << why.text();
+  ASSERT_EQ(writePackages(PackageSettings{"Alpha Pack", "", true, PACKAGE_SMALL}, &why), 1) << why.text();
   const std::string earlier = slurp(output("Alpha Pack"));
   loadDemo(sampleDemo());
-  ASSERT_EQ(preparePackage(&why), 1) << why;
+  ASSERT_EQ(preparePackage(&why), 1) << why.text();
   {
     // The header piece (1.6 MB) fits; the wrapped file (1.9 MB) does not.
     FileSizeLimit limit(1700000);
     EXPECT_EQ(writePackages(PackageSettings{"Alpha Pack", "Changed", true, PACKAGE_SMALL}, &why), -1);
   }
-  EXPECT_NE(why.find("Alpha Pack Linux"), std::string::npos) << why;
+  EXPECT_NE(why.text().find("Alpha Pack Linux"), std::string::npos) << why.text();
   EXPECT_EQ(namesIn(packageFolderPath("Alpha Pack")), std::vector<std::string>{"Alpha Pack Linux"});
   EXPECT_TRUE(slurp(output("Alpha Pack")) == earlier);
   EXPECT_TRUE(pieces().empty());
@@ -435,17 +437,66 @@ TEST_F(PackageWriter, PreparationRefusesWhatAPackageCannotHold) {
     SCOPED_TRACE(c.says);
     loadDemo(sampleDemo());
     c.change();
-    std::string why;
+    publishing::Failure why;
     EXPECT_EQ(preparePackage(&why), -1);
-    EXPECT_NE(why.find(c.says), std::string::npos) << why;
+    EXPECT_NE(why.text().find(c.says), std::string::npos) << why.text();
     EXPECT_TRUE(pieces().empty());
+  }
+}
+
+// Each failure comes back with its alert's title and the code its text
+// begins with, the reason after it; no piece and no unfinished file stays.
+TEST_F(PackageWriter, FailuresCarryTheirAlertsTitleAndCode) {
+  struct Case {
+    const char* blocked;  // made a folder holding a file, so it cannot be written
+    bool packaging;       // blocked after the preparation, before packaging
+    const char* title;
+    const char* code;
+    std::function<void()> change = [] {};
+  };
+  const std::string gba = dir.file("zPictomiraSystemFiles/GBA");
+  const Case cases[] = {
+      {"tmpFlowDat.tmp", false, "Package Fail", "PKG Error F002"},
+      {"tmpStackDat.tmp", false, "Package Fail", "PKG Error 002"},
+      {"tmpLinesDat.tmp", false, "Package Fail", "PKG Error 002b"},
+      {nullptr, true, "No GBA", "Missing Branding File", [&] { std::remove(gba.c_str()); }},
+      {nullptr, true, "Bad GBA", "Bad Branding File", [&] { ::truncate(gba.c_str(), 1000); }},
+      {nullptr, true, "Package Fail", "Unexpected Err PKG006lp",
+       [&] { std::remove((demoFolderPath("Alpha") + "/tmpFlowDat.tmp").c_str()); }},
+      {"tmpStackCompr.tmp", true, "Compress Package Fail", "Compr PKG Error 004"},
+      {"tmpHeadDat.tmp", true, "Package Fail", "Unexpected Err PKG008"},
+      {"../../Demo_Packages/Alpha Pack/.Alpha Pack Linux.partial", true, "WrapperWriteFail", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.title) + " " + c.code);
+    putSystemFiles();
+    loadDemo(sampleDemo());
+    const std::string blocked = c.blocked == nullptr ? "" : demoFolderPath("Alpha") + "/" + c.blocked;
+    const auto block = [&] { std::filesystem::create_directories(blocked + "/inside"); };
+    publishing::Failure why;
+    if (!c.packaging) {
+      block();
+      EXPECT_EQ(preparePackage(&why), -1);
+    } else {
+      ASSERT_EQ(preparePackage(&why), 1) << why.text();
+      if (!blocked.empty()) block();
+      c.change();
+      EXPECT_EQ(writePackages(PackageSettings{"Alpha Pack", "", true, PACKAGE_SMALL}, &why), -1);
+    }
+    EXPECT_EQ(why.title, c.title);
+    EXPECT_EQ(why.code, c.code);
+    EXPECT_EQ(why.text().rfind(c.code, 0), 0u) << why.text();
+    EXPECT_GT(why.why.size(), 10u) << why.text();
+    if (!blocked.empty()) std::filesystem::remove_all(blocked);
+    EXPECT_TRUE(pieces().empty());
+    EXPECT_TRUE(namesIn(packageFolderPath("Alpha Pack")).empty());
   }
 }
 
 TEST_F(PackageWriter, CancelStopsTheRowPassAndClearsTheFlag) {
   loadDemo(sampleDemo());
   gPackageCancel = 1;
-  std::string why;
+  publishing::Failure why;
   EXPECT_EQ(preparePackage(&why), 0);
   EXPECT_EQ(gPackageCancel, 0);
   EXPECT_EQ(gPackagePhase, 3);

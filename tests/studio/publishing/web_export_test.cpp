@@ -16,6 +16,7 @@
 #include "tests/support/runtime.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <lodepng.h>
@@ -272,9 +273,9 @@ class Html5Page : public testing::Test {
 };
 
 TEST_F(Html5Page, WritesTheDemoWithItsAreasPicturesAndEscapedNotes) {
-  std::string why;
+  publishing::Failure why;
   std::vector<std::string> warnings;
-  ASSERT_EQ(writeHtml5Page({kName, "Try it\nnow"}, &why, &warnings), 1) << why;
+  ASSERT_EQ(writeHtml5Page({kName, "Try it\nnow"}, &why, &warnings), 1) << why.text();
   EXPECT_EQ(gExportProgress, 1000);
   EXPECT_TRUE(warnings.empty());
   EXPECT_EQ(namesIn(folder()), std::vector<std::string>{"Tour Demo.html"});
@@ -360,9 +361,9 @@ TEST_F(Html5Page, WritesTheDemoWithItsAreasPicturesAndEscapedNotes) {
 
 TEST_F(Html5Page, FramesThatCannotBeEncodedBecomeTransparentPlaceholders) {
   gHtml5Encoder = failButSplash;
-  std::string why;
+  publishing::Failure why;
   std::vector<std::string> warnings;
-  ASSERT_EQ(writeHtml5Page({kName, ""}, &why, &warnings), 1) << why;
+  ASSERT_EQ(writeHtml5Page({kName, ""}, &why, &warnings), 1) << why.text();
   EXPECT_EQ(warnings.size(), 8u);  // six pictures and two notes
   EXPECT_NE(warnings[0].find("frame index 0"), std::string::npos) << warnings[0];
   const std::string page = slurp(html5PagePath(kName));
@@ -374,33 +375,54 @@ TEST_F(Html5Page, FramesThatCannotBeEncodedBecomeTransparentPlaceholders) {
   EXPECT_EQ(occurrences(page, "<DIV"), occurrences(page, "</DIV>"));
 }
 
-TEST_F(Html5Page, RefusesWithAReasonAndLeavesNoPage) {
+// Every refusal comes back with its alert's title and the start of its
+// text (the code, then the reason), and leaves the page handed out before
+// byte for byte, also when it comes midway through the pictures.
+TEST_F(Html5Page, RefusalsCarryTheirAlertAndKeepThePageHandedOut) {
   struct Case {
     const char* what;
     std::string name;
     Bytes gbh;  // empty: no GBH file
-    std::string why;
+    const char* title;
+    std::string text;          // what the alert's text begins with
+    bool cutRecording = false;  // the recording ends before frame 4's picture
+    bool blockTemporary = false;
   };
   uint32_t values[44] = {};
-  Bytes unsigned_ = fixtureBranding(values, 0, 0), shortGbh = unsigned_;
+  const Bytes good = fixtureBranding(values, 0, 0);
+  Bytes unsigned_ = good, shortGbh = good;
   unsigned_[0] = 'x';
   shortGbh.resize(1000);
+  const std::string page = html5PagePath(kName), recording = demoFilePath("Tour", ".DMR");
+  const std::string temporary = folder() + "." + kName + ".html.partial";
+  const std::string whole = slurp(recording);
+  const int64_t cut = gFrameData[4].imageRefB;
   const Case cases[] = {
-      {"no GBH", kName, {}, "Missing Branding File (GBH)"},
-      {"no signature", kName, unsigned_, "Bad Branding File (GBH)"},
-      {"cut short", kName, shortGbh, "Damaged Branding File (GBH)"},
-      {"bad name", "Tour/Demo", fixtureBranding(values, 0, 0), "The package name is not usable"},
+      {"no GBH", kName, {}, "No GBH", "Missing Branding File - "},
+      {"no signature", kName, unsigned_, "Bad GBH", "Bad Branding File - "},
+      {"cut short", kName, shortGbh, "Bad GBH", "Bad Branding File - "},
+      {"bad name", "Tour/Demo", good, "Export Fail", "The package name is not usable"},
+      {"recording cut", kName, good, "Export Fail", "The picture of frame 4 cannot be read", true},
+      {"page file blocked", kName, good, "Export Fail", "Unexpected PH2-002 - '" + page + "' - '", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::remove(dir.file("zPictomiraSystemFiles/GBH").c_str());
     if (!c.gbh.empty()) putGbh(c.gbh);
+    ASSERT_TRUE(writeBytes(recording, bytesOf(whole)));
+    if (c.cutRecording) {
+      ASSERT_EQ(::truncate(recording.c_str(), cut), 0);
+    }
     std::filesystem::create_directories(folder());
-    ASSERT_TRUE(writeBytes(html5PagePath(kName), {'o', 'l', 'd'}));
-    std::string why;
+    if (c.blockTemporary) std::filesystem::create_directories(temporary + "/inside");
+    ASSERT_TRUE(writeBytes(page, bytesOf("the page handed out")));
+    publishing::Failure why;
     EXPECT_EQ(writeHtml5Page({c.name, ""}, &why, nullptr), -1);
-    EXPECT_EQ(why.rfind(c.why, 0), 0u) << why;
-    EXPECT_EQ(namesIn(folder()).size(), c.name == kName ? 0u : 1u);
+    EXPECT_EQ(why.title, c.title);
+    EXPECT_EQ(why.text().rfind(c.text, 0), 0u) << why.text();
+    EXPECT_EQ(slurp(page), "the page handed out");
+    std::filesystem::remove_all(temporary);
+    EXPECT_EQ(namesIn(folder()), std::vector<std::string>{"Tour Demo.html"});
   }
 }
 

@@ -1,0 +1,60 @@
+// interrupted_exports.cpp: the start-up's tidying after publishing that the
+// program did not live to finish. Each worker removes what it had not
+// finished when it is told to stop; this catches the runs that were not
+// told (the process killed, the system gone down), whose hidden files
+// would otherwise stay for ever.
+#include "studio/publishing/interrupted_exports.h"
+
+#include "studio/capture/demo_files.h"
+#include "studio/publishing/mirrit.h"
+#include "studio/publishing/package_writer.h"
+#include "studio/publishing/publishing_support.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The names of the folders directly inside path.
+std::vector<std::string> foldersIn(const std::string& path) {
+  std::vector<std::string> out;
+  DIR* dir = ::opendir(path.c_str());
+  if (dir == nullptr) return out;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    struct stat st;
+    if (name == "." || name == ".." || ::lstat((path + "/" + name).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      continue;
+    out.push_back(name);
+  }
+  ::closedir(dir);
+  return out;
+}
+
+// In each folder NAME of top: the unfinished files of a package or page
+// NAME; a folder that held nothing else goes with them.
+void tidyOutputs(const std::string& top, bool packages) {
+  for (const std::string& name : foldersIn(top)) {
+    const std::string folder = top + "/" + name + "/";
+    int removed = std::remove(publishing::unfinishedPath(folder, name + ".html").c_str()) == 0 ? 1 : 0;
+    if (packages) removed += removeUnfinishedPackages(folder, name);
+    if (removed > 0) publishing::removeIfEmpty(folder);
+  }
+}
+
+}  // namespace
+
+void removeInterruptedExports() {
+  const std::string demos = demosFolderPath();
+  for (const std::string& name : foldersIn(demos)) {
+    const std::string folder = demos + name;
+    removePackagePiecesIn(folder);
+    settleInterruptedMirrit(folder);
+  }
+  tidyOutputs(std::string(gProgramFolder) + "Demo_Packages", true);
+  tidyOutputs(std::string(gProgramFolder) + "Demo_Guides", false);
+}
