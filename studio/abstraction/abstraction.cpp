@@ -68,6 +68,15 @@ void makeTimer(int32_t f, int32_t wait) {
 
 [[noreturn]] void fatal(const char* title, const char* text) { pal_FatalAlert(title, text); }
 
+// Ends the worker once the program is ending. The workers change only the
+// model in memory and read the capture slot, so nothing is left to remove
+// and the capture stays as it was, to be abstracted at the next start.
+void stopPoint() {
+  if (!pal_StopRequested()) return;
+  gCursor.reset();
+  pal_EndWorker();
+}
+
 // Removes frame f and its instruction; with addWait its timer wait goes to
 // the timer of the frame that takes its place.
 void removeFrame(int32_t f, bool addWait) {
@@ -86,6 +95,7 @@ void removeFrame(int32_t f, bool addWait) {
 // The cropped pixels of frame f, the cursor moved to it.
 const unsigned char* decoded(int32_t f) {
   if (!gCursor->seek(gFrameData[f].imageRefA, gFrameData[f].imageRefB)) {
+    stopPoint();  // the cursor stops moving once the program is ending
     char text[160];
     std::snprintf(text, sizeof text, "Unexpected Error ABS-001: frame %d of the capture cannot be read", f);
     fatal("Exiting...", text);
@@ -248,6 +258,7 @@ void removeEntry(std::vector<FrameChange>& entries, size_t k, bool addWait) {
 
 void removeUnchangedInner(std::vector<FrameChange>& entries) {
   for (size_t k = 1; k + 1 < entries.size();) {
+    stopPoint();  // each removal moves the frames after it
     if (entries[k].change != 0) {
       ++k;
       continue;
@@ -323,6 +334,7 @@ void blinkingCaret(std::vector<FrameChange>& entries) {
 
 void removeMarked(std::vector<FrameChange>& entries) {
   for (size_t k = 0; k < entries.size();) {
+    stopPoint();
     if (entries[k].recompute != 5) {
       ++k;
       continue;
@@ -358,6 +370,7 @@ int32_t scrubRun(int32_t first, int32_t last) {
   }
   std::vector<FrameChange> entries(static_cast<size_t>(last - first + 1));
   for (int32_t f = first; f <= last; ++f) {
+    stopPoint();
     analyse(f, entries[static_cast<size_t>(f - first)]);
     if (f == last - 4) gCursor->lateCheckpoint();  // the end of the run is looked at again
   }
@@ -546,6 +559,7 @@ void buildFrameList() {
   if (std::FILE* f = std::fopen(path.c_str(), "rb")) std::fclose(f);
   else fatal("Exiting...", "Unexpected WID002");
   const std::vector<RecordEntry> records = indexRecording(path.c_str());
+  stopPoint();  // the index may be short
   const int64_t last = records.empty() ? 1 : std::max<int64_t>(1, records.back().offset);
   gFrameCount = gInstrCount = 0;
   gAbstractRecordsRead = 0;
@@ -564,6 +578,7 @@ void buildFrameList() {
     in = InstrRec{n, -1, r.click == 1 ? INSTR_LEFT : INSTR_TIMER, {0, 0, 0, 0}};
     if (r.click == 1) firstClickRect(in, r.mouseX, r.mouseY);
     if (n % 3 == 0) gAbstractProgress = static_cast<int>(std::min<int64_t>(999, r.offset * 940 / last));
+    if (n % 1024 == 0) stopPoint();
   }
   gInstrCount = gFrameCount;
   setTimerWaits();
@@ -677,6 +692,7 @@ void analyseCapture() {
 void buildSteps() {
   gAbstractProgress = 0;
   openFrames();
+  stopPoint();
   if (!gCursor->ok()) fatal("Exiting...", "Unexpected WID002");
   int32_t lastClick = -1;
   for (int32_t i = 1; i < gFrameCount; ++i)
@@ -704,6 +720,7 @@ void buildSteps() {
   for (; i < gFrameCount && !isTimer(i); ++i)
     if (instrOf(i).type == INSTR_LEFT || instrOf(i).type == INSTR_MOVE_IN) refineClick(i);
   while (i < gFrameCount) {
+    stopPoint();
     if (!isTimer(i)) {
       ++i;
       continue;

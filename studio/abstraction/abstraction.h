@@ -3,7 +3,9 @@
 // frame and one instruction per record; the step worker removes the frames
 // that add nothing, refines the clicks and finishes the instructions, frame
 // names and notes. Both are workers: no window calls; the screens read
-// only the progress until it reaches 1000, then the model.
+// only the progress until it reaches 1000, then the model. Once the program
+// is ending (pal_StopRequested) a worker ends between two frames, leaving
+// the capture slot as it was.
 #pragma once
 
 #include <atomic>

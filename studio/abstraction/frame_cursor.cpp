@@ -2,6 +2,7 @@
 #include "studio/abstraction/frame_cursor.h"
 
 #include "demo/demo_frames.h"
+#include "pal/pal.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,6 +12,8 @@
 #include <cstring>
 
 namespace {
+
+constexpr size_t kStopCheckEvery = 1024;  // records indexed between two looks at pal_StopRequested
 
 // Fills a record's fields from its line; false when it is not a whole record's line.
 bool parseLine(const char* line, RecordEntry* r) {
@@ -31,6 +34,7 @@ std::vector<RecordEntry> indexRecording(const char* path) {
   const int64_t size = ::fstat(fd, &st) == 0 ? st.st_size : 0;
   char line[REC_LINE_LIMIT + 1];
   for (int64_t at = 0; at < size;) {
+    if (records.size() % kStopCheckEvery == 0 && pal_StopRequested()) break;  // the program is ending
     const ssize_t got = ::pread(fd, line, REC_LINE_LIMIT, at);
     if (got <= 0) break;
     line[got] = '\0';
@@ -173,7 +177,7 @@ void FrameCursor::checkpoint() {
 
 bool FrameCursor::applyFrom(int64_t at, int64_t recordAt, bool noting) {
   while (at >= 0 && at <= recordAt) {
-    const int64_t following = apply(at, noting);
+    const int64_t following = pal_StopRequested() ? -1 : apply(at, noting);
     if (following < 0) {
       cursor_ = next_ = -1;
       return false;

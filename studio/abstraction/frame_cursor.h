@@ -3,7 +3,9 @@
 // inside the crop is read), so a pass over the recording reads every record
 // once; a frame behind the cursor is rebuilt from its key record. An index
 // of the records' rectangles tells which part of the crop two frames can
-// differ in, so comparisons look at that part only.
+// differ in, so comparisons look at that part only. Once the program is
+// ending (pal_StopRequested) indexing and moving stop early: a move then
+// fails, and the index may be short.
 #pragma once
 
 #include <cstdint>

@@ -3,18 +3,22 @@
 // is confirmed or set by a real drag and the fine-tuning arrows, the demo
 // is named, its files are created and the demo screen opens. Judged by the
 // window titles, the pixels of the buttons and the demo data file.
+#include "studio/abstraction/frame_cursor.h"
 #include "studio/capture/demo_files.h"
 
 #include "demo/demo_model.h"
 #include "tests/support/capture_fixture.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
+#include "tests/support/studio_session.h"
 #include "tests/support/xsession.h"
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -70,6 +74,35 @@ bool writeReplayPair(const std::string& folder) {
   return writeCaptureSlot(folder, fx) &&
          std::rename((folder + "/TempCapture.DMR").c_str(), (folder + "/pmra.DMR").c_str()) == 0 &&
          std::rename((folder + "/TempCapture.DMW").c_str(), (folder + "/pmra.DMW").c_str()) == 0;
+}
+
+// The replay pair made long: after its first frame, nine runs of 9,000
+// one-pixel records that change nothing, each ended by a copy of the first
+// click's record, then the rest, later. The step building removes such
+// frames one by one, moving the frames after each, which keeps its worker
+// busy for many seconds.
+bool writeLongReplayPair(const std::string& folder) {
+  if (!writeReplayPair(folder)) return false;
+  const std::string path = folder + "/pmra.DMR", bytes = slurp(path);
+  const std::vector<RecordEntry> records = indexRecording(path.c_str());
+  if (records.size() != 7) return false;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  // Record i again, at another time.
+  auto copy = [&](size_t i, int64_t time) {
+    const RecordEntry& r = records[i];
+    const auto* pixels = reinterpret_cast<const unsigned char*>(bytes.data() + r.pixels);
+    return recWriteRecord(f, RecordLine{r.mouseX, r.mouseY, r.W, r.H, r.x, r.y, r.w, r.h, time, r.click}, pixels);
+  };
+  const unsigned char desktop[3] = {0x99, 0x66, 0x33};  // the top-left pixel, as every frame shows it
+  bool ok = copy(0, 0);
+  for (int run = 0; run < 9 && ok; ++run) {
+    for (int k = 0; k < 9000 && ok; ++k)
+      ok = recWriteRecord(f, RecordLine{450, 350, kScreenW, kScreenH, 0, 0, 1, 1, run * 1000 + k / 100, 0}, desktop);
+    ok = ok && copy(2, run * 1000 + 600);
+  }
+  for (size_t i = 1; i < records.size() && ok; ++i) ok = copy(i, 9000 + records[i].time);
+  return std::fclose(f) == 0 && ok;
 }
 
 bool exists(const std::string& path) {
@@ -216,6 +249,50 @@ TEST_F(Abstraction, ADraggedAndFineTunedCropIsTheDemosCrop) {
   std::snprintf(expected, sizeof expected, "%d,%d,%d,%d\r\n", crop[0], crop[1], crop[2], crop[3]);
   EXPECT_EQ(cropText(), expected);
   EXPECT_EQ(clicksAt(200, 195).size(), 1u);
+}
+
+// The abstraction screens in the whole program, closed while a worker runs.
+class AbstractionClosed : public StudioSession {
+ protected:
+  static constexpr int kX = 190, kY = 100;  // the 900 x 600 window on the 1280 x 800 screen
+  void confirmAndName(const std::string& name) {
+    ASSERT_TRUE(titled("Ready to Abstract - Pictomira", 15000));
+    ASSERT_TRUE(input->waitForPixel(kX + 284, kY + kRow, 0xFFFFFF, 15000));  // "The Crop is Correct"
+    clickAt(kX + 360, kY + kRow + 13);
+    ASSERT_TRUE(titled("Abstracting New Demo - Pictomira"));
+    ASSERT_TRUE(input->waitForPixel(kX + 654, kY + 226, 0xFFFFFF, 5000));  // "OK"
+    typeInto(kX + 480, kY + 239, name);
+    clickAt(kX + 680, kY + 239);
+  }
+};
+
+// The name is given while the steps are still being built; the window then
+// closes. Nothing is left but the capture slot, which the next start
+// abstracts again under the same name.
+TEST_F(AbstractionClosed, ClosingWhileTheStepsAreBuiltKeepsTheCaptureAndTheName) {
+  ASSERT_TRUE(writeLongReplayPair(dir.path()));
+  const std::vector<std::string> before = listing();
+  start();
+  confirmAndName("Closed");
+  sleepMs(300);
+  const auto closing = std::chrono::steady_clock::now();
+  closeAndExpectCleanEnd("Abstracting New Demo - Pictomira", 5000);
+  EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(5));
+  // What the start itself makes: the two folders and the capture slot copied from the replay pair.
+  std::vector<std::string> expected = before;
+  for (const char* made : {"Demos", "TempCapture.DMR", "TempCapture.DMW", "zPictomiraSystemFiles"})
+    if (std::find(expected.begin(), expected.end(), made) == expected.end()) expected.push_back(made);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(listing(), expected);
+  EXPECT_TRUE(slurp(dir.file("TempCapture.DMR")) == slurp(dir.file("pmra.DMR")));
+  EXPECT_TRUE(slurp(dir.file("TempCapture.DMW")) == slurp(dir.file("pmra.DMW")));
+  // The next start, on a short replay pair: the same name is taken.
+  ASSERT_TRUE(writeReplayPair(dir.path()));
+  start();
+  confirmAndName("Closed");
+  EXPECT_TRUE(titled("Closed - Pictomira", 15000));
+  std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+  EXPECT_EQ(demoDataRead(demoFilePath("Closed", ".DMD")), 1);
 }
 
 }  // namespace
