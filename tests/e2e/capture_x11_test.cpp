@@ -3,7 +3,8 @@
 // XTest, "Pause Capture" and "Capture More"; the capture slot judged by the
 // tree's examiner, by decoding it against the live screen, and by the
 // foreground window's frame. Also the display checks, a display without a
-// window manager, a window partly off screen and a resolution change.
+// window manager, a window partly off screen, a resolution change, and the
+// window closed while capturing.
 #include "studio/capture/demo_files.h"
 
 #include "demo/demo_frames.h"
@@ -19,6 +20,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <memory>
 #include <string>
@@ -186,6 +188,13 @@ class Capture : public testing::Test {
   std::unique_ptr<Child> wm, calc, app;
 };
 
+void put(const std::string& path, const std::string& text) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return;
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+
 int clicks(const std::vector<Record>& recs) {
   int n = 0;
   for (const Record& r : recs) n += r.line.click == 1 ? 1 : 0;
@@ -337,6 +346,90 @@ TEST_F(Capture, ACalculationBecomesADemoWhoseClicksAreXcalcsButtons) {
       EXPECT_FALSE(demoRectHolds(in, other[0] + other[2] / 2, other[1] + other[3] / 2)) << "holds button " << j;
     }
   }
+}
+
+// Every path below the program folder (hidden ones too), relative and sorted.
+std::vector<std::string> listing(const std::string& folder) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+    out.push_back(std::filesystem::relative(e.path(), folder).string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST_F(Capture, ClosingTheWindowWhileCapturingKeepsASoundRecordingThatIsAbstracted) {
+  startWindowManager();
+  const unsigned long xcalc = startCalculator(true);
+  ASSERT_NE(xcalc, 0u);
+  int32_t f[4];
+  ASSERT_TRUE(moveToCorner(xcalc, f));
+  std::vector<std::array<int32_t, 4>> keys;
+  for (const auto& r : windowsBelow(xcalc))
+    if (r[2] >= 20 && r[2] <= 60 && r[3] >= 15 && r[3] <= 40) keys.push_back(r);
+  ASSERT_GE(keys.size(), 20u);
+  startStudio();
+  ASSERT_NE(window("Pictomira (v151)"), 0u);
+  std::vector<std::string> want = listing(dir.path());
+  newDemo();
+  // An earlier capture's recording that cannot be removed: the capture does not start.
+  ASSERT_TRUE(std::filesystem::create_directory(captureSlotPath(".DMR")));
+  put(captureSlotPath(".DMR") + "/inside", "x");
+  clickButton(window("Ready to Capture - Pictomira"), 200, 100);
+  EXPECT_TRUE(app->waitFor("ALERT 1 Cannot Start Capture | Pictomira cannot start a new capture because the file of "
+                           "an earlier capture '" + captureSlotPath(".DMR") + "' cannot be removed",
+                           5000));
+  std::filesystem::remove_all(captureSlotPath(".DMR"));
+  startCapture();
+  for (int i = 0; i < 3; ++i) {
+    const auto& k = keys[keys.size() - 2 - 5 * i];
+    press(k[0] + k[2] / 2, k[1] + k[3] / 2, 150);
+    ASSERT_NE(window(i == 0 ? "1 Step Captured - Pictomira" : std::to_string(i + 1) + " Steps Captured - Pictomira",
+                     5000),
+              0u);
+    sleepMs(700);
+  }
+  sleepMs(800);
+  // Closed as another program would, with no press: the window is still minimised.
+  input->requestClose(window("3 Steps Captured - Pictomira"));
+  std::vector<std::string> lines;
+  int status = -1;
+  for (int waited = 0; waited < 5000 && status == -1; waited += 100) {
+    for (std::string& line : app->drain(100)) lines.push_back(std::move(line));
+    status = app->wait(0);
+  }
+  EXPECT_EQ(status, 0);
+  for (const std::string& line : lines)
+    EXPECT_TRUE(line.find("terminate") == std::string::npos && line.find("Sanitizer") == std::string::npos &&
+                line.find("runtime error") == std::string::npos && line.find("did not stop") == std::string::npos)
+        << line;
+  want.insert(want.end(), {"TempCapture.DMR", "TempCapture.DMW"});
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(listing(dir.path()), want);
+  const std::vector<Record> recs = records();
+  ASSERT_GE(recs.size(), 5u);
+  EXPECT_EQ(clicks(recs), 4);  // the three presses and the closing click, the run's last record
+  EXPECT_EQ(recs.back().line.click, 1);
+  expectSoundRecording(recs);
+
+  // The next start abstracts it (as a replay pair) as after "Pause Capture": every press is a step.
+  ASSERT_EQ(std::rename(captureSlotPath(".DMR").c_str(), dir.file("pmra.DMR").c_str()), 0);
+  ASSERT_EQ(std::rename(captureSlotPath(".DMW").c_str(), dir.file("pmra.DMW").c_str()), 0);
+  startStudio();
+  clickButton(window("Ready to Abstract - Pictomira", 20000), 360, 600 - 31 + 10);  // "The Crop is Correct"
+  const unsigned long naming = window("Abstracting New Demo - Pictomira");
+  int nx = 0, ny = 0;
+  ASSERT_TRUE(buttonShown(naming, 680, 236, &nx, &ny));  // "OK"
+  input->click(nx + 480, ny + 239);                      // "NewNameEditBox"
+  sleepMs(100);
+  ASSERT_EQ(std::system("xdotool type --delay 15 'Closed Demo'"), 0);
+  sleepMs(150);
+  input->click(nx + 680, ny + 239);
+  ASSERT_NE(window("Closed Demo - Pictomira", 20000), 0u);
+  resetRuntime();
+  ASSERT_EQ(demoDataRead(demoFilePath("Closed Demo", ".DMD")), 1);
+  int steps = 0;
+  for (int32_t i = 0; i < gInstrCount; ++i) steps += gInstrData[i].type == INSTR_LEFT ? 1 : 0;
+  EXPECT_EQ(steps, 3);
 }
 
 TEST_F(Capture, WithoutAWindowManagerNothingIsSampledAndNoWarning) {
