@@ -139,7 +139,7 @@ bool manyClicks(const TempDir& dir) {
               r.clicks, r.sources, r.added, r.frameFull, r.notCopied);
   std::printf("frames rebuilt: %d (at most %d time(s) each), %.3f s, saved: %s\n", r.framesDecoded, r.mostDecodes, took,
               r.saved ? "yes" : "NO");
-  std::printf("pixels kept at most: %.1f MB\n", static_cast<double>(r.keptPeak) / (1 << 20));
+  std::printf("patches kept at most: %.1f MB\n", static_cast<double>(r.keptPeak) / (1 << 20));
   std::printf("peak memory of the MultiPath run: %.1f MB (VmHWM%s; %.1f MB resident before it)\n",
               static_cast<double>(peak) / 1024, reset ? ", reset before the run" : ", since the start",
               static_cast<double>(rssBefore) / 1024);

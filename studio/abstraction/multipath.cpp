@@ -113,6 +113,10 @@ std::vector<unsigned char> patchOf(const unsigned char* frame, const Area& a) {
 
 size_t patchStride(const Area& a) { return static_cast<size_t>(a.insideW()) * 3; }
 
+// The memory a patch of that many pixel bytes takes: its pixels, its vector
+// and heap block, and its entry in the map of kept patches.
+int64_t heldBytes(size_t pixelBytes) { return static_cast<int64_t>(pixelBytes) + 96; }
+
 // The instructions of every frame, in table order.
 std::vector<std::vector<int32_t>> instrsByFrame() {
   std::vector<std::vector<int32_t>> of(static_cast<size_t>(std::max(gFrameCount, 0)));
@@ -241,7 +245,7 @@ bool comparePass(Pass& p, const std::vector<std::vector<int32_t>>& of, MultiPath
     for (size_t c : clicksFrom[s]) {
       const Area& a = p.areas[c];
       p.own[c] = patchOf(px, a);
-      ownBytes += static_cast<int64_t>(p.own[c].size());
+      ownBytes += heldBytes(p.own[c].size());
       for (size_t s2 = 0; s2 < nS; ++s2)
         if (done[s2] && !pending[p.key(c, s2)] && mayCopy(p, c, s2, of)) {
           const std::vector<unsigned char>& patch = kept.at(s2 * nR + rectOf[c]);
@@ -257,7 +261,7 @@ bool comparePass(Pass& p, const std::vector<std::vector<int32_t>>& of, MultiPath
         continue;
       }
       if (sourceOfClick[c] == s || kept.count(s * nR + rectOf[c]) != 0) continue;
-      const int64_t bytes = static_cast<int64_t>(patchStride(a)) * a.insideH();
+      const int64_t bytes = heldBytes(patchStride(a) * static_cast<size_t>(a.insideH()));
       if (keptBytes + bytes > gMultiPathKeptBudget) {
         pending[p.key(c, s)] = true;
         revisit[s] = 1;
@@ -271,7 +275,7 @@ bool comparePass(Pass& p, const std::vector<std::vector<int32_t>>& of, MultiPath
     // Rectangles with no click still to come need their kept pixels no more.
     for (size_t r : doneAt[k]) {
       for (size_t key : keptOfRect[r]) {
-        keptBytes -= static_cast<int64_t>(kept[key].size());
+        keptBytes -= heldBytes(kept[key].size());
         kept.erase(key);
       }
       keptOfRect[r].clear();

@@ -19,8 +19,9 @@ constexpr int MULTIPATH_PERCENT = 21;          // share of a rectangle that deci
 // editor's Advanced tab shows and takes back, so its author can always
 // leave that tab.
 constexpr int32_t MULTIPATH_FRAME_CAP = INSTR_WORKING_CAP;
-// Most bytes of pixels kept from frames rebuilt before the clicks they are
-// compared with; pairs beyond it are compared in a second pass instead.
+// Most bytes of patches (pixels and their bookkeeping) kept from frames
+// rebuilt before the clicks they are compared with; pairs beyond it are
+// compared in a second pass instead.
 constexpr int64_t MULTIPATH_KEPT_BUDGET = int64_t{64} << 20;
 
 // compareClickTarget results.
@@ -42,7 +43,7 @@ struct MultiPathReport {
   int32_t frameFull = 0;     // copies refused because their frame held as many instructions as the editor shows
   int32_t framesDecoded = 0; // frames rebuilt from the recording
   int32_t mostDecodes = 0;   // the most times one frame was rebuilt
-  int64_t keptPeak = 0;      // the most bytes of kept pixels held at once
+  int64_t keptPeak = 0;      // the most bytes of kept patches (pixels and their bookkeeping) held at once
   bool stopped = false;      // the program was ending: nothing was changed or saved
   bool saved = false;        // the demo data file was written
   std::string why;           // when not empty: why nothing was added or the file not saved
