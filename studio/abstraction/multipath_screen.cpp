@@ -1,9 +1,11 @@
 // multipath_screen.cpp: "Add MultiPath" from the demo screen. The screen
 // explains what the worker will do and warns that its copies need review;
-// "Add MultiPath" runs the worker on its own thread and polls its progress
+// "Add MultiPath" runs the worker (pal_BeginThread) and polls its progress
 // into a darkened band, "Cancel" goes back. When the worker has finished,
 // a failure or a full instruction table is told in an alert, and the demo
-// screen returns (it reads the saved data file again).
+// screen returns (it reads the saved data file again). A window closed
+// meanwhile leaves the worker to the program's ending, which asks it to
+// stop and waits for it.
 #include "studio/abstraction/multipath_screen.h"
 #include "studio/abstraction/multipath.h"
 
@@ -16,21 +18,14 @@
 
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 namespace {
 
 constexpr int32_t kBandY = 520, kBandH = 38;
 
-std::thread gWorker;
-bool gRunning = false;
+bool gRunning = false;  // the worker was started and has not yet been seen to finish
 
 int32_t winW() { return gpal_ImageBuffSize[0][0]; }
-
-void join() {
-  if (gWorker.joinable()) gWorker.join();
-  gRunning = false;
-}
 
 void drawIntro() {
   pal_UnmarkAllClickableRects();
@@ -70,14 +65,12 @@ int backToDemoScreen() {
 int start() {
   gMultiPathProgress = 0;
   gRunning = true;
-  gWorker = std::thread(addMultiPath);
+  pal_BeginThread(addMultiPath);
   pal_UnmarkAllClickableRects();
   pal_DisableAllTimers();
   drawBand(0);
-  if (pal_SetTimer(MULTIPATH_TIMER, MULTIPATH_POLL_MS, 1) != 1) {
-    join();
-    pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
-  }
+  if (pal_SetTimer(MULTIPATH_TIMER, MULTIPATH_POLL_MS, 1) != 1)
+    pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");  // the ending stops the worker
   return PAL_SHOW;
 }
 
@@ -95,6 +88,13 @@ void tellOutcome(const MultiPathReport& r) {
                   r.why.c_str());
     pal_Alert(1, "MultiPath Fail", text);
     return;
+  }
+  if (r.frameFull > 0) {
+    std::snprintf(text, sizeof text,
+                  "%d copies were not added to frames of '%s' that already hold %d instructions, as many as the "
+                  "Advanced tab shows.",
+                  r.frameFull, gCurrDemoName, MULTIPATH_FRAME_CAP);
+    pal_Alert(1, "Frame Full", text);
   }
   if (r.notCopied > 0) {
     std::snprintf(text, sizeof text,
@@ -116,7 +116,7 @@ int onTick() {
     drawBand(progress);
     return PAL_SHOW;
   }
-  join();
+  gRunning = false;
   pal_DisableAllTimers();
   tellOutcome(gMultiPathReport);
   return backToDemoScreen();
@@ -127,7 +127,7 @@ int onTick() {
 int multiPathScreenHandler(int32_t event[4], char* name) {
   switch (event[0]) {
     case PAL_EV_START: {
-      join();
+      gRunning = false;
       char title[140];
       std::snprintf(title, sizeof title, "Add MultiPath to '%s' - Pictomira", gCurrDemoName);
       pal_SetWindowTitle(title);
@@ -140,9 +140,6 @@ int multiPathScreenHandler(int32_t event[4], char* name) {
       if (std::strcmp(name, "Cancel") == 0) return backToDemoScreen();
       return PAL_NOTHING;
     case PAL_EV_TIMER: return event[1] == MULTIPATH_TIMER && gRunning ? onTick() : PAL_NOTHING;
-    case PAL_EV_CLOSED:
-      join();  // the model and the data file are whole before the program ends
-      return PAL_NOTHING;
     default: return PAL_NOTHING;
   }
 }

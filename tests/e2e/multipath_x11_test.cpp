@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -40,21 +44,59 @@ DemoFixture pathsDemo() {
   return fx;
 }
 
+// The paths demo grown to 10,000 frames that all show the same screen, each
+// clicked on a 2 x 2 square of its own: MultiPath then weighs 10,000 clicks
+// on 10,000 frames, which keeps it busy for many seconds. The frames after
+// the first two repeat frame 1's record, so the recording stays small.
+bool writeBigDemo(const std::string& folder) {
+  constexpr int32_t kFrames = 10000;
+  DemoFixture fx = pathsDemo();
+  fx.frames.resize(2);
+  fx.row = [](int32_t, int32_t, unsigned char* bgr) { solidRow(colourOf(0), 800, bgr); };
+  if (!writeDemoFolder(folder, "Big", fx)) return false;
+  std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", folder.c_str());
+  const std::string recording = demoFilePath("Big", ".DMR"), bytes = slurp(recording);
+  const int64_t at = gFrameData[1].imageRefB;
+  const std::string last = bytes.substr(static_cast<size_t>(at));
+  std::FILE* f = std::fopen(recording.c_str(), "ab");
+  if (f == nullptr) return false;
+  bool ok = true;
+  for (int32_t k = 2; k < kFrames && ok; ++k) {
+    gFrameData[k] = gFrameData[1];
+    gFrameData[k].frameId = k;
+    gFrameData[k].imageRefB = at + (k - 1) * static_cast<int64_t>(last.size());
+    ok = std::fwrite(last.data(), 1, last.size(), f) == last.size();
+  }
+  ok = std::fclose(f) == 0 && ok;
+  gFrameCount = gInstrCount = kFrames;
+  for (int32_t k = 0; k < kFrames; ++k) {
+    const int32_t x = 80 + k % 200 * 3, y = 100 + k / 200 * 8;
+    gInstrData[k] = InstrRec{k, -1, 'L', {x, y, x + 1, y + 1}};
+  }
+  return ok && demoDataWrite(demoFilePath("Big", ".DMD"), DMD_VERSION) == 1;
+}
+
 class MultiPathRun : public StudioSession {
  protected:
-  bool demoScreen() { return titled("Paths - Pictomira") && input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000); }
+  bool demoScreen(const std::string& name = "Paths") {
+    return titled(name + " - Pictomira") && input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000);
+  }
+  // From the home screen to the MultiPath screen of the library's first demo.
+  void openMultiPath(const std::string& name) {
+    ASSERT_TRUE(titled("Pictomira (v151)"));
+    ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));  // "New Demo..."
+    clickAt(kX + 300, kY + 365 + 12);                                     // the library's first row
+    ASSERT_TRUE(demoScreen(name));
+    clickAt(kX + 900 - 510 + 60, kY + 600 - 28 + 11);  // "Add MultiPath"
+    ASSERT_TRUE(titled("Add MultiPath to '" + name + "' - Pictomira"));
+    ASSERT_TRUE(input->waitForPixel(kX + 204, kY + 525, 0xFFFFFF, 5000));
+  }
 };
 
 TEST_F(MultiPathRun, CopiedClicksWorkWhenTheDemoIsPresented) {
   ASSERT_TRUE(writeDemoFolder(dir.path(), "Paths", pathsDemo()));
   start();
-  ASSERT_TRUE(titled("Pictomira (v151)"));
-  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));  // "New Demo..."
-  clickAt(kX + 300, kY + 365 + 12);                                     // the library's first row
-  ASSERT_TRUE(demoScreen());
-  clickAt(kX + 900 - 510 + 60, kY + 600 - 28 + 11);  // "Add MultiPath"
-  ASSERT_TRUE(titled("Add MultiPath to 'Paths' - Pictomira"));
-  ASSERT_TRUE(input->waitForPixel(kX + 204, kY + 525, 0xFFFFFF, 5000));
+  openMultiPath("Paths");
   clickAt(kX + 200 + 60, kY + 525 + 11);  // "Add MultiPath" on its own screen
   ASSERT_TRUE(demoScreen());
   // The button's click copied to frames 0 and 1, leading where it leads, and saved.
@@ -85,6 +127,32 @@ TEST_F(MultiPathRun, CancelGoesBackAndAddsNothing) {
   ASSERT_TRUE(demoScreen());
   ASSERT_EQ(demoDataRead(dir.path() + "/Demos/Paths/Paths.DMD"), 1);
   EXPECT_EQ(gInstrCount, 3);
+}
+
+// The window closed while MultiPath works: the program ends at once, and
+// the demo is as it was saved, opened from the library at the next start.
+TEST_F(MultiPathRun, ClosingWhileItRunsLeavesTheDemoAsSaved) {
+  ASSERT_TRUE(writeBigDemo(dir.path()));
+  const std::string data = slurp(dir.file("Demos/Big/Big.DMD"));
+  const std::vector<std::string> before = listing();
+  start();
+  openMultiPath("Big");
+  clickAt(kX + 200 + 60, kY + 525 + 11);  // "Add MultiPath" on its own screen
+  sleepMs(1000);
+  ASSERT_TRUE(titled("Add MultiPath to 'Big' - Pictomira", 100));  // still running
+  const auto closing = std::chrono::steady_clock::now();
+  closeAndExpectCleanEnd("Add MultiPath to 'Big' - Pictomira", 5000);
+  EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(5));
+  std::vector<std::string> expected = before;
+  if (std::find(expected.begin(), expected.end(), "zPictomiraSystemFiles") == expected.end())
+    expected.push_back("zPictomiraSystemFiles");  // made by the start itself
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(listing(), expected);
+  EXPECT_TRUE(slurp(dir.file("Demos/Big/Big.DMD")) == data);
+  start();
+  openMultiPath("Big");
+  ASSERT_EQ(demoDataRead(dir.path() + "/Demos/Big/Big.DMD"), 1);
+  EXPECT_EQ(gInstrCount, 10000);
 }
 
 }  // namespace
