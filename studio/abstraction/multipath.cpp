@@ -361,7 +361,7 @@ void addMultiPath() {
   // 3: a later click on the same rectangle that looks alike on another frame counts once.
   const size_t nC = p.clicks.size(), nS = p.sources.size();
   std::vector<char> dropped(nC, 0);
-  for (size_t i = 0; i < nC; ++i) {
+  for (size_t i = 0; i < nC && !pal_StopRequested(); ++i) {
     if (dropped[i]) continue;
     const Area& a = p.areas[i];
     for (size_t j = i + 1; j < nC; ++j)
@@ -373,7 +373,7 @@ void addMultiPath() {
   p.own.clear();
   p.own.shrink_to_fit();
   // 4: the copies, checked against the table and the frame's list as they grow.
-  for (size_t s = 0; s < nS; ++s) {
+  for (size_t s = 0; s < nS && !pal_StopRequested(); ++s) {
     gMultiPathProgress = static_cast<int>(900 + s * 100 / nS);
     const int32_t g = p.sources[s];
     std::vector<int32_t>& list = of[static_cast<size_t>(g)];
