@@ -358,7 +358,7 @@ const char* missingFile(const TargetFiles& t) {
 
 // A wrapped file that cannot be written: the failure, also as a trace line.
 int wrapperFailure(Failure* why, const char* title, const std::string& file, const std::string& reason) {
-  std::printf("%s: writing '%s': %s\n", title, file.c_str(), reason.c_str());
+  pal_Trace("%s: writing '%s': %s", title, file.c_str(), reason.c_str());
   std::fflush(stdout);
   return refuse(why, title, "", "Writing " + quoted(file) + " failed: " + reason);
 }

@@ -10,6 +10,7 @@
 #include "studio/publishing/publishing_support.h"
 
 #include "demo/demo_model.h"
+#include "pal/pal.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -79,7 +80,7 @@ void freeTexts(int32_t frames, const std::vector<char>& keep) {
 }  // namespace
 
 void scrubUnreachableFrames() {
-  std::printf("ScrubUnreachBefore: %ld \n", static_cast<long>(gFrameCount));
+  pal_Trace("ScrubUnreachBefore: %ld", static_cast<long>(gFrameCount));
   std::fflush(stdout);
   const int32_t frames = frameCount(), instrs = instrCount();
   std::vector<char> keep = reachable(frames);
@@ -110,7 +111,7 @@ void scrubUnreachableFrames() {
     gFrameCount = kept;
     gInstrCount = keptInstrs;
   }
-  std::printf("ScrubUnreachAfter: %ld \n", static_cast<long>(gFrameCount));
+  pal_Trace("ScrubUnreachAfter: %ld", static_cast<long>(gFrameCount));
   std::fflush(stdout);
   gPackageProgress = 1000;
 }

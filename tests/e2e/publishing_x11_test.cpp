@@ -4,7 +4,8 @@
 // presents the demo, frames compared pixel for pixel with the demo's own
 // decoded frames; the package-only mode's package presented by a plain
 // Presenter; the Mac wrapped file read back by the examiner; the Windows
-// wrapped file run under wine.
+// wrapped file run under wine; the window closed while packaging and while
+// the HTML5 page is written.
 #include "studio/capture/demo_files.h"
 
 #include "demo/demo_frames.h"
@@ -19,6 +20,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +52,29 @@ DemoFixture shareDemo() {
       bgr[x * 3] = static_cast<unsigned char>((x + f * 40) & 0xF0);
       bgr[x * 3 + 1] = static_cast<unsigned char>(y / 3 + f * 60);
       bgr[x * 3 + 2] = static_cast<unsigned char>(((x / 16 + y / 16 + f) % 2) * 200);
+    }
+  };
+  return fx;
+}
+
+// A demo whose packaging and HTML5 page take seconds: 60 frames of 640 x
+// 400 pixels of noise, every row distinct, each frame a click to the next.
+DemoFixture heavyDemo() {
+  DemoFixture fx;
+  fx.screenW = kW;
+  fx.screenH = kH;
+  const int32_t crop[4] = {0, 0, kW, kH};
+  std::copy(crop, crop + 4, fx.crop);
+  fx.frames.resize(60);
+  for (auto& frame : fx.frames) frame.instrs = {InstrRec{0, -1, 'L', {100, 100, 200, 160}}};
+  fx.frames.back().instrs.clear();
+  fx.row = [](int32_t f, int32_t y, unsigned char* bgr) {
+    uint32_t h = static_cast<uint32_t>(f * 400 + y) * 2654435761u + 1;
+    for (int x = 0; x < kW * 3; ++x) {
+      h ^= h << 13;
+      h ^= h >> 17;
+      h ^= h << 5;
+      bgr[x] = static_cast<unsigned char>(h);
     }
   };
   return fx;
@@ -100,12 +125,7 @@ class Publishing : public StudioSession {
 
   // Packages the demo through the demo screen's "Simulation" dialog.
   void package(bool fast, bool redBoxes) {
-    start();
-    ASSERT_TRUE(titled("Pictomira (v151)"));
-    ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
-    clickAt(kX + 300, kY + 365 + 12);
-    ASSERT_TRUE(titled("Share Me - Pictomira"));
-    ASSERT_TRUE(input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000));
+    openDemoScreen();
     clickAt(kX + 900 - 70, kY + 600 - 88 + 11);  // "Simulation"
     ASSERT_TRUE(titled("Packaging 'Share Me' - Pictomira"));
     ASSERT_TRUE(input->waitForPixel(kX + 424, kY + 450, 0xFFFFFF, 5000));  // "OK"
@@ -116,14 +136,41 @@ class Publishing : public StudioSession {
     clickAt(kX + 450, kY + 312);
     ASSERT_TRUE(titled("Pictomira (v151)"));
   }
-  // Writes a web page through the demo screen's "HTML5" or "Demo Guide" dialog.
-  void exportPage(int buttonY, const std::string& title) {
+  // Starts the program and opens the demo screen of "Share Me".
+  void openDemoScreen() {
     start();
     ASSERT_TRUE(titled("Pictomira (v151)"));
     ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
     clickAt(kX + 300, kY + 365 + 12);
     ASSERT_TRUE(titled("Share Me - Pictomira"));
     ASSERT_TRUE(input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000));
+  }
+  // True once the file at path exists (polled every 20 ms for at most ms).
+  bool appears(const std::string& path, int ms) {
+    for (int waited = 0; waited < ms; waited += 20, sleepMs(20))
+      if (exists(path)) return true;
+    ADD_FAILURE() << path << " did not appear within " << ms << " ms";
+    return false;
+  }
+  // Opens a worker's screen with begin and closes the window titled title
+  // once the worker has made marker (relative to the program folder): the program ends with status 0 at once, the program folder is
+  // as it was, and the next start opens the demo with the folder unchanged.
+  void closeWhileWorking(const std::string& title, const std::string& marker, const std::function<void()>& begin) {
+    ASSERT_TRUE(writeDemoFolder(dir.path(), "Share Me", heavyDemo()));
+    openDemoScreen();
+    const std::vector<std::string> before = listing();
+    begin();
+    ASSERT_TRUE(appears(dir.file(marker), 30000));
+    sleepMs(300);
+    ASSERT_TRUE(exists(dir.file(marker))) << "the work ended before the window was closed";
+    closeAndExpectCleanEnd(title, 5000);
+    EXPECT_EQ(listing(), before);  // nothing unfinished stays, and nothing was finished
+    openDemoScreen();
+    EXPECT_EQ(listing(), before);
+  }
+  // Writes a web page through the demo screen's "HTML5" or "Demo Guide" dialog.
+  void exportPage(int buttonY, const std::string& title) {
+    openDemoScreen();
     clickAt(kX + 900 - 70, kY + buttonY);
     ASSERT_TRUE(titled(title));
     ASSERT_TRUE(input->waitForPixel(kX + 364, kY + 540, 0xFFFFFF, 5000));  // "OK"
@@ -266,6 +313,28 @@ TEST_F(Publishing, HtmlPageAndDemoGuideFromTheirDialogs) {
   const std::string guide = slurp(dir.path() + "/Demo_Guides/Share Me/Share Me.html");
   EXPECT_NE(guide.find("Share Me - Pictomira Demo Guide"), std::string::npos);
   EXPECT_NE(guide.find("data:image/png;base64,"), std::string::npos);
+}
+
+// Closing the window while the packaging screen writes the package (its
+// Small Size line pool) ends the program at once and leaves nothing.
+TEST_F(Publishing, ClosingTheWindowWhilePackagingEndsCleanlyAndLeavesNothing) {
+  closeWhileWorking("Packaging 'Share Me' - Pictomira", "Demos/Share Me/tmpStackCompr.tmp", [this] {
+    clickAt(kX + 900 - 70, kY + 600 - 88 + 11);  // "Simulation"
+    ASSERT_TRUE(titled("Packaging 'Share Me' - Pictomira"));
+    ASSERT_TRUE(input->waitForPixel(kX + 424, kY + 450, 0xFFFFFF, 5000));  // "OK"
+    clickAt(kX + 450, kY + 462);
+  });
+}
+
+// The same while the HTML5 page's pictures are being written.
+TEST_F(Publishing, ClosingTheWindowWhileExportingHtmlEndsCleanlyAndLeavesNothing) {
+  closeWhileWorking("Exporting 'Share Me' as HTML5 - Pictomira", "Demo_Packages/Share Me/.Share Me.html.partial",
+                    [this] {
+                      clickAt(kX + 900 - 70, kY + 600 - 58 + 11);  // "HTML5"
+                      ASSERT_TRUE(titled("Exporting 'Share Me' as HTML5 - Pictomira"));
+                      ASSERT_TRUE(input->waitForPixel(kX + 364, kY + 540, 0xFFFFFF, 5000));  // "OK"
+                      clickAt(kX + 390, kY + 552);
+                    });
 }
 
 }  // namespace
