@@ -1,8 +1,10 @@
 // Control + W on the demo screen of the built authoring program under Xvfb:
 // a demo written by the fixture builder becomes "DemoFlow.txt" and
 // "DemoStack.bws" in its folder, the "Done" alert names the folder and the
-// program ends.
+// program ends; a failure leaves the earlier files and returns to the demo
+// screen.
 #include "tests/support/demo_builder.h"
+#include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
 #include "tests/support/studio_session.h"
 #include "tests/support/xsession.h"
@@ -60,6 +62,31 @@ TEST_F(Mirrit, ControlWWritesBothFilesAndEndsTheProgram) {
   ASSERT_GE(stack.size(), 2u);
   EXPECT_EQ(stack.substr(0, 2), std::string("\x00\xC8", 2));
   EXPECT_EQ((stack.size() - 2) % 600, 0u);
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name.rfind("tmp", 0) != 0 && name[0] != '.') << name << " is left behind";
+  }
+}
+
+// A failure shows its code and reason, keeps the pair written before, and
+// returns to the demo screen: a folder stands where DemoStack.bws goes.
+TEST_F(Mirrit, AFailureKeepsTheEarlierFilesAndReturnsToTheDemoScreen) {
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "Share Me", mirritDemo()));
+  const std::string folder = dir.file("Demos/Share Me/");
+  ASSERT_TRUE(writeBytes(folder + "DemoFlow.txt", {'o', 'l', 'd'}));
+  ASSERT_TRUE(std::filesystem::create_directory(folder + "DemoStack.bws"));
+  start();
+  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
+  clickAt(kX + 300, kY + 365 + 12);
+  ASSERT_TRUE(titled("Share Me - Pictomira"));
+  ASSERT_TRUE(input->waitForPixel(kX + 9, kY + 287, 0xFFFFFF, 5000));
+  input->key(XK_w, {XK_Control_L});
+  ASSERT_TRUE(alert("NoRead MWF-012 | '" + folder + "DemoStack.bws' is not a file", 20000));
+  ASSERT_TRUE(titled("Share Me - Pictomira"));
+  EXPECT_EQ(app->wait(0), -1) << "the program ended";
+  EXPECT_EQ(slurp(folder + "DemoFlow.txt"), "old");
+  EXPECT_TRUE(std::filesystem::is_directory(folder + "DemoStack.bws"));
   for (const auto& e : std::filesystem::directory_iterator(folder)) {
     const std::string name = e.path().filename().string();
     EXPECT_TRUE(name.rfind("tmp", 0) != 0 && name[0] != '.') << name << " is left behind";
