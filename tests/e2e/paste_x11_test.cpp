@@ -7,7 +7,10 @@
 #include "tests/support/studio_session.h"
 #include "tests/support/xsession.h"
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <string>
 
@@ -65,6 +68,72 @@ TEST_F(PasteScreens, PasteThroughTheFormMakesADemoThatPresentsItsFramesInOrder) 
     EXPECT_EQ(input->pixel(kPX + kW - 1, kPY + kH - 1), order[i]);
     if (i < 4) clickAt(kPX + 70, kPY + 40);
   }
+}
+
+// Frames of 800 x 600 that are each a key record of their own colour: a
+// paste of a few hundred of them takes the worker seconds.
+DemoFixture bigDemo(int d, int frames, int64_t mtime) {
+  DemoFixture fx = demo(d, mtime);
+  fx.keyEvery = 1;
+  fx.frames.resize(static_cast<size_t>(frames));
+  for (auto& f : fx.frames) f.instrs = {InstrRec{0, -1, 'L', {100, 120, 200, 160}}};
+  fx.row = [d](int32_t f, int32_t, unsigned char* bgr) {
+    solidRow(static_cast<uint32_t>((40 + d * 100) << 16 | (f & 0xFF) << 8 | ((f * 7) & 0xFF)), 800, bgr);
+  };
+  return fx;
+}
+
+// Closing the window while a paste runs: the program ends at once and
+// cleanly, nothing of the paste stays, and the next start lists the library
+// as before and pastes under the same name.
+TEST_F(PasteScreens, ClosingTheWindowDuringAPasteLeavesNothingBehind) {
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "Receiver", bigDemo(0, 200, 1600000200)));
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "Giver", bigDemo(1, 200, 1600000100)));
+  start();
+  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));  // "New Demo..."
+  const std::vector<std::string> before = listing();
+  const auto paste = [&](const char* to) {
+    clickAt(kX + 742, kY + 365 + 12);       // the first row's ">": Receiver
+    clickAt(kX + 665, kY + 403);            // "Paste"
+    clickAt(kX + 450, kY + 140 + 26 + 12);  // Giver
+    typeInto(kX + 270, kY + 209, "0");
+    typeInto(kX + 490, kY + 209, to);
+    typeInto(kX + 310, kY + 349, "0");
+    typeInto(kX + 400, kY + 429, "Joined");
+    clickAt(kX + 360, kY + 512);  // "Paste"
+  };
+  paste("199");
+  const std::string building = dir.file("Demos/.Joined.pasting/.Joined.pasting.DMR");
+  std::error_code error;
+  bool running = false;
+  for (int waited = 0; waited < 10000 && !running; waited += 20, sleepMs(20))
+    running = std::filesystem::file_size(building, error) > 0 && !error;
+  ASSERT_TRUE(running) << "the paste did not start";
+  closeAndExpectCleanEnd("Pictomira (v151)", 5000);
+  EXPECT_EQ(listing(), before);
+
+  start();
+  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
+  EXPECT_EQ(listing(), before);
+  paste("0");
+  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 20000));  // home again
+  for (const char* ext : {".DMW", ".DMD", ".DMR"}) EXPECT_TRUE(std::filesystem::exists(dir.file("Demos/Joined/Joined") + ext));
+}
+
+// Control + P on the demo management screen opens the choice of the demo
+// to paste from, also while an edit box has the focus.
+TEST_F(PasteScreens, ControlPOpensTheChoiceWhileAnEditBoxHasTheFocus) {
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "Receiver", demo(0, 1600000200)));
+  ASSERT_TRUE(writeDemoFolder(dir.path(), "Giver", demo(1, 1600000100)));
+  start();
+  ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 5000));
+  clickAt(kX + 742, kY + 365 + 12);
+  ASSERT_TRUE(input->waitForPixel(kX + 609, kY + 238, 0xFFFFFF, 3000));  // the "Copy" button
+  typeInto(kX + 300, kY + 249, "Half typed");
+  input->key(XK_p, {XK_Control_L});
+  // The second row of the choice lies where the management screen has the gap between two bands.
+  EXPECT_TRUE(input->waitForPixel(kX + 160, kY + 185, 0x4A5470, 3000));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -148,6 +149,43 @@ TEST_F(Studio, RenameCopyAndDeleteThroughTheManagementScreen) {
   ASSERT_TRUE(home());
   EXPECT_TRUE(exists(dir.file("Demos/Beta 2")));
   EXPECT_FALSE(exists(dir.file("Demos/Gamma")));
+}
+
+// Closing the window while a copy runs: the program ends at once and
+// cleanly, neither the half copy nor the folder that reserved its name
+// stays, and the next start lists the library as before and copies under
+// the same name.
+TEST_F(Studio, ClosingTheWindowDuringACopyLeavesNothingBehind) {
+  demo("Alpha", 2, 1000000);
+  const std::string recording = demoFile("Alpha", ".DMR");
+  const auto size = std::filesystem::file_size(recording);
+  std::filesystem::resize_file(recording, 8ull << 30);  // zeros that take seconds to copy
+  start();
+  ASSERT_TRUE(home());
+  const std::vector<std::string> before = listing();
+  const auto copyAs = [&](const char* name) {
+    click(742, 365 + 12);  // the row's ">"
+    ASSERT_TRUE(input->waitForPixel(kX + 609, kY + 238, 0xFFFFFF, 3000));  // the "Copy" button
+    typeAt(300, 249, name);
+    click(665, 249);
+  };
+  copyAs("Gamma");
+  const std::string partial = dir.file("Demos/.Gamma.copying/.Gamma.copying.DMR");
+  std::error_code error;
+  bool running = false;
+  for (int waited = 0; waited < 5000 && !running; waited += 20, sleepMs(20))
+    running = std::filesystem::file_size(partial, error) > 0 && !error;
+  ASSERT_TRUE(running) << "the copy did not start";
+  closeAndExpectCleanEnd("Pictomira (v151)", 5000);
+  EXPECT_EQ(listing(), before);
+
+  std::filesystem::resize_file(recording, size);
+  start();
+  ASSERT_TRUE(home());
+  EXPECT_EQ(listing(), before);
+  copyAs("Gamma");
+  ASSERT_TRUE(home());
+  for (const char* ext : {".DMW", ".DMD", ".DMR"}) EXPECT_EQ(slurp(demoFile("Gamma", ext)), slurp(demoFile("Alpha", ext)));
 }
 
 TEST_F(Studio, ADemoThatCannotBeOpenedSaysWhyAndStaysHome) {
