@@ -491,10 +491,14 @@ void writeCombinedDemoFiles(const std::string& first, const std::string& second,
   makeCombinedFolder(newName);
   writeCombinedData(newName);
   const std::string recording = demoFilePath(newName, ".DMR");
-  pal_CopyOrAppendFile(demoFilePath(first, ".DMR").c_str(), recording.c_str(), 0,
-                       progressWanted ? &gCopyFilesPercent : nullptr);
-  pal_CopyOrAppendFile(demoFilePath(second, ".DMR").c_str(), recording.c_str(), 1,
-                       progressWanted ? &gCopyFilesPercent : nullptr);
+  for (const std::string* part : {&first, &second}) {
+    pal_CopyOrAppendFile(demoFilePath(*part, ".DMR").c_str(), recording.c_str(), part == &first ? 0 : 1,
+                         progressWanted ? &gCopyFilesPercent : nullptr);
+    if (pal_StopRequested()) {  // the program is ending: no half demo stays
+      pal_DeleteDirectory(demoFolderPath(newName).c_str(), 2);
+      return;
+    }
+  }
   writeCombinedWindow(newName, width, height);
 }
 

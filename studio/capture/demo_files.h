@@ -144,7 +144,8 @@ int writeExchangeFiles(const std::string& name, int64_t idShift, int64_t byteShi
 int readExchangeFiles(const std::string& name);
 // Makes newName the current demo: its folder, its data file from the model,
 // its recording as first's followed by second's, and a window file of nine
-// "0,0,width,height" lines. Every failure is fatal.
+// "0,0,width,height" lines. Every failure is fatal. Once the program is
+// ending (pal_StopRequested) newName's folder is removed instead.
 void writeCombinedDemoFiles(const std::string& first, const std::string& second, const std::string& newName,
                             int32_t width, int32_t height, bool progressWanted);
 // The same without the recording, for a caller that has already put

@@ -505,7 +505,8 @@ void combineDemos(const std::string& first, const std::string& second, const std
   combineDemoData(first, second, newDemo, records, bytes);
   const std::string recording = demoFilePath(newDemo, ".DMR");
   pal_CopyOrAppendFile(demoFilePath(first, ".DMR").c_str(), recording.c_str(), 0, nullptr);
-  pal_CopyOrAppendFile(demoFilePath(second, ".DMR").c_str(), recording.c_str(), 1, nullptr);
+  if (!pal_StopRequested()) pal_CopyOrAppendFile(demoFilePath(second, ".DMR").c_str(), recording.c_str(), 1, nullptr);
+  if (pal_StopRequested()) deleteDemoFolder(newDemo);  // the program is ending: no half demo stays
 }
 
 int pasteCheck(const PasteRequest& q) {

@@ -83,5 +83,6 @@ int keepFrameRange(int64_t first, int64_t last);
 // Every failure is fatal.
 void extractFrameRange(const std::string& demo, const std::string& newDemo, int64_t first, int64_t last);
 // Joins two demos whose crops start at 0, 0 and are of one size into
-// newDemo (first's frames, then second's). Every failure is fatal.
+// newDemo (first's frames, then second's). Every failure is fatal. Once the
+// program is ending newDemo is removed instead of finished.
 void combineDemos(const std::string& first, const std::string& second, const std::string& newDemo);
