@@ -221,7 +221,8 @@ int writeDemoGuide(const WebExportSettings& settings, Failure* why, std::vector<
   {
     const KeptInstrList kept;
     PieceFile file;
-    result = file.create(temp) ? writePage(settings, file, why, warnings) : refuse(why, kExportFail, code, file.error());
+    result = file.create(temp) ? writePage(settings, file, why, warnings)
+                               : refuse(why, kExportFail, code, file.error());
     if (result == -1 && !file.ok()) why->code = code;
     if (result == 1 && !file.close(true)) result = refuse(why, kExportFail, code, file.error());
   }

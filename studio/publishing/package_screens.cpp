@@ -231,7 +231,8 @@ int packageDialogHandler(int32_t event[4], char* name) {
       gPackageCancel = 0;
       gPrepareResult = 0;
       pal_BeginThread(prepareWorker);
-      if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
+      if (pal_SetTimer(kTimer, kTimerMs, 1) != 1)
+        pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
       drawDialog();
       return PAL_SHOW;
     }
@@ -279,7 +280,8 @@ int packagingScreenHandler(int32_t event[4], char* name) {
       gPackagePhase = 0;
       gPackageProgress = 0;
       pal_BeginThread(packageWorker);
-      if (pal_SetTimer(kTimer, kTimerMs, 1) != 1) pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
+      if (pal_SetTimer(kTimer, kTimerMs, 1) != 1)
+        pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
       publishingBand("Creating Package: 0.0 %");
       return PAL_SHOW;
     case PAL_EV_TIMER: {

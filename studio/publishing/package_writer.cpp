@@ -462,7 +462,8 @@ int package(const PackageSettings& s, Failure* why) {
   if (!refusal.empty()) return refuse(why, refusal);
   const std::string gba = systemFilePath("GBA");
   const int64_t branding = fileSize(gba);
-  if (branding < 0) return refuse(why, "No GBA", "Missing Branding File", "The system file " + quoted(gba) + " is missing");
+  if (branding < 0)
+    return refuse(why, "No GBA", "Missing Branding File", "The system file " + quoted(gba) + " is missing");
   if (branding < kSplashBytes)
     return refuse(why, "Bad GBA", "Bad Branding File",
                   "The system file " + quoted(gba) + " has " + std::to_string(branding) +
@@ -487,7 +488,8 @@ int package(const PackageSettings& s, Failure* why) {
   const int encoded = linePoolEncodeFile(piecePath(kStackPiece), piecePath(kComprPiece), cropW(), cropH(), s.type,
                                          &gPackageProgress, &reason);
   if (encoded != 1)
-    return encoded == 0 ? 0 : refuse(why, kCompressFail, encoded == -1 ? "Compr PKG Error 002" : "Compr PKG Error 004", reason);
+    return encoded == 0 ? 0
+                        : refuse(why, kCompressFail, encoded == -1 ? "Compr PKG Error 002" : "Compr PKG Error 004", reason);
   if (pal_StopRequested()) return 0;
   beginPhase(2);
   if (writeHeader(s, d, why) != 1) return -1;

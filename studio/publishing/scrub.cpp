@@ -80,7 +80,7 @@ void freeTexts(int32_t frames, const std::vector<char>& keep) {
 }  // namespace
 
 void scrubUnreachableFrames() {
-  pal_Trace("ScrubUnreachBefore: %ld", static_cast<long>(gFrameCount));
+  pal_Trace("ScrubUnreachBefore: %ld ", static_cast<long>(gFrameCount));
   std::fflush(stdout);
   const int32_t frames = frameCount(), instrs = instrCount();
   std::vector<char> keep = reachable(frames);
@@ -111,7 +111,7 @@ void scrubUnreachableFrames() {
     gFrameCount = kept;
     gInstrCount = keptInstrs;
   }
-  pal_Trace("ScrubUnreachAfter: %ld", static_cast<long>(gFrameCount));
+  pal_Trace("ScrubUnreachAfter: %ld ", static_cast<long>(gFrameCount));
   std::fflush(stdout);
   gPackageProgress = 1000;
 }

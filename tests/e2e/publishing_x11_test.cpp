@@ -153,7 +153,8 @@ class Publishing : public StudioSession {
     return false;
   }
   // Opens a worker's screen with begin and closes the window titled title
-  // once the worker has made marker (relative to the program folder): the program ends with status 0 at once, the program folder is
+  // while the worker runs (it has made marker, a path in the program
+  // folder): the program ends with status 0 at once, the program folder is
   // as it was, and the next start opens the demo with the folder unchanged.
   void closeWhileWorking(const std::string& title, const std::string& marker, const std::function<void()>& begin) {
     ASSERT_TRUE(writeDemoFolder(dir.path(), "Share Me", heavyDemo()));
