@@ -8,6 +8,7 @@
 #include "studio/editor/bitmap_io.h"
 #include "studio/editor/editor_screens.h"
 #include "studio/editor/editor_state.h"
+#include "studio/publishing/interrupted_exports.h"
 #include "studio/shell/screen_kit.h"
 #include "studio/shell/shell.h"
 
@@ -122,6 +123,7 @@ int studioMain() {
   checkSystemFolders();
   recoverInterruptedImports();  // finishes or rolls back a bitmap import cut short
   removeInterruptedPastes();    // temporary demos a paste cut short left behind
+  removeInterruptedExports();   // pieces and unfinished outputs of packaging or an export cut short
   char homeTitle[40];
   std::snprintf(homeTitle, sizeof homeTitle, "Pictomira (v%d)", PICTOMIRA_VERSION);
   int state = replayCaptureIfPresent();
