@@ -338,7 +338,8 @@ int removeInterruptedPastes() {
   if (dir == nullptr) return 0;
   std::vector<std::string> found;
   while (dirent* e = ::readdir(dir))
-    if (isPasteTemporaryName(e->d_name) || !demoInsideWorkName(e->d_name, kPasting).empty()) found.emplace_back(e->d_name);
+    if (isPasteTemporaryName(e->d_name) || !demoInsideWorkName(e->d_name, kPasting).empty())
+      found.emplace_back(e->d_name);
   ::closedir(dir);
   for (const std::string& name : found) deleteDemoFolder(name);
   return static_cast<int>(found.size()) + removeInterruptedCopies();
@@ -565,7 +566,8 @@ int pasteCheck(const PasteRequest& q) {
                 {total.texts, DEMO_LAST_NEW_TEXT_REC - DEMO_FIRST_TEXT_REC + 1, "texts (frame names, speaker notes)"}};
   for (const auto& t : tables) {
     if (t.need <= t.cap) continue;
-    std::snprintf(text, sizeof text, "The new demo would hold %lld %s, but a demo holds at most %lld. Nothing was pasted.",
+    std::snprintf(text, sizeof text,
+                  "The new demo would hold %lld %s, but a demo holds at most %lld. Nothing was pasted.",
                   static_cast<long long>(t.need), t.what, static_cast<long long>(t.cap));
     return refuse(PASTE_TOO_BIG, "Demo Too Big", text);
   }
@@ -623,7 +625,8 @@ void pasteBuild(const PasteRequest& q) {
   // The pieces' recordings are written one after another into one file,
   // which is the new demo's recording; each piece's data file counts from
   // where its recording starts, as the joins expect.
-  if (pal_FindOrCreateDirectory(demoFolderPath(built).c_str()) != 1) pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
+  if (pal_FindOrCreateDirectory(demoFolderPath(built).c_str()) != 1)
+    pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
   RecordingOut out(demoFilePath(built, ".DMR"));
   int64_t records[3] = {}, bytes[3] = {};
   gPasteStatus = 2;

@@ -118,7 +118,8 @@ TEST_F(PasteScreens, ClosingTheWindowDuringAPasteLeavesNothingBehind) {
   EXPECT_EQ(listing(), before);
   paste("0");
   ASSERT_TRUE(input->waitForPixel(kX + 154, kY + 336, 0xFFFFFF, 20000));  // home again
-  for (const char* ext : {".DMW", ".DMD", ".DMR"}) EXPECT_TRUE(std::filesystem::exists(dir.file("Demos/Joined/Joined") + ext));
+  for (const char* ext : {".DMW", ".DMD", ".DMR"})
+    EXPECT_TRUE(std::filesystem::exists(dir.file("Demos/Joined/Joined") + ext));
 }
 
 // Control + P on the demo management screen opens the choice of the demo

@@ -185,7 +185,8 @@ TEST_F(Studio, ClosingTheWindowDuringACopyLeavesNothingBehind) {
   EXPECT_EQ(listing(), before);
   copyAs("Gamma");
   ASSERT_TRUE(home());
-  for (const char* ext : {".DMW", ".DMD", ".DMR"}) EXPECT_EQ(slurp(demoFile("Gamma", ext)), slurp(demoFile("Alpha", ext)));
+  for (const char* ext : {".DMW", ".DMD", ".DMR"})
+    EXPECT_EQ(slurp(demoFile("Gamma", ext)), slurp(demoFile("Alpha", ext)));
 }
 
 TEST_F(Studio, ADemoThatCannotBeOpenedSaysWhyAndStaysHome) {

@@ -290,11 +290,15 @@ TEST_F(Paste, PasteThatWouldOverflowATableIsRefusedBeforeAnythingIsWritten) {
     ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", fixture(1, 2, 0)));
     ASSERT_TRUE(writeDemoFolder(dir.path(), "From", fixture(2, 2, 0)));
     rewriteModel("Into", [&] {
-      for (int32_t f = 2; f < c.frames; ++f) gFrameData[f] = FrameRec{-1, f, gFrameData[1].imageRefA, gFrameData[1].imageRefB, 0, -999, -999};
+      const FrameRec last = gFrameData[1];
+      for (int32_t f = 2; f < c.frames; ++f) gFrameData[f] = FrameRec{-1, f, last.imageRefA, last.imageRefB, 0, -999, -999};
       gFrameCount = c.frames;
       for (int32_t i = 0; i < c.instrs; ++i) gInstrData[gInstrCount++] = InstrRec{0, -1, 'T', {100, 0, 0, 0}};
-      for (int32_t t = DEMO_FIRST_TEXT_REC, added = 0; added < c.texts; ++t)
-        if (gTxtRecData[t][0] == 0) gTxtRecData[t][0] = 1, gHighestUsedTextRec = std::max(gHighestUsedTextRec, t + 1), ++added;
+      for (int32_t t = DEMO_FIRST_TEXT_REC, added = 0; added < c.texts; ++t) {
+        if (gTxtRecData[t][0] != 0) continue;
+        gTxtRecData[t][0] = 1, ++added;
+        gHighestUsedTextRec = std::max(gHighestUsedTextRec, t + 1);
+      }
     });
     EXPECT_EQ(pasteRun({"Into", "From", 0, 1, 0, "Big"}), c.status);
     struct stat st;

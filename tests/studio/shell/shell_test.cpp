@@ -254,7 +254,8 @@ TEST_F(Shell, LeftoversOfInterruptedCopiesAndPastesAreRemovedAtStart) {
   EXPECT_FALSE(exists(demoFolderPath("Gamma")));
   EXPECT_TRUE(exists(demoFilePath("Kept", ".DMR")));
   // The names are free again.
-  for (const char* name : {"Gamma", "Delta", "Eps"}) EXPECT_EQ(pal_FindOrCreateDirectory(demoFolderPath(name).c_str()), 1);
+  for (const char* name : {"Gamma", "Delta", "Eps"})
+    EXPECT_EQ(pal_FindOrCreateDirectory(demoFolderPath(name).c_str()), 1);
 }
 
 TEST_F(Shell, CopyCutShortIsNeverListed) {
