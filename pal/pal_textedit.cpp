@@ -503,6 +503,10 @@ bool palEditRouteEvent(int32_t event[4], char* name) {
       return true;
     case PAL_EV_KEY: {
       if (before < 0) return false;
+      // A Control or Alt key the box has no command for is the screen's
+      // (Control + P on the demo screen); a key without a code stays here.
+      if ((event[2] == PAL_MOD_CONTROL || event[2] == PAL_MOD_ALT) && std::strchr("ZACXV", event[3]) == nullptr)
+        return false;
       if (pal_TextEditHandler(event) == 9) {
         event[0] = PAL_EV_EDIT_DONE;
         event[1] = before;

@@ -122,7 +122,7 @@ int studioMain() {
   }
   checkSystemFolders();
   recoverInterruptedImports();  // finishes or rolls back a bitmap import cut short
-  removeInterruptedPastes();    // temporary demos a paste cut short left behind
+  removeInterruptedPastes();    // hidden demos a paste or copy cut short left behind
   removeInterruptedExports();   // pieces and unfinished outputs of packaging or an export cut short
   char homeTitle[40];
   std::snprintf(homeTitle, sizeof homeTitle, "Pictomira (v%d)", PICTOMIRA_VERSION);

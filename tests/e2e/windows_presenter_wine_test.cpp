@@ -195,7 +195,7 @@ TEST_F(WindowsPresenter, BadPackageEndsWithItsAlert) {
 // the worker still holds open. The demo is large enough (560 MB unwrapped)
 // for the window to come up well before the work ends.
 TEST_F(WindowsPresenter, TheUnwrapperClosedWhileItWorksLeavesNothingBehind) {
-  constexpr int32_t kBigW = 1920, kBigH = 1080, kBigFrames = 90;
+  constexpr int32_t kBigW = 1920, kBigH = 1080, kBigFrames = 150;
   PackageFixture big;
   big.width = kBigW;
   big.height = kBigH;
