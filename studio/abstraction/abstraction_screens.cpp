@@ -451,42 +451,6 @@ int pollSteps() {
 
 // ---- Creating the files ---------------------------------------------------------------------
 
-// The worker of the "Creating files" screen: the demo folder with its data
-// file, then the capture slot's two files moved in beside it. Once the
-// program is ending it stops before the moves and removes the folder it
-// made, so the capture slot stays whole (abstracted again at the next
-// start) and the name stays free. The two moves are renames, made one
-// after the other without a stop between them.
-void createFilesWorker() {
-  const std::string folder = demoFolderPath(gCurrDemoName);
-  if (pal_StopRequested()) return;
-  const int made = pal_FindOrCreateDirectory(folder.c_str());
-  if (made != 1) {
-    char text[700];
-    std::snprintf(text, sizeof text, "Unexpected DPDF-002 %d on '%s'", made, folder.c_str());
-    pal_FatalAlert("Fatal Error", text);
-  }
-  gCreateFilesProgress = 10;
-  saveOrLoadDemoData(1);
-  gCreateFilesProgress = 180;
-  if (pal_StopRequested()) {
-    pal_DeleteDirectory(folder.c_str(), 1);
-    return;
-  }
-  const std::string window = demoFilePath(gCurrDemoName, ".DMW"), recording = demoFilePath(gCurrDemoName, ".DMR");
-  if (std::rename(captureSlotPath(".DMW").c_str(), window.c_str()) != 0) {
-    pal_DeleteDirectory(folder.c_str(), 1);
-    pal_FatalAlert("Fatal Error", ("Unexpected DPDF-003 -1 on '" + window + "'").c_str());
-  }
-  gCreateFilesProgress = 200;
-  if (std::rename(captureSlotPath(".DMR").c_str(), recording.c_str()) != 0) {
-    std::rename(window.c_str(), captureSlotPath(".DMW").c_str());  // the capture slot whole again
-    pal_DeleteDirectory(folder.c_str(), 1);
-    pal_FatalAlert("Fatal Error", ("Unexpected DPDF-003 -1 on '" + recording + "'").c_str());
-  }
-  gCreateFilesProgress = 1000;
-}
-
 }  // namespace
 
 // ---- Arithmetic -------------------------------------------------------------------------
@@ -639,7 +603,7 @@ int createFilesHandler(int32_t event[4], char* /*name*/) {
       std::snprintf(text, sizeof text, "Creating files for '%s' - please wait...", gCurrDemoName);
       studioCentredText(text, winW() / 2, 260, STUDIO_FONT_LARGE, STUDIO_WHITE);
       gCreateFilesProgress = 0;
-      pal_BeginThread(createFilesWorker);
+      pal_BeginThread(createDemoFolder);
       pal_SetTimer(ABSTRACT_TIMER, CREATE_FILES_POLL_MS, 1);
       return PAL_SHOW;
     }

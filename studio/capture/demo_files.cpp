@@ -263,11 +263,6 @@ int readExchangeInstrs(std::FILE* f) {
   return 1;
 }
 
-void moveOrEnd(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) != 0)
-    pal_FatalAlert("Fatal Error", format("Unexpected DPDF-003 -1 on '%s'", to).c_str());
-}
-
 }  // namespace
 
 // ---- Paths ------------------------------------------------------------------------
@@ -411,8 +406,14 @@ int listDemos(DemoListEntry* entries) {
   return static_cast<int>(found.size());
 }
 
+// Once the program is ending it stops before the moves and removes the
+// folder it made, so the capture slot stays whole (abstracted again at the
+// next start) and the name stays free. The two moves are renames, made one
+// after the other without a stop between them; a failed second one puts the
+// first back.
 void createDemoFolder() {
   const std::string folder = demoFolderPath(gCurrDemoName);
+  if (pal_StopRequested()) return;
   const int made = pal_FindOrCreateDirectory(folder.c_str());
   if (made != 1) {
     char text[700];
@@ -422,9 +423,21 @@ void createDemoFolder() {
   gCreateFilesProgress = 10;
   saveOrLoadDemoData(1);
   gCreateFilesProgress = 180;
-  moveOrEnd(captureSlotPath(".DMW"), demoFilePath(gCurrDemoName, ".DMW"));
+  if (pal_StopRequested()) {
+    pal_DeleteDirectory(folder.c_str(), 1);
+    return;
+  }
+  const std::string window = demoFilePath(gCurrDemoName, ".DMW"), recording = demoFilePath(gCurrDemoName, ".DMR");
+  if (std::rename(captureSlotPath(".DMW").c_str(), window.c_str()) != 0) {
+    pal_DeleteDirectory(folder.c_str(), 1);
+    pal_FatalAlert("Fatal Error", format("Unexpected DPDF-003 -1 on '%s'", window).c_str());
+  }
   gCreateFilesProgress = 200;
-  moveOrEnd(captureSlotPath(".DMR"), demoFilePath(gCurrDemoName, ".DMR"));
+  if (std::rename(captureSlotPath(".DMR").c_str(), recording.c_str()) != 0) {
+    std::rename(window.c_str(), captureSlotPath(".DMW").c_str());  // the capture slot whole again
+    pal_DeleteDirectory(folder.c_str(), 1);
+    pal_FatalAlert("Fatal Error", format("Unexpected DPDF-003 -1 on '%s'", recording).c_str());
+  }
   gCreateFilesProgress = 1000;
 }
 

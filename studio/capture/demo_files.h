@@ -90,7 +90,8 @@ struct DemoListEntry {
 // listed name fits the current demo name and means exactly that folder.
 int listDemos(DemoListEntry* entries);
 // Creates the current demo's folder and moves the capture slot into it,
-// after writing its data file; progress on gCreateFilesProgress.
+// after writing its data file; progress on gCreateFilesProgress. A worker:
+// once the program is ending it removes the folder and leaves the slot.
 void createDemoFolder();
 // Copies the current demo's three files as newName's, in the hidden folder
 // "." NEWNAME ".copying", which then takes the place of newName's existing
