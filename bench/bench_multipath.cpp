@@ -9,9 +9,9 @@
 // it). Exits 1 when a frame of the first demo is rebuilt twice, MultiPath
 // takes more than twice the pass, or the 1,000-click run peaks at 300 MB
 // or more.
-#include "studio/abstraction/frame_cursor.h"
 #include "studio/abstraction/multipath.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/frame_cursor.h"
 
 #include "demo/demo_model.h"
 #include "tests/support/demo_builder.h"

@@ -7,8 +7,8 @@
 // nameText holds its record's time and noteX, noteY its pointer position.
 #include "studio/abstraction/abstraction.h"
 
-#include "studio/abstraction/frame_cursor.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/frame_cursor.h"
 
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"

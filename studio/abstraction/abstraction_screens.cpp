@@ -7,8 +7,8 @@
 
 #include "studio/abstraction/abstraction.h"
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
-#include "studio/shell/shell.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/kit/studio_states.h"
 
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
@@ -71,8 +71,6 @@ int gBestProgress = 0;      // the highest step-building progress seen
 bool gNameAccepted = false;
 
 bool is(const char* name, const char* label) { return std::strcmp(name, label) == 0; }
-int32_t winW() { return gpal_ImageBuffSize[0][0]; }
-int32_t winH() { return gpal_ImageBuffSize[0][1]; }
 
 void releaseBuffers() {
   pal_DestroyWinBuff(kPreviewSlot);
@@ -102,9 +100,9 @@ void decodeFrame(int32_t f, int slot) {
 
 // Replaces a strip of the window with a centred text on the background.
 void showStrip(const char* text, int32_t y, int font) {
-  const int32_t strip[4] = {0, y - 4, winW(), 34};
+  const int32_t strip[4] = {0, y - 4, studioWinW(), 34};
   studioPaintBackground(strip[0], strip[1], strip[2], strip[3], Gradient::Rounded);
-  studioCentredText(text, winW() / 2, y, font, STUDIO_WHITE);
+  studioCentredText(text, studioWinW() / 2, y, font, STUDIO_WHITE);
   pal_UpdateWindowFromBuffer(strip);
 }
 
@@ -113,16 +111,16 @@ void showStrip(const char* text, int32_t y, int font) {
 void drawAnalysing(int progress) {
   pal_UnmarkAllClickableRects();
   studioPaintWholeBackground(Gradient::Rounded);
-  studioCentredText("Analyzing the Capture", winW() / 2, 240, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioCentredText("Analyzing the Capture", studioWinW() / 2, 240, STUDIO_FONT_LARGE, STUDIO_WHITE);
   char text[60];
   std::snprintf(text, sizeof text, "%d %% complete", progress / 10);
-  studioCentredText(text, winW() / 2, 290, STUDIO_FONT, STUDIO_WHITE);
+  studioCentredText(text, studioWinW() / 2, 290, STUDIO_FONT, STUDIO_WHITE);
 }
 
 void drawCheckerboard() {
   studioPaintWholeBackground(Gradient::Rounded);
-  for (int32_t y = 0; y < winH(); y += kCheckSquare)
-    for (int32_t x = 0; x < winW(); x += kCheckSquare)
+  for (int32_t y = 0; y < studioWinH(); y += kCheckSquare)
+    for (int32_t x = 0; x < studioWinW(); x += kCheckSquare)
       if ((x / kCheckSquare + y / kCheckSquare) % 2 == 0) pag_FillRect(0, x, y, kCheckSquare, kCheckSquare, 0xFFFFFF);
 }
 
@@ -131,10 +129,10 @@ void drawConfirmation() {
   drawCheckerboard();
   gPreviewFrame = previewFrameIndex();
   decodeFrame(gPreviewFrame, kPreviewSlot);
-  const int64_t s = confirmationScale(winW(), winH(), gCropSize[2], gCropSize[3]);
+  const int64_t s = confirmationScale(studioWinW(), studioWinH(), gCropSize[2], gCropSize[3]);
   const auto w = static_cast<int32_t>(gCropSize[2] * s / 1000), h = static_cast<int32_t>(gCropSize[3] * s / 1000);
-  if (w >= 1 && h >= 1) pal_ScaleBufferOntoMainBuffer(kPreviewSlot, (winW() - w) / 2, (winH() - h) / 2 - 18, w, h);
-  const int32_t row = winH() - 31;
+  if (w >= 1 && h >= 1) pal_ScaleBufferOntoMainBuffer(kPreviewSlot, (studioWinW() - w) / 2, (studioWinH() - h) / 2 - 18, w, h);
+  const int32_t row = studioWinH() - 31;
   char size[40];
   std::snprintf(size, sizeof size, "%d,%d", gCropSize[2], gCropSize[3]);
   pag_FillRect(0, 10, row, pal_GetTextWidth(size, STUDIO_FONT) + 16, 26, STUDIO_PANEL);
@@ -194,18 +192,18 @@ int onConfirmation(int32_t event[4], const char* name) {
 void drawManual() {
   pal_UnmarkAllClickableRects();
   studioPaintWholeBackground(Gradient::Rounded);
-  studioCentredText("Click and drag the approximate rectangle to keep in the Demo", winW() / 2, 4, STUDIO_FONT,
+  studioCentredText("Click and drag the approximate rectangle to keep in the Demo", studioWinW() / 2, 4, STUDIO_FONT,
                     STUDIO_WHITE);
   decodeFrame(gPreviewFrame, kScreenSlot);
-  gManual.scale = manualCropScale(winW(), winH(), gRecordedW, gRecordedH);
+  gManual.scale = manualCropScale(studioWinW(), studioWinH(), gRecordedW, gRecordedH);
   gManual.w = static_cast<int32_t>(gRecordedW * gManual.scale / 1000);
   gManual.h = static_cast<int32_t>(gRecordedH * gManual.scale / 1000);
-  gManual.x = (winW() - gManual.w) / 2;
+  gManual.x = (studioWinW() - gManual.w) / 2;
   gManual.y = kImageTop;
   if (gManual.w >= 1 && gManual.h >= 1)
     pal_ScaleBufferOntoMainBuffer(kScreenSlot, gManual.x, gManual.y, gManual.w, gManual.h);
   gManual.dragging = gManual.bandShown = false;
-  const int32_t row = winH() - 27;
+  const int32_t row = studioWinH() - 27;
   if (gPreviewFrame > 0) studioButton("Frame Step <", 5, row, 110, 24);
   if (gPreviewFrame < gFrameCount - 1) studioButton("Frame Step >", 125, row, 110, 24);
   studioButton("Cancel", 385, row, 60, 24);
@@ -338,8 +336,8 @@ void viewArrows(const char* corner, int32_t vx) {
 void drawTune() {
   pal_UnmarkAllClickableRects();
   studioPaintWholeBackground(Gradient::Rounded);
-  studioCentredText("Use yellow arrows to finalize the position", winW() / 2, 6, STUDIO_FONT, STUDIO_WHITE);
-  studioCentredText("of the upper left and lower right corners", winW() / 2, 30, STUDIO_FONT, STUDIO_WHITE);
+  studioCentredText("Use yellow arrows to finalize the position", studioWinW() / 2, 6, STUDIO_FONT, STUDIO_WHITE);
+  studioCentredText("of the upper left and lower right corners", studioWinW() / 2, 30, STUDIO_FONT, STUDIO_WHITE);
   drawView(kViewLeft[0], gCropSize[0], gCropSize[1], true);
   drawView(kViewLeft[1], gCropSize[0] + gCropSize[2] - 1, gCropSize[1] + gCropSize[3] - 1, false);
   viewArrows("ul", kViewLeft[0]);
@@ -347,7 +345,7 @@ void drawTune() {
   char text[120];
   std::snprintf(text, sizeof text, "Left %d, Top %d, Width %d, Height %d", gCropSize[0], gCropSize[1], gCropSize[2],
                 gCropSize[3]);
-  studioCentredText(text, winW() / 2, kViewTop + kViewSide + 56, STUDIO_FONT, STUDIO_WHITE);
+  studioCentredText(text, studioWinW() / 2, kViewTop + kViewSide + 56, STUDIO_FONT, STUDIO_WHITE);
   studioButton("Done", 365, 530, 70, 26);
   studioButton("Cancel", 465, 530, 70, 26);
 }
@@ -364,10 +362,10 @@ void drawNaming(const char* text) {
   studioPaintWholeBackground(Gradient::Rounded);
   const char* heading = gBestProgress >= 1000 ? "Abstraction is complete - Give your New Demo a Name"
                                               : "Abstraction is running in the background - Give your New Demo a Name";
-  studioCentredText(heading, winW() / 2, kHeadingY, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioCentredText(heading, studioWinW() / 2, kHeadingY, STUDIO_FONT_LARGE, STUDIO_WHITE);
   char progress[80];
   progressLine(progress, sizeof progress);
-  studioCentredText(progress, winW() / 2, kProgressY, STUDIO_FONT, STUDIO_WHITE);
+  studioCentredText(progress, studioWinW() / 2, kProgressY, STUDIO_FONT, STUDIO_WHITE);
   pag_DrawTextOnBuff(0, 190, kNameRowY, "New Demo Name:", STUDIO_FONT, STUDIO_WHITE);
   pal_MarkTextEditRect("NewNameEditBox", 330, kNameRowY, 300, PAL_EDIT_LINE_HEIGHT, text, 99, 0xFFFFFF);
   studioButton("OK", 650, kNameRowY - 4, 60, 26);
@@ -378,10 +376,10 @@ void drawWaiting() {
   studioPaintWholeBackground(Gradient::Rounded);
   char heading[200];
   std::snprintf(heading, sizeof heading, "Abstraction of '%s' in progress - please wait...", gCurrDemoName);
-  studioCentredText(heading, winW() / 2, kHeadingY, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioCentredText(heading, studioWinW() / 2, kHeadingY, STUDIO_FONT_LARGE, STUDIO_WHITE);
   char progress[80];
   progressLine(progress, sizeof progress);
-  studioCentredText(progress, winW() / 2, kProgressY, STUDIO_FONT, STUDIO_WHITE);
+  studioCentredText(progress, studioWinW() / 2, kProgressY, STUDIO_FONT, STUDIO_WHITE);
   pag_DrawTextOnBuff(0, 220, 250, "TIP:  when the demo is ready, use these keyboard keys:", STUDIO_FONT, STUDIO_WHITE);
   pag_DrawTextOnBuff(0, 260, 285, "F1 - Toggles Learning mode / Presentation mode", STUDIO_FONT, STUDIO_YELLOW);
   pag_DrawTextOnBuff(0, 260, 310, "TAB - Moves the mouse to the next step", STUDIO_FONT, STUDIO_YELLOW);
@@ -511,9 +509,9 @@ int abstractionScreenHandler(int32_t event[4], char* name) {
 int cropQuestionHandler(int32_t event[4], char* name) {
   if (event[0] == PAL_EV_START) {
     studioPaintWholeBackground(Gradient::Rounded);
-    studioCentredText("Pictomira sets the crop automatically and there is usually no", winW() / 2, 200,
+    studioCentredText("Pictomira sets the crop automatically and there is usually no", studioWinW() / 2, 200,
                       STUDIO_FONT_LARGE, STUDIO_WHITE);
-    studioCentredText("need to change it.  Are you sure you want to change the crop?", winW() / 2, 235,
+    studioCentredText("need to change it.  Are you sure you want to change the crop?", studioWinW() / 2, 235,
                       STUDIO_FONT_LARGE, STUDIO_WHITE);
     studioButton("Do Not Change the Crop", 230, 320, 200, 26);
     studioButton("Change the Crop", 470, 320, 200, 26);
@@ -601,7 +599,7 @@ int createFilesHandler(int32_t event[4], char* /*name*/) {
       studioPaintWholeBackground(Gradient::Rounded);
       char text[200];
       std::snprintf(text, sizeof text, "Creating files for '%s' - please wait...", gCurrDemoName);
-      studioCentredText(text, winW() / 2, 260, STUDIO_FONT_LARGE, STUDIO_WHITE);
+      studioCentredText(text, studioWinW() / 2, 260, STUDIO_FONT_LARGE, STUDIO_WHITE);
       gCreateFilesProgress = 0;
       pal_BeginThread(createDemoFolder);
       pal_SetTimer(ABSTRACT_TIMER, CREATE_FILES_POLL_MS, 1);

@@ -9,8 +9,8 @@
 // and its frame's list as they stand at that moment.
 #include "studio/abstraction/multipath.h"
 
-#include "studio/abstraction/frame_cursor.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/frame_cursor.h"
 
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"

@@ -10,8 +10,8 @@
 #include "studio/abstraction/multipath.h"
 
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
-#include "studio/shell/shell.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/kit/studio_states.h"
 
 #include "pag/pag.h"
 #include "pal/pal.h"
@@ -21,17 +21,15 @@
 
 namespace {
 
-constexpr int32_t kBandY = 520, kBandH = 38;
 
 bool gRunning = false;  // the worker was started and has not yet been seen to finish
 
-int32_t winW() { return gpal_ImageBuffSize[0][0]; }
 
 void drawIntro() {
   pal_UnmarkAllClickableRects();
   pal_DisableAllTimers();
   studioPaintWholeBackground(Gradient::Truncated);
-  const int32_t cx = winW() / 2;
+  const int32_t cx = studioWinW() / 2;
   studioCentredText("Add MultiPath", cx, 100, STUDIO_FONT_LARGE, STUDIO_WHITE);
   studioCentredText("'Add MultiPath' will make your demo fully interactive so that it more closely simulates your "
                     "application. ",
@@ -52,15 +50,10 @@ void drawIntro() {
 void drawBand(int progress) {
   char text[80];
   std::snprintf(text, sizeof text, "Adding MultiPath - %d %% complete", progress / 10);
-  pag_FillRect(0, 0, kBandY, winW(), kBandH, 0x444444);
-  studioCentredText(text, winW() / 2, kBandY + 5, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioProgressBand(text);
 }
 
-int backToDemoScreen() {
-  pal_DisableAllTimers();
-  pal_SetNewEventHandler(demoScreenHandler);
-  return PAL_NOTHING;
-}
+int backToDemoScreen() { return studioBackToDemoScreen(); }
 
 int start() {
   gMultiPathProgress = 0;

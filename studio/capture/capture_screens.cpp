@@ -8,8 +8,8 @@
 
 #include "studio/capture/capture_checks.h"
 #include "studio/capture/capture_recorder.h"
-#include "studio/shell/screen_kit.h"
-#include "studio/shell/shell.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/kit/studio_states.h"
 
 #include "pag/pag.h"
 #include "pal/pal.h"

@@ -22,8 +22,6 @@
 #include <ctime>
 #include <memory>
 
-char gProgramFolder[500];
-char gCurrDemoName[DEMO_NAME_LEN];
 std::atomic<int> gCreateFilesProgress{0};
 std::atomic<int> gCopyFilesPercent{0};
 
@@ -267,12 +265,6 @@ int readExchangeInstrs(std::FILE* f) {
 
 // ---- Paths ------------------------------------------------------------------------
 
-std::string demosFolderPath() { return std::string(gProgramFolder) + "Demos/"; }
-std::string demoFolderPath(const std::string& name) { return demosFolderPath() + name; }
-std::string demoFilePath(const std::string& name, const char* ext) {
-  return demosFolderPath() + name + "/" + name + ext;
-}
-std::string captureSlotPath(const char* ext) { return std::string(gProgramFolder) + "TempCapture" + ext; }
 std::string exchangeFramePath(const std::string& name) { return demoFolderPath(name) + "/tmpFrameData.txt"; }
 std::string exchangeInstrPath(const std::string& name) { return demoFolderPath(name) + "/tmpInstrData.txt"; }
 std::string exportedImagePath(const std::string& name, int frame) {

@@ -7,6 +7,8 @@
 // and the demo library's file operations. Callable without any window.
 #pragma once
 
+#include "studio/kit/library.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -14,7 +16,6 @@
 #include <string>
 #include <vector>
 
-constexpr int DEMO_NAME_LEN = 70;        // 69 characters + NUL
 constexpr int DEMO_LIST_CAP = 96;
 constexpr int DEMO_LIST_NAME_LEN = 299;  // 298 characters + NUL
 constexpr int DEMO_LIST_DATE_LEN = 19;   // 18 characters + NUL
@@ -27,16 +28,11 @@ constexpr int DMD_CANNOT_OPEN = -1;
 constexpr int DMD_TRAILING_BYTES = -2;
 constexpr int DMD_DAMAGED = -3;  // cut short, a count beyond a table, or an unknown version
 
-extern char gProgramFolder[500];               // the authoring program's folder, ending in "/"
-extern char gCurrDemoName[DEMO_NAME_LEN];      // the demo being worked on
 extern std::atomic<int> gCreateFilesProgress;  // createDemoFolder: 0 .. 1000
 extern std::atomic<int> gCopyFilesPercent;     // copyDemoFiles, writeCombinedDemoFiles: 0 .. 100
 
 // ---- Paths ------------------------------------------------------------------
-std::string demosFolderPath();                                   // "<program>Demos/"
-std::string demoFolderPath(const std::string& name);             // "<program>Demos/NAME"
-std::string demoFilePath(const std::string& name, const char* ext);  // ".../NAME/NAME.DMR" etc.
-std::string captureSlotPath(const char* ext);                    // "<program>TempCapture.DMR" etc.
+// The demo library's own paths are in studio/kit/library.h.
 std::string exchangeFramePath(const std::string& name);          // ".../NAME/tmpFrameData.txt"
 std::string exchangeInstrPath(const std::string& name);          // ".../NAME/tmpInstrData.txt"
 std::string exportedImagePath(const std::string& name, int frame);  // ".../NAME/<frame>.bmp"
@@ -118,14 +114,7 @@ int moveBuiltDemoIntoPlace(const std::string& built, const std::string& newName)
 // that hold NAME.DMR.partial instead of NAME.DMR; returns how many.
 int removeInterruptedCopies();
 
-// ---- Demo names and renaming -----------------------------------------------------------
-constexpr int DEMO_NAME_MAX = DEMO_NAME_LEN - 1;
-// The first rule a name breaks: -9 empty, -8 longer than 69 characters,
-// -7 starts with a space, -6 ends with one, -1 holds a character that is not
-// printable or one of & ? . / > ^ < \ : * ! ; , | and the double quote; 1 good.
-int demoNameCode(const char* name);
-// The message of a rule code; empty for 1.
-const char* demoNameMessage(int code);
+// ---- Renaming -------------------------------------------------------------------------
 // Moves oldName's .DMW, .DMD and .DMR (in that order) into newName's existing
 // folder under the new name, then deletes the old folder with whatever is
 // left in it. Returns 1; when a move fails the files already moved go back,

@@ -1,4 +1,4 @@
-// demo_library.cpp: the rules for demo names and the library's changes
+// demo_library.cpp: the library's changes
 // that must never lose a demo: renaming (undone file by file when a move
 // fails) and copying on a worker thread (the new demo is built in a hidden
 // folder and renamed into place once complete, so a cut-short copy is
@@ -19,7 +19,6 @@ std::atomic<int> gCopyFilesDone{0};
 
 namespace {
 
-constexpr const char* kIllegal = "&?./>^<\\:*!;,|\"";
 constexpr const char* kDemoExtensions[] = {".DMW", ".DMD", ".DMR"};
 
 std::string gCopyTarget;  // handed to the copy worker before it starts
@@ -85,30 +84,6 @@ int removeInterruptedCopies() {
     }
   }
   return static_cast<int>(found.size());
-}
-
-int demoNameCode(const char* name) {
-  const size_t n = std::strlen(name);
-  if (n == 0) return -9;
-  if (n > DEMO_NAME_MAX) return -8;
-  if (name[0] == ' ') return -7;
-  if (name[n - 1] == ' ') return -6;
-  for (size_t i = 0; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(name[i]);
-    if (c < 32 || c > 126 || std::strchr(kIllegal, c) != nullptr) return -1;
-  }
-  return 1;
-}
-
-const char* demoNameMessage(int code) {
-  switch (code) {
-    case -9: return "Name for Demo is too short";
-    case -8: return "Name for Demo is too long";
-    case -7: return "Name for Demo cannot start with ' '";
-    case -6: return "Name for Demo cannot end with ' '";
-    case -1: return "Name for Demo contains an illegal character";
-    default: return "";
-  }
 }
 
 int renameDemoFiles(const std::string& oldName, const std::string& newName) {

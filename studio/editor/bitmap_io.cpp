@@ -5,7 +5,7 @@
 #include "studio/capture/demo_files.h"
 #include "studio/editor/editor_state.h"
 
-#include "studio/abstraction/frame_cursor.h"
+#include "studio/capture/frame_cursor.h"
 
 #include "demo/demo_frames.h"
 #include "pal/pal.h"

@@ -8,7 +8,7 @@
 #include "studio/editor/editor_state.h"
 
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
+#include "studio/kit/screen_kit.h"
 
 #include "demo/demo_model.h"
 #include "pag/pag.h"
@@ -33,8 +33,6 @@ ImportJob gJob;
 std::atomic<int> gImportResult{IMPORT_FAILED};
 std::atomic<bool> gImportFinished{false};
 
-int32_t winW() { return gpal_ImageBuffSize[0][0]; }
-int32_t winH() { return gpal_ImageBuffSize[0][1]; }
 
 // The text of an open edit box; empty when no box of that name is open (the
 // Advanced tab has no range boxes).
@@ -85,7 +83,7 @@ int pollImport() {
 int confirmHandler(int32_t event[4], char* name) {
   switch (event[0]) {
     case PAL_EV_START: {
-      pag_FlattenColorsToGrey(0, 0, 0, winW(), winH());
+      pag_FlattenColorsToGrey(0, 0, 0, studioWinW(), studioWinH());
       pag_FillRect(0, kPanelX, kPanelY, kPanelW, kPanelH, 0x000000);
       yellow("WARNING - Import BMP makes irreversible changes to your demo!", 90);
       if (gPending.to > gPending.from) {

@@ -7,8 +7,8 @@
 #include "studio/editor/editor_state.h"
 
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
-#include "studio/shell/shell.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/kit/studio_states.h"
 
 #include "demo/demo_frames.h"
 #include "demo/demo_match.h"

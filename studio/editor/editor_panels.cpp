@@ -9,8 +9,8 @@
 #include "studio/editor/frame_view_edits.h"
 
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
-#include "studio/shell/shell.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/kit/studio_states.h"
 
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
@@ -32,10 +32,8 @@ namespace {
 
 constexpr int kMoreTimer = 2;  // "Save as" progress
 
-int32_t winW() { return gpal_ImageBuffSize[0][0]; }
-int32_t winH() { return gpal_ImageBuffSize[0][1]; }
 
-void greyWindow() { pag_FlattenColorsToGrey(0, 0, 0, winW(), winH()); }
+void greyWindow() { pag_FlattenColorsToGrey(0, 0, 0, studioWinW(), studioWinH()); }
 
 int backToEditor() {
   pal_SetNewEventHandler(editorHandler);
@@ -137,11 +135,11 @@ void drawHelpText(int topic) {
   pag_FillRect(0, 15, kHelpTop, 345, kHelpRowH * kHelpRows, 0x282F3E);
   for (int i = 0; i < kHelpRows; ++i)
     pag_DrawTextOnBuff(0, 20, kHelpTop + kHelpRowH * i, kHelp[i].name, STUDIO_FONT, i == topic ? STUDIO_YELLOW : STUDIO_WHITE);
-  pag_FillRect(0, kHelpTextX - 10, 30, winW() - kHelpTextX, 300, 0x282F3E);
+  pag_FillRect(0, kHelpTextX - 10, 30, studioWinW() - kHelpTextX, 300, 0x282F3E);
   if (topic < 0) return;
   const std::string text = kHelp[topic].text != nullptr ? kHelp[topic].text : frameStatusHelp();
   pag_DrawTextOnBuff(0, kHelpTextX, 40, kHelp[topic].name, STUDIO_FONT_LARGE, STUDIO_YELLOW);
-  demoBreakTextToBox(text.c_str(), kHelpTextX, 80, std::min(winW() - 20, kHelpTextX + 560), STUDIO_FONT, STUDIO_WHITE);
+  demoBreakTextToBox(text.c_str(), kHelpTextX, 80, std::min(studioWinW() - 20, kHelpTextX + 560), STUDIO_FONT, STUDIO_WHITE);
 }
 
 int gHelpTopic = -1;
@@ -150,7 +148,7 @@ int helpHandler(int32_t event[4], char* name) {
   switch (event[0]) {
     case PAL_EV_START:
       pal_UnmarkAllClickableRects();
-      pag_FillRect(0, 0, 0, winW(), winH(), 0x282F3E);
+      pag_FillRect(0, 0, 0, studioWinW(), studioWinH(), 0x282F3E);
       pag_DrawTextOnBuff(0, 20, 8, "Point at a command to read about it", STUDIO_FONT, STUDIO_WHITE);
       for (int i = 0; i < kHelpRows; ++i) pal_MarkClickableRect(kHelp[i].name, 15, kHelpTop + kHelpRowH * i, 340, kHelpRowH);
       studioButton("ExitHelp", 20, kHelpTop + kHelpRowH * kHelpRows + 10, 90, 24);
@@ -299,8 +297,8 @@ int copyProgressHandler(int32_t event[4], char* /*name*/) {
   greyWindow();
   char text[80];
   std::snprintf(text, sizeof text, "Saving - %d %% complete", std::min(99, gCopyFilesPercent.load()));
-  pag_FillRect(0, 0, 190, winW(), 40, 0x333333);
-  studioCentredText(text, winW() / 2, 200, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  pag_FillRect(0, 0, 190, studioWinW(), 40, 0x333333);
+  studioCentredText(text, studioWinW() / 2, 200, STUDIO_FONT_LARGE, STUDIO_WHITE);
   return PAL_SHOW;
 }
 
@@ -426,12 +424,12 @@ int noteHandler(int32_t event[4], char* name) {
   if (event[0] == PAL_EV_START) {
     pal_UnmarkAllClickableRects();
     pal_DisableAllTimers();
-    pag_FlattenColorsToGrey(0, 0, 0, EDITOR_VIEW_X, winH());
+    pag_FlattenColorsToGrey(0, 0, 0, EDITOR_VIEW_X, studioWinH());
     int32_t w = gCropSize[2] - 10;
-    if (w >= winW() - 9) w = winW() - 10;
-    w = std::max(60, std::min(w, winW() - EDITOR_VIEW_X - 10));
-    gNoteBox[0] = winW() - 5 - w;
-    gNoteBox[1] = winH() - 174;
+    if (w >= studioWinW() - 9) w = studioWinW() - 10;
+    w = std::max(60, std::min(w, studioWinW() - EDITOR_VIEW_X - 10));
+    gNoteBox[0] = studioWinW() - 5 - w;
+    gNoteBox[1] = studioWinH() - 174;
     gNoteBox[2] = w;
     gNoteBox[3] = 144;
     pag_FillRect(0, gNoteBox[0] - 2, gNoteBox[1] - 2, w + 4, 148, 0x000000);

@@ -10,8 +10,8 @@
 #include "studio/editor/instruction_text.h"
 
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
-#include "studio/shell/shell.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/kit/studio_states.h"
 
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
@@ -37,8 +37,6 @@ constexpr int32_t kValueRowY = 170;
 
 int32_t gStepClicks = 1;  // the third click on "<" or ">" reminds of the arrow keys once
 
-int32_t winW() { return gpal_ImageBuffSize[0][0]; }
-int32_t winH() { return gpal_ImageBuffSize[0][1]; }
 
 bool editBoxOpen(const char* box) {
   for (int i = 0; i < PAL_EDIT_SLOTS; ++i)
@@ -80,8 +78,8 @@ bool shortWaitRow(int32_t f) {
 }
 
 void drawStepList(int32_t frame, const StepBounds& step) {
-  pag_FillRect(0, 0, kListTop, kListW, winH() - kListTop, kListBack);
-  const int32_t rows = std::max(1, (winH() - 27) / kRowH);
+  pag_FillRect(0, 0, kListTop, kListW, studioWinH() - kListTop, kListBack);
+  const int32_t rows = std::max(1, (studioWinH() - 27) / kRowH);
   const int32_t length = step.last - step.first + 1;
   int32_t top = step.first;
   if (length > rows) {
@@ -97,13 +95,13 @@ void drawStepList(int32_t frame, const StepBounds& step) {
     pag_DrawTextOnBuff(0, 5, kListTop + kRowH * r, row, STUDIO_FONT, colour);
   }
   if (top > step.first) pag_DrawTextOnBuff(0, 149, 23, "+", STUDIO_FONT_LARGE, STUDIO_WHITE);
-  if (top + rows <= step.last) pag_DrawTextOnBuff(0, 149, winH() - 5 - 22, "+", STUDIO_FONT_LARGE, STUDIO_WHITE);
+  if (top + rows <= step.last) pag_DrawTextOnBuff(0, 149, studioWinH() - 5 - 22, "+", STUDIO_FONT_LARGE, STUDIO_WHITE);
   demoLoadFrameInstructionsToMemory(frame);
 }
 
 // The first row the step list shows for frame.
 int32_t listTop(int32_t frame, const StepBounds& step) {
-  const int32_t rows = std::max(1, (winH() - 27) / kRowH);
+  const int32_t rows = std::max(1, (studioWinH() - 27) / kRowH);
   if (step.last - step.first + 1 <= rows) return step.first;
   return std::min(frame, step.last - rows + 1);
 }
@@ -262,7 +260,7 @@ int onRange(const char* name) {
   const std::string to = editorBoxText("ToFrameEditBox");
   if (std::strcmp(name, "Hide All") == 0) return afterRange(hideRange(from.c_str(), to.c_str()), RangeCommand::Hide, false);
   if (std::strcmp(name, "Show All") == 0) {
-    pag_FlattenColorsToGrey(0, 0, 0, winW(), winH());
+    pag_FlattenColorsToGrey(0, 0, 0, studioWinW(), studioWinH());
     pal_UpdateWindowFromBuffer(nullptr);
     return afterRange(showRange(from.c_str(), to.c_str(), editorRecordingPath()), RangeCommand::Show, false);
   }
@@ -469,7 +467,7 @@ void drawEditor(int32_t frame, int keepRange) {
   }
   gEditorFrame = frame = std::clamp<int32_t>(frame, 0, std::max(0, gFrameCount - 1));
   pal_UnmarkAllClickableRects();
-  pag_FillRect(0, 0, 0, EDITOR_VIEW_X, winH(), 0x282F3E);
+  pag_FillRect(0, 0, 0, EDITOR_VIEW_X, studioWinH(), 0x282F3E);
   const StepBounds step = stepOf(frame);
   studioButton("<", 90, 6, 20, 20);
   studioButton(">", 300, 6, 20, 20);
@@ -530,7 +528,7 @@ int editorHandler(int32_t event[4], char* name) {
       char title[120];
       std::snprintf(title, sizeof title, "Editing '%s' - Pictomira", gCurrDemoName);
       pal_SetWindowTitle(title);
-      pag_FillRect(0, EDITOR_VIEW_X, 0, winW() - EDITOR_VIEW_X, winH(), 0x000000);
+      pag_FillRect(0, EDITOR_VIEW_X, 0, studioWinW() - EDITOR_VIEW_X, studioWinH(), 0x000000);
       drawEditor(gEditorFrame, 1);
       return PAL_SHOW;
     }

@@ -7,7 +7,7 @@
 // (table room, free text records) before it changes anything.
 #include "studio/editor/frame_commands.h"
 
-#include "studio/abstraction/frame_cursor.h"
+#include "studio/capture/frame_cursor.h"
 #include "studio/editor/editor_state.h"
 
 #include "demo/demo_model.h"

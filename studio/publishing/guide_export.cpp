@@ -6,12 +6,12 @@
 // renamed over the guide handed out before only once complete, so a
 // failure leaves that guide as it was. No window calls: refusals come back
 // with a reason.
-#include "studio/publishing/web_export.h"
 #include "studio/publishing/line_pool.h"
+#include "studio/publishing/web_export.h"
 #include "studio/publishing/publishing_support.h"
 
-#include "studio/abstraction/frame_cursor.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/frame_cursor.h"
 
 #include "demo/demo_model.h"
 #include "demo/demo_overlays.h"

@@ -18,8 +18,8 @@
 #include "studio/publishing/line_pool.h"
 #include "studio/publishing/package_writer.h"
 
-#include "studio/abstraction/frame_cursor.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/frame_cursor.h"
 
 #include "demo/demo_model.h"
 #include "demo/demo_overlays.h"

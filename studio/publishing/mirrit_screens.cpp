@@ -12,8 +12,8 @@
 #include "studio/publishing/package_writer.h"
 
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
-#include "studio/shell/shell.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/kit/studio_states.h"
 
 #include "pag/pag.h"
 #include "pal/pal.h"
@@ -33,7 +33,6 @@ publishing::Failure gPrepareWhy;
 MirritFailure gFailure;
 bool gCompleteShown = false;
 
-int32_t winW() { return gpal_ImageBuffSize[0][0]; }
 
 // The workers; each publishes its result last.
 void prepareWorker() {
@@ -47,11 +46,7 @@ void writeWorker() {
 }
 
 // After a failure: the demo screen, which reads the demo again (the scrub changed the model).
-int backToDemoScreen() {
-  pal_DisableAllTimers();
-  pal_SetNewEventHandler(demoScreenHandler);
-  return PAL_NOTHING;
-}
+int backToDemoScreen() { return studioBackToDemoScreen(); }
 
 // Title, gradient and the heading centred at y 160.
 void drawScreen(const char* heading) {
@@ -60,7 +55,7 @@ void drawScreen(const char* heading) {
   pal_SetWindowTitle(title);
   pal_UnmarkAllClickableRects();
   studioPaintWholeBackground(Gradient::Truncated);
-  studioCentredText(heading, winW() / 2, 160, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioCentredText(heading, studioWinW() / 2, 160, STUDIO_FONT_LARGE, STUDIO_WHITE);
 }
 
 void startTimer() {
@@ -87,7 +82,7 @@ int onPrepareTick() {
   } else {
     std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) - %.1f %% complete", packagePrepareTenths() / 10.0);
   }
-  publishingBand(text);
+  studioProgressBand(text);
   return PAL_SHOW;
 }
 
@@ -96,7 +91,7 @@ int onWriteTick(int32_t event[4]) {
   char text[300];
   if (result == 0) {
     std::snprintf(text, sizeof text, "Mirrit Write (step 2 of 2) - %.1f %% complete", gMirritProgress.load() / 10.0);
-    publishingBand(text);
+    studioProgressBand(text);
     return PAL_SHOW;
   }
   pal_DisableAllTimers();
@@ -104,7 +99,7 @@ int onWriteTick(int32_t event[4]) {
     pal_Alert(1, gFailure.code.c_str(), gFailure.why.c_str());
     return backToDemoScreen();
   }
-  publishingBand("Mirrit Write (step 2 of 2) - 100.0 % complete");
+  studioProgressBand("Mirrit Write (step 2 of 2) - 100.0 % complete");
   pal_UpdateWindowFromBuffer(nullptr);
   std::snprintf(text, sizeof text, "DemoFlow.txt and DemoStack.bws are in the 'Demos/%s' folder", gCurrDemoName);
   pal_Alert(1, "Done", text);
@@ -126,7 +121,7 @@ int mirritPrepareScreenHandler(int32_t event[4], char* /*name*/) {
       gCompleteShown = false;
       pal_BeginThread(prepareWorker);
       startTimer();
-      publishingBand("Package Prep (step 1 of 2) - 0.0 % complete");
+      studioProgressBand("Package Prep (step 1 of 2) - 0.0 % complete");
       return PAL_SHOW;
     case PAL_EV_TIMER: return event[1] == kTimer ? onPrepareTick() : PAL_NOTHING;
     case PAL_EV_CLOSED:
@@ -147,7 +142,7 @@ int mirritWriteScreenHandler(int32_t event[4], char* /*name*/) {
       gResult = 0;
       pal_BeginThread(writeWorker);
       startTimer();
-      publishingBand("Mirrit Write (step 2 of 2) - 0.0 % complete");
+      studioProgressBand("Mirrit Write (step 2 of 2) - 0.0 % complete");
       return PAL_SHOW;
     case PAL_EV_TIMER: return event[1] == kTimer ? onWriteTick(event) : PAL_NOTHING;
     default: return PAL_NOTHING;

@@ -7,8 +7,8 @@
 #include "studio/publishing/package_writer.h"
 
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
-#include "studio/shell/shell.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/kit/studio_states.h"
 
 #include "pag/pag.h"
 #include "pal/pal.h"
@@ -22,7 +22,6 @@ namespace {
 
 constexpr int kTimer = 1;
 constexpr int kTimerMs = 200;
-constexpr int32_t kBandY = 520;
 
 // The folders "OK" made for the package, as bits.
 constexpr int kMadeTop = 1, kMadeNamed = 2;
@@ -36,8 +35,6 @@ std::atomic<int> gMadeFolders{0};    // set after gSettings.name, which the work
 publishing::Failure gPrepareWhy, gPackageWhy;
 std::string gWritten;
 
-int32_t winW() { return gpal_ImageBuffSize[0][0]; }
-int32_t winH() { return gpal_ImageBuffSize[0][1]; }
 
 // The folders "OK" made, removed again while they are empty: a package the
 // program ended before writing leaves no trace of itself.
@@ -78,7 +75,7 @@ void prepareBand() {
     std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) is Complete");
   else
     std::snprintf(text, sizeof text, "Package Prep (step 1 of 2) - %.1f %% complete", packagePrepareTenths() / 10.0);
-  publishingBand(text);
+  studioProgressBand(text);
 }
 
 // The systems whose files this packaging writes, and those it skips.
@@ -130,7 +127,7 @@ void drawDialog() {
   pag_DrawTextOnBuff(0, 395, 372, "Fast Build (larger package size)", STUDIO_FONT_LARGE, STUDIO_WHITE);
   pal_MarkClickableRect("PackFast", 376, 372, 330, 24);
   drawChoices();
-  studioCentredText(targetsLine(nullptr).c_str(), winW() / 2, 415, STUDIO_FONT, 0xCCCCCC);
+  studioCentredText(targetsLine(nullptr).c_str(), studioWinW() / 2, 415, STUDIO_FONT, 0xCCCCCC);
   studioButton("OK", 420, 450, 60, 25);
   studioButton("Cancel", 420, 573, 60, 25);
   prepareBand();
@@ -138,18 +135,14 @@ void drawDialog() {
 
 void drawWaiting(const char* heading) {
   pal_UnmarkAllClickableRects();
-  pag_FlattenColorsToGrey(0, 0, 0, winW(), winH());
+  pag_FlattenColorsToGrey(0, 0, 0, studioWinW(), studioWinH());
   char text[200];
   std::snprintf(text, sizeof text, heading, gSettings.name.c_str());
-  studioCentredText(text, winW() / 2, 160, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioCentredText(text, studioWinW() / 2, 160, STUDIO_FONT_LARGE, STUDIO_WHITE);
 }
 
 // Back to the demo screen, which reads the demo again (the scrub changed the model).
-int backToDemoScreen() {
-  pal_DisableAllTimers();
-  pal_SetNewEventHandler(demoScreenHandler);
-  return PAL_NOTHING;
-}
+int backToDemoScreen() { return studioBackToDemoScreen(); }
 
 int startPackaging() {
   pal_SetNewEventHandler(packagingScreenHandler);
@@ -208,11 +201,6 @@ int64_t packagePrepareTenths() {
     case 3: return 20 + 980 * q / 1000;
     default: return 0;
   }
-}
-
-void publishingBand(const char* text) {
-  pag_FillRect(0, 0, kBandY, winW(), 38, 0x444444);
-  studioCentredText(text, winW() / 2, kBandY + 5, STUDIO_FONT_LARGE, STUDIO_WHITE);
 }
 
 int packageDialogHandler(int32_t event[4], char* name) {
@@ -282,7 +270,7 @@ int packagingScreenHandler(int32_t event[4], char* name) {
       pal_BeginThread(packageWorker);
       if (pal_SetTimer(kTimer, kTimerMs, 1) != 1)
         pal_FatalAlert("No Window", "Cannot Set Timer with no Window Avaliable");
-      publishingBand("Creating Package: 0.0 %");
+      studioProgressBand("Creating Package: 0.0 %");
       return PAL_SHOW;
     case PAL_EV_TIMER: {
       if (event[1] != kTimer) return PAL_NOTHING;
@@ -290,7 +278,7 @@ int packagingScreenHandler(int32_t event[4], char* name) {
       if (result == 0) {
         char text[80];
         std::snprintf(text, sizeof text, "Creating Package: %.1f %%", packagingTenths() / 10.0);
-        publishingBand(text);
+        studioProgressBand(text);
         return PAL_SHOW;
       }
       pal_DisableAllTimers();
@@ -301,9 +289,9 @@ int packagingScreenHandler(int32_t event[4], char* name) {
       studioPaintWholeBackground(Gradient::Truncated);
       char text[300];
       std::snprintf(text, sizeof text, "Packages of '%s' for %s", gSettings.name.c_str(), gWritten.c_str());
-      studioCentredText(text, winW() / 2, 175, STUDIO_FONT_LARGE, STUDIO_WHITE);
+      studioCentredText(text, studioWinW() / 2, 175, STUDIO_FONT_LARGE, STUDIO_WHITE);
       std::snprintf(text, sizeof text, "are available in 'Demo_Packages/%s'", gSettings.name.c_str());
-      studioCentredText(text, winW() / 2, 205, STUDIO_FONT_LARGE, STUDIO_WHITE);
+      studioCentredText(text, studioWinW() / 2, 205, STUDIO_FONT_LARGE, STUDIO_WHITE);
       studioButton("OK", 430, 300, 40, 24);
       return PAL_SHOW;
     }

@@ -14,7 +14,5 @@ int packagingScreenHandler(int32_t event[4], char* name);
 int html5DialogHandler(int32_t event[4], char* name);
 int guideDialogHandler(int32_t event[4], char* name);
 
-// The progress band across the window at y 520 with its text centred.
-void publishingBand(const char* text);
 // The package preparation's progress in tenths of a per cent (its three phases).
 int64_t packagePrepareTenths();

@@ -11,7 +11,7 @@
 #include "studio/publishing/package_writer.h"
 #include "studio/publishing/publishing_support.h"
 
-#include "studio/abstraction/frame_cursor.h"
+#include "studio/capture/frame_cursor.h"
 
 #include "studio/capture/demo_files.h"
 #include "studio/publishing/line_pool.h"

@@ -7,8 +7,8 @@
 #include "studio/publishing/web_export.h"
 
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
-#include "studio/shell/shell.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/kit/studio_states.h"
 
 #include "pag/pag.h"
 #include "pal/pal.h"
@@ -74,7 +74,6 @@ bool gRunning = false;
 publishing::Failure gWhy;
 std::vector<std::string> gWarnings;
 
-int32_t winW() { return gpal_ImageBuffSize[0][0]; }
 
 std::string topFolder(const WebKind& kind) { return std::string(gProgramFolder) + kind.folder; }
 
@@ -109,7 +108,7 @@ void drawDialog() {
 void drawProgress() {
   char text[120];
   std::snprintf(text, sizeof text, gKind->progress, gExportProgress.load() / 10);
-  publishingBand(text);
+  studioProgressBand(text);
 }
 
 int onOk() {
@@ -130,9 +129,9 @@ int onOk() {
     return PAL_NOTHING;
   }
   pal_UnmarkAllClickableRects();
-  pag_FlattenColorsToGrey(0, 0, 0, winW(), gpal_ImageBuffSize[0][1]);
+  pag_FlattenColorsToGrey(0, 0, 0, studioWinW(), gpal_ImageBuffSize[0][1]);
   std::snprintf(text, sizeof text, gKind->waiting, gSettings.name.c_str());
-  studioCentredText(text, winW() / 2, 160, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioCentredText(text, studioWinW() / 2, 160, STUDIO_FONT_LARGE, STUDIO_WHITE);
   gExportProgress = 0;
   gResult = 0;
   gWarnings.clear();
@@ -143,11 +142,7 @@ int onOk() {
   return PAL_SHOW;
 }
 
-int backToDemoScreen() {
-  pal_DisableAllTimers();
-  pal_SetNewEventHandler(demoScreenHandler);
-  return PAL_NOTHING;
-}
+int backToDemoScreen() { return studioBackToDemoScreen(); }
 
 int onTick() {
   const int result = gResult.load();
@@ -169,9 +164,9 @@ int onTick() {
   studioPaintWholeBackground(Gradient::Truncated);
   char line[300];
   std::snprintf(line, sizeof line, gKind->done[0], gSettings.name.c_str());
-  studioCentredText(line, winW() / 2, 175, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioCentredText(line, studioWinW() / 2, 175, STUDIO_FONT_LARGE, STUDIO_WHITE);
   std::snprintf(line, sizeof line, gKind->done[1], gSettings.name.c_str());
-  studioCentredText(line, winW() / 2, 205, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  studioCentredText(line, studioWinW() / 2, 205, STUDIO_FONT_LARGE, STUDIO_WHITE);
   studioButton("OK", 420, 530, 60, 25);
   return PAL_SHOW;
 }

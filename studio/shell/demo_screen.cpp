@@ -3,10 +3,10 @@
 // and Share panels and the crop's size. A demo whose files cannot be read
 // is never shown: the author hears which demo and why, and goes home.
 #include "studio/abstraction/multipath_screen.h"
-#include "studio/publishing/mirrit_screens.h"
 #include "studio/capture/demo_files.h"
+#include "studio/kit/screen_kit.h"
+#include "studio/publishing/mirrit_screens.h"
 #include "studio/publishing/package_screens.h"
-#include "studio/shell/screen_kit.h"
 #include "studio/shell/shell.h"
 
 #include "demo/demo_frames.h"

@@ -4,7 +4,7 @@
 // that "New Demo..." runs first.
 #include "studio/capture/capture_checks.h"
 #include "studio/capture/demo_files.h"
-#include "studio/shell/screen_kit.h"
+#include "studio/kit/screen_kit.h"
 #include "studio/shell/paste_screens.h"
 #include "studio/shell/shell.h"
 

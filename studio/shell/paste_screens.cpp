@@ -5,7 +5,7 @@
 
 #include "studio/capture/demo_files.h"
 #include "studio/capture/demo_paste.h"
-#include "studio/shell/screen_kit.h"
+#include "studio/kit/screen_kit.h"
 #include "studio/shell/shell.h"
 
 #include "pag/pag.h"

@@ -4,23 +4,14 @@
 // screen from which a demo is presented, edited or shared.
 #pragma once
 
+#include "studio/kit/studio_states.h"
+
 #include <cstdint>
 
-// Screens of the main state machine; a state below 1 ends the program.
-enum {
-  STATE_HOME = 10,
-  STATE_CAPTURE = 20,
-  STATE_ABSTRACT = 30,
-  STATE_DEMO = 35,
-  STATE_PRESENT = 40,
-  STATE_EDITOR = 50
-};
-constexpr int PICTOMIRA_VERSION = 151;
 constexpr int HOME_W = 900, HOME_H = 600;
 constexpr int HOME_PAGE_ROWS = 9;
 constexpr int HOME_TIMER = 1;        // the front-window size strip; the copy's progress
 constexpr int HOME_TIMER_MS = 200;
-constexpr const char* SYSTEM_FOLDER_NAME = "zPictomiraSystemFiles";
 
 extern int gHomePage;  // the page of the demo list shown
 
@@ -35,11 +26,6 @@ void checkSystemFolders();
 // Moves a replay pair pmra.DMR / pmra.DMW of the program folder into the
 // capture slot: the start state, 30 when it did, else 10.
 int replayCaptureIfPresent();
-
-// ---- Demo names ---------------------------------------------------------------------
-// 1 for a good name, else the rule's negative code; with showAlerts 1 the
-// rule's message is shown in an alert titled "Bad Demo Name".
-int validateDemoName(const char* name, int showAlerts);
 
 // ---- Home and demo management --------------------------------------------------------
 int homeScreenHandler(int32_t event[4], char* name);

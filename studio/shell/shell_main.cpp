@@ -8,8 +8,8 @@
 #include "studio/editor/bitmap_io.h"
 #include "studio/editor/editor_screens.h"
 #include "studio/editor/editor_state.h"
+#include "studio/kit/screen_kit.h"
 #include "studio/publishing/interrupted_exports.h"
-#include "studio/shell/screen_kit.h"
 #include "studio/shell/shell.h"
 
 #include "demo/demo_model.h"
@@ -106,15 +106,10 @@ int replayCaptureIfPresent() {
   return STATE_ABSTRACT;
 }
 
-int validateDemoName(const char* name, int showAlerts) {
-  const int code = demoNameCode(name);
-  if (code != 1 && showAlerts == 1) pal_Alert(1, "Bad Demo Name", demoNameMessage(code));
-  return code;
-}
-
 int studioMain() {
   pal_InitPAL();
   pal_SetEndingHandler(endWithWorkers);
+  studioSetDemoScreen(demoScreenHandler);  // where the dialogs opened from it return
   std::snprintf(gProgramFolder, sizeof gProgramFolder, "%.498s/", gpal_ProgPath);
   if (gpal_PlatformFlag == 10 && checkZippedFolder(gProgramFolder) == 1) {
     pal_Alert(1, "Folder is Zipped", "Please Unzip the folder before running Pictomira.");

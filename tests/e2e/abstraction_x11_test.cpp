@@ -3,8 +3,8 @@
 // is confirmed or set by a real drag and the fine-tuning arrows, the demo
 // is named, its files are created and the demo screen opens. Judged by the
 // window titles, the pixels of the buttons and the demo data file.
-#include "studio/abstraction/frame_cursor.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/frame_cursor.h"
 
 #include "demo/demo_model.h"
 #include "tests/support/capture_fixture.h"

@@ -1,7 +1,7 @@
 // frame_cursor_fuzz.cpp: the abstraction's reader of a recording: the
 // record index, then the cursor walked forward over every record and back
 // to the first, for a crop chosen by the first bytes.
-#include "studio/abstraction/frame_cursor.h"
+#include "studio/capture/frame_cursor.h"
 #include "tests/fuzz/fuzz_support.h"
 
 #include <algorithm>

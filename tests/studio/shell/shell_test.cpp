@@ -4,8 +4,8 @@
 #include "studio/capture/capture_checks.h"
 #include "studio/capture/demo_files.h"
 #include "studio/capture/demo_paste.h"
+#include "studio/kit/screen_kit.h"
 #include "studio/shell/paste_screens.h"
-#include "studio/shell/screen_kit.h"
 #include "studio/shell/shell.h"
 
 #include "demo/demo_model.h"

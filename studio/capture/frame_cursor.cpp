@@ -1,5 +1,5 @@
 // frame_cursor.cpp: sequential decoding of a recording, cropped.
-#include "studio/abstraction/frame_cursor.h"
+#include "studio/capture/frame_cursor.h"
 
 #include "demo/demo_frames.h"
 #include "pal/pal.h"

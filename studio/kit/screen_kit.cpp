@@ -1,5 +1,5 @@
 // screen_kit.cpp: the shared look of the authoring screens.
-#include "studio/shell/screen_kit.h"
+#include "studio/kit/screen_kit.h"
 
 #include "pag/pag.h"
 #include "pal/pal.h"
@@ -8,6 +8,8 @@
 #include <cstdio>
 
 namespace {
+
+pal_EventHandler gDemoScreen = nullptr;
 
 // One channel of the background: top value minus drop * y / h.
 int32_t channel(int32_t top, int32_t drop, int32_t y, int32_t h, Gradient kind) {
@@ -49,4 +51,18 @@ void studioNotYetAvailable(const char* button) {
   char text[200];
   std::snprintf(text, sizeof text, "'%s' is not available in this build yet.", button);
   pal_Alert(1, "Not Yet Available", text);
+}
+
+void studioProgressBand(const char* text) {
+  const int32_t w = gpal_ImageBuffSize[0][0];
+  pag_FillRect(0, 0, 520, w, 38, 0x444444);
+  studioCentredText(text, w / 2, 525, STUDIO_FONT_LARGE, STUDIO_WHITE);
+}
+
+void studioSetDemoScreen(pal_EventHandler handler) { gDemoScreen = handler; }
+
+int studioBackToDemoScreen() {
+  pal_DisableAllTimers();
+  if (gDemoScreen != nullptr) pal_SetNewEventHandler(gDemoScreen);
+  return PAL_NOTHING;
 }

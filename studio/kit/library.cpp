@@ -1,0 +1,53 @@
+// library.cpp: the program folder, the current demo, the library's paths
+// and the demo name rule.
+#include "studio/kit/library.h"
+
+#include "pal/pal.h"
+
+#include <cstring>
+
+char gProgramFolder[500];
+char gCurrDemoName[DEMO_NAME_LEN];
+
+namespace {
+
+constexpr const char* kIllegal = "&?./>^<\\:*!;,|\"";
+
+}  // namespace
+
+std::string demosFolderPath() { return std::string(gProgramFolder) + "Demos/"; }
+std::string demoFolderPath(const std::string& name) { return demosFolderPath() + name; }
+std::string demoFilePath(const std::string& name, const char* ext) {
+  return demosFolderPath() + name + "/" + name + ext;
+}
+std::string captureSlotPath(const char* ext) { return std::string(gProgramFolder) + "TempCapture" + ext; }
+
+int demoNameCode(const char* name) {
+  const size_t n = std::strlen(name);
+  if (n == 0) return -9;
+  if (n > DEMO_NAME_MAX) return -8;
+  if (name[0] == ' ') return -7;
+  if (name[n - 1] == ' ') return -6;
+  for (size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (c < 32 || c > 126 || std::strchr(kIllegal, c) != nullptr) return -1;
+  }
+  return 1;
+}
+
+const char* demoNameMessage(int code) {
+  switch (code) {
+    case -9: return "Name for Demo is too short";
+    case -8: return "Name for Demo is too long";
+    case -7: return "Name for Demo cannot start with ' '";
+    case -6: return "Name for Demo cannot end with ' '";
+    case -1: return "Name for Demo contains an illegal character";
+    default: return "";
+  }
+}
+
+int validateDemoName(const char* name, int showAlerts) {
+  const int code = demoNameCode(name);
+  if (code != 1 && showAlerts == 1) pal_Alert(1, "Bad Demo Name", demoNameMessage(code));
+  return code;
+}

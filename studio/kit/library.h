@@ -1,0 +1,39 @@
+// library.h: the demo library as every room of the authoring program sees
+// it: the program folder, the current demo, where each demo's files live
+// and the rule for demo names.
+//
+// The program folder holds the capture slot (TempCapture.DMR and .DMW) and
+// the "Demos" folder with one folder per demo, NAME/NAME.DMR, .DMW, .DMD.
+// A demo's name is its folder's name, so the name rule keeps every name a
+// plain, portable folder name.
+//
+// Threads: the paths and demoNameCode are pure and callable anywhere. The
+// program folder is set once at start-up; the current demo is changed only
+// by the loop thread or by the one worker it has handed the demo to.
+// validateDemoName may show an alert, so it belongs to the loop thread.
+#pragma once
+
+#include <string>
+
+constexpr int DEMO_NAME_LEN = 70;  // 69 characters + NUL
+constexpr int DEMO_NAME_MAX = DEMO_NAME_LEN - 1;
+
+extern char gProgramFolder[500];           // the authoring program's folder, ending in "/"
+extern char gCurrDemoName[DEMO_NAME_LEN];  // the demo being worked on
+
+// ---- Paths ------------------------------------------------------------------
+std::string demosFolderPath();                                       // "<program>Demos/"
+std::string demoFolderPath(const std::string& name);                 // "<program>Demos/NAME"
+std::string demoFilePath(const std::string& name, const char* ext);  // ".../NAME/NAME.DMR" etc.
+std::string captureSlotPath(const char* ext);                        // "<program>TempCapture.DMR" etc.
+
+// ---- Demo names -------------------------------------------------------------
+// The first rule a name breaks: -9 empty, -8 longer than 69 characters,
+// -7 starts with a space, -6 ends with one, -1 holds a character that is not
+// printable or one of & ? . / > ^ < \ : * ! ; , | and the double quote; 1 good.
+int demoNameCode(const char* name);
+// The message of a rule code; empty for 1.
+const char* demoNameMessage(int code);
+// 1 for a good name, else the rule's negative code; with showAlerts 1 the
+// rule's message is shown in an alert titled "Bad Demo Name".
+int validateDemoName(const char* name, int showAlerts);
