@@ -53,8 +53,6 @@ void drawBand(int progress) {
   studioProgressBand(text);
 }
 
-int backToDemoScreen() { return studioBackToDemoScreen(); }
-
 int start() {
   gMultiPathProgress = 0;
   gRunning = true;
@@ -112,7 +110,7 @@ int onTick() {
   gRunning = false;
   pal_DisableAllTimers();
   tellOutcome(gMultiPathReport);
-  return backToDemoScreen();
+  return studioBackToDemoScreen();
 }
 
 }  // namespace
@@ -130,7 +128,7 @@ int multiPathScreenHandler(int32_t event[4], char* name) {
     case PAL_EV_PRESS:
       if (gRunning) return PAL_NOTHING;
       if (std::strcmp(name, "Add MultiPath") == 0) return start();
-      if (std::strcmp(name, "Cancel") == 0) return backToDemoScreen();
+      if (std::strcmp(name, "Cancel") == 0) return studioBackToDemoScreen();
       return PAL_NOTHING;
     case PAL_EV_TIMER: return event[1] == MULTIPATH_TIMER && gRunning ? onTick() : PAL_NOTHING;
     default: return PAL_NOTHING;

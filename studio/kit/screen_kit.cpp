@@ -54,9 +54,8 @@ void studioNotYetAvailable(const char* button) {
 }
 
 void studioProgressBand(const char* text) {
-  const int32_t w = gpal_ImageBuffSize[0][0];
-  pag_FillRect(0, 0, 520, w, 38, 0x444444);
-  studioCentredText(text, w / 2, 525, STUDIO_FONT_LARGE, STUDIO_WHITE);
+  pag_FillRect(0, 0, 520, studioWinW(), 38, 0x444444);
+  studioCentredText(text, studioWinW() / 2, 525, STUDIO_FONT_LARGE, STUDIO_WHITE);
 }
 
 void studioSetDemoScreen(pal_EventHandler handler) { gDemoScreen = handler; }

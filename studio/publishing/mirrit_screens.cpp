@@ -45,9 +45,6 @@ void writeWorker() {
   gResult = r == 1 ? 1 : r == 0 ? 2 : -1;
 }
 
-// After a failure: the demo screen, which reads the demo again (the scrub changed the model).
-int backToDemoScreen() { return studioBackToDemoScreen(); }
-
 // Title, gradient and the heading centred at y 160.
 void drawScreen(const char* heading) {
   char title[160];
@@ -67,7 +64,7 @@ int onPrepareTick() {
   if (result == -1) {
     pal_DisableAllTimers();
     pal_Alert(1, gPrepareWhy.title.c_str(), gPrepareWhy.text().c_str());
-    return backToDemoScreen();
+    return studioBackToDemoScreen();
   }
   if (result == 1 && gCompleteShown) {
     pal_DisableAllTimers();
@@ -97,7 +94,7 @@ int onWriteTick(int32_t event[4]) {
   pal_DisableAllTimers();
   if (result != 1) {
     pal_Alert(1, gFailure.code.c_str(), gFailure.why.c_str());
-    return backToDemoScreen();
+    return studioBackToDemoScreen();
   }
   studioProgressBand("Mirrit Write (step 2 of 2) - 100.0 % complete");
   pal_UpdateWindowFromBuffer(nullptr);

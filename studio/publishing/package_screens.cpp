@@ -141,9 +141,6 @@ void drawWaiting(const char* heading) {
   studioCentredText(text, studioWinW() / 2, 160, STUDIO_FONT_LARGE, STUDIO_WHITE);
 }
 
-// Back to the demo screen, which reads the demo again (the scrub changed the model).
-int backToDemoScreen() { return studioBackToDemoScreen(); }
-
 int startPackaging() {
   pal_SetNewEventHandler(packagingScreenHandler);
   return PAL_NOTHING;
@@ -179,12 +176,12 @@ int onPrepareTick() {
   if (gCancelling) {
     if (result == 0) return PAL_NOTHING;
     if (result == 1) removePackagePieces();  // finished before it saw the cancel
-    return backToDemoScreen();
+    return studioBackToDemoScreen();
   }
   if (result == -1) {
     pal_DisableAllTimers();
     pal_Alert(1, gPrepareWhy.title.c_str(), gPrepareWhy.text().c_str());
-    return backToDemoScreen();
+    return studioBackToDemoScreen();
   }
   if (result == 1 && gOkAccepted) return startPackaging();
   prepareBand();
@@ -284,7 +281,7 @@ int packagingScreenHandler(int32_t event[4], char* name) {
       pal_DisableAllTimers();
       if (result != 1) {
         pal_Alert(1, gPackageWhy.title.c_str(), gPackageWhy.text().c_str());
-        return backToDemoScreen();
+        return studioBackToDemoScreen();
       }
       studioPaintWholeBackground(Gradient::Truncated);
       char text[300];

@@ -142,8 +142,6 @@ int onOk() {
   return PAL_SHOW;
 }
 
-int backToDemoScreen() { return studioBackToDemoScreen(); }
-
 int onTick() {
   const int result = gResult.load();
   if (result == 0) {
@@ -154,7 +152,7 @@ int onTick() {
   pal_DisableAllTimers();
   if (result != 1) {
     pal_Alert(1, gWhy.title.c_str(), gWhy.text().c_str());
-    return backToDemoScreen();
+    return studioBackToDemoScreen();
   }
   if (!gWarnings.empty()) {
     std::string text = "The page is complete, but some frames could not be encoded and show as empty:";
@@ -196,7 +194,7 @@ int webDialogHandler(int32_t event[4], char* name) {
         return PAL_CLOSE;
       }
       if (std::strcmp(name, "OK") == 0) return onOk();
-      if (std::strcmp(name, "Cancel") == 0) return backToDemoScreen();
+      if (std::strcmp(name, "Cancel") == 0) return studioBackToDemoScreen();
       return PAL_NOTHING;
     default: return PAL_NOTHING;
   }
