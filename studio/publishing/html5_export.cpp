@@ -1,7 +1,8 @@
 // html5_export.cpp: the demo as one self-contained HTML5 page. The page
 // carries every frame as a PNG data URI, every instruction rectangle as a
 // positioned DIV with its handlers, timers and keys as attributes read by
-// a small script, a splash drawn from the "GBH" branding file, and a
+// a small script (page/html5_loader.js and page/html5_controls.js, built
+// into the program; see html5_assets.h), a splash drawn from the "GBH" branding file, and a
 // learning mode (red boxes, speaker notes) beside a presentation mode.
 //
 // Frames are read in one forward pass over the recording; their PNGs are
@@ -14,6 +15,7 @@
 #include "studio/publishing/web_export.h"
 #include "studio/publishing/publishing_support.h"
 
+#include "studio/publishing/html5_assets.h"
 #include "studio/publishing/html5_page.h"
 #include "studio/publishing/line_pool.h"
 #include "studio/publishing/package_writer.h"
@@ -105,6 +107,7 @@ std::string crlf(const char* text) {
   }
   return out;
 }
+std::string crlf(const unsigned char* text) { return crlf(reinterpret_cast<const char*>(text)); }
 
 // Author text for an attribute value: escaped, on one line.
 std::string attrText(std::string s) {
@@ -414,248 +417,19 @@ class Placeholders {
 // Section 1: head and the loader.
 std::string headAndLoader(const WebExportSettings& s) {
   return "<!DOCTYPE HTML>\r\n<HTML lang=\"en\">\r\n<HEAD>\r\n<META CHARSET=\"UTF-8\">\r\n<TITLE>" + htmlText(s.name) +
-         " - Pictomira</TITLE>\r\n" + crlf(R"JS(<SCRIPT>
-var gLearnMode = 0;
-var gCurrFrame = "x";
-var gClickHist = [];
-var gNextHist = 0;
-var gTouchStartX = -999;
-var gTouchStartY = -999;
-var gTouchFrame = "x";
-function byId(id) {
-  return document.getElementById(id);
-}
-// Paints frame fn; a delta frame needs the frame before it underneath,
-// which is painted first unless it is the one on the canvas (shown).
-function paintFrame(ctx, fn, shown) {
-  var chain = [];
-  var at = fn;
-  for (;;) {
-    var pic = byId("P" + at);
-    if (!pic) break;
-    chain.push(pic);
-    var base = pic.getAttribute("data-d");
-    if (base === null || base == shown) break;
-    at = base;
-  }
-  for (var i = chain.length - 1; i >= 0; i--) ctx.drawImage(chain[i], 0, 0);
-}
-function showNoteText(fn) {
-  var text = byId("T" + fn);
-  byId("noteLive").innerHTML = text ? text.innerHTML : "";
-}
-function loadFrame(ofn, fn) {
-  ofn = String(ofn);
-  fn = String(fn);
-  if (ofn != "x" && gCurrFrame != ofn) return;
-  var pic = byId("P" + fn);
-  if (!pic) return;
-  var shown = gCurrFrame;
-  var old = byId("C" + shown);
-  if (old) old.style.display = "none";
-  var areas = byId("C" + fn);
-  if (areas) {
-    var first = byId("C" + fn + "_0");
-    if (first) first.style.backgroundColor = "rgba(0,0,0,0)";
-    areas.style.borderColor = gLearnMode == 1 ? "#FF0000" : "transparent";
-    areas.style.display = "block";
-  }
-  var canvas = byId("mainCanvas");
-  var ctx = canvas.getContext("2d");
-  paintFrame(ctx, fn, shown);
-  if (gLearnMode == 1) {
-    var note = byId("N" + fn);
-    if (note) ctx.drawImage(note, Number(note.getAttribute("data-x")), Number(note.getAttribute("data-y")));
-    byId("fnumDiv").innerHTML = fn;
-  } else {
-    byId("fnumDiv").innerHTML = "";
-  }
-  gCurrFrame = fn;
-  if ((gNextHist == 0 || gClickHist[gNextHist - 1] != fn) && pic.hasAttribute("data-h")) {
-    gClickHist.length = gNextHist;
-    gClickHist.push(fn);
-    gNextHist = gClickHist.length;
-  }
-  canvas.setAttribute("aria-label", pic.alt);
-  if (fn != shown) showNoteText(fn);
-  var timer = pic.getAttribute("data-timer");
-  if (timer) {
-    var parts = timer.split(",");
-    setTimeout(function () { loadFrame(fn, parts[0]); }, parseInt(parts[1], 10));
-  }
-}
-)JS");
+         " - Pictomira</TITLE>\r\n<SCRIPT>\r\n" + crlf(kHtml5LoaderJs);
 }
 
 // Section 2: the other functions.
 std::string otherFunctions() {
-  return crlf(R"JS(function stepOneFrame(stepDir) {
-  if (stepDir < 0) {
-    var i = gNextHist - 1;
-    while (i >= 0 && gClickHist[i] == gCurrFrame) i--;
-    gClickHist.length = i + 1;
-    gNextHist = i + 1;
-    loadFrame("x", i < 0 ? 0 : gClickHist[i]);
-    return;
-  }
-  var first = byId("C" + gCurrFrame + "_0");
-  if (first) {
-    for (var a = 0; a < first.attributes.length; a++) {
-      var code = first.attributes[a].value;
-      if (code.indexOf("loadFrame(") == 0) {
-        (new Function(code))();
-        return;
-      }
-    }
-  }
-  loadFrame("x", Number(gCurrFrame) + 1);
-}
-function doLoadDone() {
-  byId("loadWaitDiv").style.display = "none";
-  byId("loadDoneDiv").style.display = "block";
-  document.addEventListener("touchstart", touchStart, false);
-  document.addEventListener("touchmove", touchMove, false);
-  document.addEventListener("touchstart", touchBegin, true);
-  document.addEventListener("touchend", touchEnd, { passive: false });
-  document.addEventListener("keydown", doKeyDown, false);
-}
-function doPresentDemo() {
-  document.body.style.backgroundColor = "#444444";
-  byId("sDiv").style.display = "none";
-  byId("cDiv").style.display = "block";
-  byId("controlDiv").style.display = "block";
-  gLearnMode = 1;
-  loadFrame("x", 0);
-}
-function toggleSettDiv() {
-  var s = byId("settDiv");
-  if (s.style.display == "none") {
-    s.style.zIndex = 199;
-    s.style.display = "block";
-  } else {
-    s.style.display = "none";
-    s.style.zIndex = 1;
-  }
-}
-function setLearningMode(lm) {
-  if (lm == "P") {
-    gLearnMode = -1;
-    byId("rightArrow").style.left = "80px";
-    byId("hintButton").style.display = "block";
-  } else {
-    gLearnMode = 1;
-    byId("rightArrow").style.left = "120px";
-    byId("hintButton").style.display = "none";
-  }
-  byId("settDiv").style.display = "none";
-  loadFrame("x", gCurrFrame);
-}
-function touchStart(evt) {
-  gTouchStartX = -999;
-  if (gLearnMode == 0 || evt.touches.length != 1) return;
-  gTouchStartX = evt.touches[0].pageX;
-  gTouchStartY = evt.touches[0].pageY;
-}
-function touchMove(evt) {
-  if (gTouchStartX == -999 || evt.touches.length != 1) return;
-  var dx = evt.touches[0].pageX - gTouchStartX;
-  var dy = evt.touches[0].pageY - gTouchStartY;
-  if (dx == 0 || Math.abs(dy) > Math.abs(dx)) return;
-  gTouchStartX = -999;
-  stepOneFrame(dx < 0 ? -1 : 1);
-}
-// A touch that already changed the frame (a swipe, a mouse-over area's
-// touch handler) must not click whatever the new frame has under the finger.
-function touchBegin(evt) {
-  gTouchFrame = gCurrFrame;
-}
-function touchEnd(evt) {
-  if (gLearnMode != 0 && gCurrFrame != gTouchFrame && evt.cancelable) evt.preventDefault();
-}
-function doFrameJump(fn) {
-  byId("settDiv").style.display = "none";
-  loadFrame("x", fn);
-}
-function showClickHint(sflag) {
-  if (gLearnMode != -1) return;
-  var first = byId("C" + gCurrFrame + "_0");
-  if (!first) return;
-  if (sflag == 1) {
-    first.style.backgroundColor = "#FFFFFF";
-    setTimeout(function () { showClickHint(-1); }, 300);
-  } else {
-    first.style.backgroundColor = "rgba(0,0,0,0)";
-  }
-}
-// Enter or Space on a focused area runs its first handler, as a click,
-// a mouse-over or a mouse-out would.
-function activateArea(t) {
-  var kinds = ["onclick", "onmouseenter", "onmouseover", "oncontextmenu", "ontouchstart", "onmouseleave"];
-  for (var i = 0; i < kinds.length; i++) {
-    var code = t.getAttribute(kinds[i]);
-    if (code) {
-      (new Function(code))();
-      return;
-    }
-  }
-}
-// Keys while presenting: a key the frame waits for, then Left and Right
-// Arrow to step, then a frame's any-key wait for keys that type a character.
-function doKeyDown(evt) {
-  if (gLearnMode == 0 || evt.altKey || evt.ctrlKey || evt.metaKey) return;
-  var t = evt.target;
-  if ((evt.keyCode == 13 || evt.keyCode == 32) && t && t.getAttribute && t.getAttribute("role") == "button") {
-    evt.preventDefault();
-    activateArea(t);
-    return;
-  }
-  var pic = byId("P" + gCurrFrame);
-  var keys = pic ? pic.getAttribute("data-k") : null;
-  var anyKey = null;
-  if (keys) {
-    var list = keys.split(";");
-    for (var i = 0; i < list.length; i++) {
-      var k = list[i].split(",");
-      if (k[0] == "0") {
-        anyKey = k[1];
-      } else if (Number(k[0]) == evt.keyCode) {
-        evt.preventDefault();
-        loadFrame(gCurrFrame, k[1]);
-        return;
-      }
-    }
-  }
-  if (evt.keyCode == 37 || evt.keyCode == 39) {
-    evt.preventDefault();
-    stepOneFrame(evt.keyCode == 37 ? -1 : 1);
-    return;
-  }
-  if (anyKey !== null && evt.key && evt.key.length == 1) {
-    evt.preventDefault();
-    loadFrame(gCurrFrame, anyKey);
-  }
-}
-</SCRIPT>
-)JS");
+  return crlf(kHtml5ControlsJs) + "</SCRIPT>\r\n";
 }
 
 // Section 3: end of the head, the body and the splash.
 std::string splashBody(const Branding& b, const WebExportSettings& s, const std::string& splashUri) {
   const int32_t centre = b.value(4), top = b.value(9) + 240;
   const std::string font = "font-family:'Trebuchet MS', sans-serif; font-size:23px; ";
-  return crlf(R"JS(<STYLE>
-BODY { font-family: "Trebuchet MS", sans-serif; }
-.tt { display: none; position: absolute; }
-@media (pointer: coarse) {
-  .tt { display: block; }
-  .c32 { padding: 6px; margin: -6px; }
-  .c24 { padding: 10px 6px; margin: -10px -6px; }
-  #fnumDiv { padding: 10px 3px; margin: -10px -3px; }
-}
-[role=button]:focus-visible { outline: 2px solid #DADF11; outline-offset: 1px; }
-</STYLE>
-</HEAD>
-)JS") + "<BODY BGCOLOR=\"" + colourText(b.values[14]) +
+  return "<STYLE>\r\n" + crlf(kHtml5PageCss) + "</STYLE>\r\n</HEAD>\r\n<BODY BGCOLOR=\"" + colourText(b.values[14]) +
          "\" LINK=\"#FFFFFF\" VLINK=\"#FFFFFF\" ALINK=\"#FFFFFF\" TEXT=\"#FFFFFF\" onload=\"doLoadDone()\">" + kEol +
          "<DIV ID=\"sDiv\" style=\"position:absolute; left:0px; top:0px; width:900px; height:600px;\">" + kEol +
          "<IMG SRC=\"" + splashUri + "\" alt=\"" + attrText(s.name) + "\" width=\"900\" height=\"600\">" + kEol +
@@ -711,15 +485,7 @@ std::string settingsAndCanvas(const DemoView& v, int32_t w, int32_t h) {
          "px;\" role=\"img\" aria-label=\"\"></CANVAS></DIV>" + kEol;
   out += "<DIV ID=\"noteLive\" aria-live=\"polite\" style=\"position:absolute; left:-10000px; top:0px; width:1px; "
          "height:1px; overflow:hidden;\"></DIV>" + std::string(kEol);
-  out += crlf(R"JS(<SCRIPT>
-var gAgent = navigator.userAgent;
-if (/MSIE [678]\./.test(gAgent)) {
-  alert("This demo only works with Internet Explorer 9+ or with current versions of Firefox, Chrome, Safari, or Opera");
-} else if (!/MSIE|Trident|Firefox|Chrome|Safari|Opera|OPR/.test(gAgent)) {
-  alert("Warning: This browser may not work.  Pictomira recommends current versions of Firefox or Chrome.");
-}
-</SCRIPT>
-)JS");
+  out += "<SCRIPT>\r\n" + crlf(kHtml5BrowserCheckJs) + "</SCRIPT>\r\n";
   return out;
 }
 
