@@ -491,22 +491,6 @@ void writeCombinedWindow(const std::string& newName, int32_t width, int32_t heig
 
 }  // namespace
 
-void writeCombinedDemoFiles(const std::string& first, const std::string& second, const std::string& newName,
-                            int32_t width, int32_t height, bool progressWanted) {
-  makeCombinedFolder(newName);
-  writeCombinedData(newName);
-  const std::string recording = demoFilePath(newName, ".DMR");
-  for (const std::string* part : {&first, &second}) {
-    pal_CopyOrAppendFile(demoFilePath(*part, ".DMR").c_str(), recording.c_str(), part == &first ? 0 : 1,
-                         progressWanted ? &gCopyFilesPercent : nullptr);
-    if (pal_StopRequested()) {  // the program is ending: no half demo stays
-      pal_DeleteDirectory(demoFolderPath(newName).c_str(), 2);
-      return;
-    }
-  }
-  writeCombinedWindow(newName, width, height);
-}
-
 void writeCombinedDemoData(const std::string& newName, int32_t width, int32_t height) {
   makeCombinedFolder(newName);
   writeCombinedWindow(newName, width, height);

@@ -29,7 +29,7 @@ constexpr int DMD_TRAILING_BYTES = -2;
 constexpr int DMD_DAMAGED = -3;  // cut short, a count beyond a table, or an unknown version
 
 extern std::atomic<int> gCreateFilesProgress;  // createDemoFolder: 0 .. 1000
-extern std::atomic<int> gCopyFilesPercent;     // copyDemoFiles, writeCombinedDemoFiles: 0 .. 100
+extern std::atomic<int> gCopyFilesPercent;     // copyDemoFiles: 0 .. 100
 
 // ---- Paths ------------------------------------------------------------------
 // The demo library's own paths are in studio/kit/library.h.
@@ -132,12 +132,7 @@ int writeExchangeFiles(const std::string& name, int64_t idShift, int64_t byteShi
 // file cannot be opened, -2 when it is damaged (an instruction value beyond
 // 32 bits counts), -3 when a table is full.
 int readExchangeFiles(const std::string& name);
-// Makes newName the current demo: its folder, its data file from the model,
-// its recording as first's followed by second's, and a window file of nine
-// "0,0,width,height" lines. Every failure is fatal. Once the program is
-// ending (pal_StopRequested) newName's folder is removed instead.
-void writeCombinedDemoFiles(const std::string& first, const std::string& second, const std::string& newName,
-                            int32_t width, int32_t height, bool progressWanted);
-// The same without the recording, for a caller that has already put
-// newName's recording in place: folder, data file and window file.
+// Makes newName the current demo, for a caller that has already put
+// newName's recording in place: its folder, its data file from the model
+// and a window file of nine "0,0,width,height" lines. Every failure is fatal.
 void writeCombinedDemoData(const std::string& newName, int32_t width, int32_t height);

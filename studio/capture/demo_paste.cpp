@@ -302,20 +302,6 @@ int64_t rewriteRecording(const std::string& source, RecordingOut& out, const int
   return written;
 }
 
-// Records in a recording file and its size; false when it cannot be read.
-bool countRecords(const std::string& path, int64_t* records, int64_t* bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  RecordLine r{};
-  int64_t at = 0, n = 0;
-  while ((at = recReadRecord(f, at, &r, nullptr)) >= 0) ++n;
-  std::fseek(f, 0, SEEK_END);
-  *bytes = ftello(f);
-  std::fclose(f);
-  *records = n;
-  return at == -1;
-}
-
 void deleteDemoFolder(const std::string& name) {
   struct stat st;
   const std::string folder = demoFolderPath(name);
@@ -404,8 +390,11 @@ PieceSize pieceSize(int32_t i0, int32_t i1, bool first) {
   return size;
 }
 
-}  // namespace
-
+// Cuts the loaded model down to the frames numbered first..last (frameId)
+// using gCropSize: instructions outside the range are dropped, the others
+// renumbered and moved by minus the crop's corner; texts of dropped frames
+// that no kept frame uses are freed; kept frames move to the table start.
+// 1, or -1 (model unchanged) when either number is not a frame's.
 int keepFrameRange(int64_t first, int64_t last) {
   const int32_t i0 = frameIndexOf(first);
   const int32_t i1 = frameIndexOf(last);
@@ -441,10 +430,9 @@ int keepFrameRange(int64_t first, int64_t last) {
   return 1;
 }
 
-namespace {
-
-// extractFrameRange with the recording written to out; returns the records
-// (one per frame) and bytes it wrote there.
+// Makes newDemo a demo of demo's frames first..last whose crop is its whole
+// frame, with frame numbers 0 and up, its recording written to out; returns
+// the records (one per frame) and bytes it wrote there. Every failure is fatal.
 void extractPiece(const std::string& demo, const std::string& newDemo, int64_t first, int64_t last, RecordingOut& out,
                   int64_t* records, int64_t* bytes) {
   setCurrent(demo);
@@ -470,8 +458,9 @@ void extractPiece(const std::string& demo, const std::string& newDemo, int64_t f
   if (demoDataWrite(demoFilePath(newDemo, ".DMD"), DMD_VERSION) != 1) pal_FatalAlert("Fatal", "Unexpected Err wnd042");
 }
 
-// The data files of combineDemos, given the records and bytes of first's
-// recording; the caller sees to newDemo's recording. The joined demo keeps
+// Joins the data files of two demos whose crops start at 0, 0 and are of
+// one size into newDemo's (first's frames, then second's), given the records
+// and bytes of first's recording; the caller sees to newDemo's recording. The joined demo keeps
 // first's home frame, or takes the number home when that is not negative.
 void combineDemoData(const std::string& first, const std::string& second, const std::string& newDemo, int64_t records,
                      int64_t bytes, int64_t home = -1) {
@@ -491,24 +480,6 @@ void combineDemoData(const std::string& first, const std::string& second, const 
 }
 
 }  // namespace
-
-void extractFrameRange(const std::string& demo, const std::string& newDemo, int64_t first, int64_t last) {
-  if (pal_FindOrCreateDirectory(demoFolderPath(newDemo).c_str()) < 0) pal_FatalAlert("Exiting...", "Unexpected sfpzz031");
-  RecordingOut out(demoFilePath(newDemo, ".DMR"));
-  int64_t records = 0, bytes = 0;
-  extractPiece(demo, newDemo, first, last, out, &records, &bytes);
-  out.close();
-}
-
-void combineDemos(const std::string& first, const std::string& second, const std::string& newDemo) {
-  int64_t records = 0, bytes = 0;
-  if (!countRecords(demoFilePath(first, ".DMR"), &records, &bytes)) pal_FatalAlert("Fatal", "Unexpected Err cds031");
-  combineDemoData(first, second, newDemo, records, bytes);
-  const std::string recording = demoFilePath(newDemo, ".DMR");
-  pal_CopyOrAppendFile(demoFilePath(first, ".DMR").c_str(), recording.c_str(), 0, nullptr);
-  if (!pal_StopRequested()) pal_CopyOrAppendFile(demoFilePath(second, ".DMR").c_str(), recording.c_str(), 1, nullptr);
-  if (pal_StopRequested()) deleteDemoFolder(newDemo);  // the program is ending: no half demo stays
-}
 
 int pasteCheck(const PasteRequest& q) {
   char text[300];

@@ -72,17 +72,3 @@ int removeInterruptedPastes();
 // when the data file cannot be read. Leaves that demo in the model.
 bool readDemoCrop(const std::string& name, int32_t crop[4]);
 
-// Cuts the loaded model down to the frames numbered first..last (frameId)
-// using gCropSize: instructions outside the range are dropped, the others
-// renumbered and moved by minus the crop's corner; texts of dropped frames
-// that no kept frame uses are freed; kept frames move to the table start.
-// 1, or -1 (model unchanged) when either number is not a frame's.
-int keepFrameRange(int64_t first, int64_t last);
-// Makes newDemo a demo of demo's frames first..last whose crop is its whole
-// frame, with frame numbers 0 and up (the records of its recording).
-// Every failure is fatal.
-void extractFrameRange(const std::string& demo, const std::string& newDemo, int64_t first, int64_t last);
-// Joins two demos whose crops start at 0, 0 and are of one size into
-// newDemo (first's frames, then second's). Every failure is fatal. Once the
-// program is ending newDemo is removed instead of finished.
-void combineDemos(const std::string& first, const std::string& second, const std::string& newDemo);

@@ -452,22 +452,17 @@ TEST_F(DemoFiles, DamagedExchangeFilesAreRefused) {
   EXPECT_EQ(readExchangeFiles("S"), -2);
 }
 
-TEST_F(DemoFiles, CombinedDemoJoinsRecordingsAndWritesNineWindowLines) {
-  makeDemoFolder("First");
-  makeDemoFolder("Second");
-  put(demoFilePath("First", ".DMR"), "first-recording");
-  put(demoFilePath("Second", ".DMR"), "second-recording");
+TEST_F(DemoFiles, CombinedDemoDataWritesTheModelAndNineWindowLines) {
   buildModel();
-  writeCombinedDemoFiles("First", "Second", "Joined", 640, 480, true);
+  writeCombinedDemoData("Joined", 640, 480);
   EXPECT_STREQ(gCurrDemoName, "Joined");
-  EXPECT_EQ(slurp(demoFilePath("Joined", ".DMR")), "first-recordingsecond-recording");
   std::string window;
   for (int i = 0; i < 9; ++i) window += "0,0,640,480\r\n";
   EXPECT_EQ(slurp(demoFilePath("Joined", ".DMW")), window);
   clearModel();
   EXPECT_EQ(saveOrLoadDemoData(2), 1);
   EXPECT_EQ(gFrameCount, 3);
-  EXPECT_EXIT(writeCombinedDemoFiles("First", "Second", "no/such/place", 1, 1, false), testing::ExitedWithCode(1),
+  EXPECT_EXIT(writeCombinedDemoData("no/such/place", 1, 1), testing::ExitedWithCode(1),
               "ALERT 1 Exiting\\.\\.\\. \\| Unexpected wcd003");
 }
 
