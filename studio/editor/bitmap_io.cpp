@@ -274,30 +274,6 @@ bool writeChangedPixels(std::FILE* f, int64_t offset, const ImportBitmap& in, co
   return true;
 }
 
-Outcome refusal(const std::string& title, const std::string& text) {
-  Outcome o;
-  o.refused = true;
-  o.say(title, text);
-  return o;
-}
-
-enum class Field { Empty, Number, Bad };
-Field readNumber(const char* text, int64_t* value) {
-  if (text == nullptr) return Field::Empty;
-  while (*text == ' ' || *text == '\t') ++text;
-  const char* end = text + std::strlen(text);
-  while (end > text && (end[-1] == ' ' || end[-1] == '\t')) --end;
-  if (end == text) return Field::Empty;
-  if (end - text > 15) return Field::Bad;
-  int64_t v = 0;
-  for (const char* p = text; p < end; ++p) {
-    if (*p < '0' || *p > '9') return Field::Bad;
-    v = v * 10 + (*p - '0');
-  }
-  *value = v;
-  return Field::Number;
-}
-
 }  // namespace
 
 // ---- Bitmap bytes ---------------------------------------------------------------------
@@ -422,28 +398,7 @@ bool exportFrameBitmap(int32_t frame, std::string* path) {
 // ---- Import ------------------------------------------------------------------------------
 
 bool readImportRange(const char* fromText, const char* toText, Outcome* out, int64_t* from, int64_t* to) {
-  if (readNumber(fromText, from) != Field::Number) {
-    *out = refusal("No 'From Frame#'", "Please Enter a frame number in 'From frame#'");
-    return false;
-  }
-  if (frameIndexOfNumber(*from) < 0) {
-    *out = refusal("Bad 'From Frame#'", "'From frame#' must be a visible frame");
-    return false;
-  }
-  const Field t = readNumber(toText, to);
-  if (t == Field::Empty) {
-    *to = *from;
-    return true;
-  }
-  if (t == Field::Bad || frameIndexOfNumber(*to) < 0) {
-    *out = refusal("Bad 'To Frame#'", "'To frame#' must be a visible frame");
-    return false;
-  }
-  if (frameIndexOfNumber(*to) < frameIndexOfNumber(*from) || *to < *from) {
-    *out = refusal("Bad Frame#s", "'To frame#' must be equal to or greater than 'From frame#'");
-    return false;
-  }
-  return true;
+  return readFrameRange(fromText, toText, false, true, out, from, to);
 }
 
 bool readImportBitmap(int64_t from, ImportBitmap* in, Outcome* out) {
@@ -453,37 +408,37 @@ bool readImportBitmap(int64_t from, ImportBitmap* in, Outcome* out) {
   std::vector<unsigned char> bytes;
   if (!readWhole(path, &bytes)) {
     std::snprintf(text, sizeof text, "Could not find 'Demos/%s/%d.bmp'", gCurrDemoName, n);
-    *out = refusal("No import file found", text);
+    *out = refused("No import file found", text);
     return false;
   }
   const int32_t w = gCropSize[2], h = gCropSize[3];
   switch (bmpDecode(bytes.data(), bytes.size(), w, h, &in->bitmap)) {
     case BmpCheck::Corrupted:
       std::snprintf(text, sizeof text, "'%s/%d.bmp' appears to be corrupted", gCurrDemoName, n);
-      *out = refusal("Cannot import", text);
+      *out = refused("Cannot import", text);
       return false;
     case BmpCheck::WrongSize:
       std::snprintf(text, sizeof text, "'%d.bmp' is the wrong size - it must be %d wide and %d tall", n, w, h);
-      *out = refusal("Bad import file size", text);
+      *out = refused("Bad import file size", text);
       return false;
     case BmpCheck::Ok: break;
   }
   const int32_t index = frameIndexOfNumber(from);
   if (index < 0) {
     std::snprintf(text, sizeof text, "frame %d must be a visible frame", n);
-    *out = refusal("Bad frame#", text);
+    *out = refused("Bad frame#", text);
     return false;
   }
   in->current.assign(in->bitmap.size(), 0);
   if (demoRecframeCroppedToMembuff(editorRecordingPath().c_str(), gFrameData[index].imageRefA,
                                    gFrameData[index].imageRefB, gCropSize, in->current.data(), 3, 1) < 0) {
-    *out = refusal("Unexpected Error", "Unable to read the frame's picture from the recording");
+    *out = refused("Unexpected Error", "Unable to read the frame's picture from the recording");
     return false;
   }
   in->rect = changeRect(in->bitmap.data(), in->current.data(), w, h);
   if (in->rect.empty()) {
     std::snprintf(text, sizeof text, "'%d.bmp' already matches frame %d", n, n);
-    *out = refusal("No difference", text);
+    *out = refused("No difference", text);
     return false;
   }
   in->from = from;

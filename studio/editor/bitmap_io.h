@@ -77,8 +77,9 @@ struct ImportBitmap {
   std::vector<unsigned char> current;    // frame "From" as it is now
   ChangeRect rect;
 };
-// Reads the range boxes' texts and the bitmap of "From" for the current
-// demo. False with the refusal in *out (nothing changed).
+// Reads the range boxes' texts (readFrameRange: a visible From, an empty To
+// is From) and the bitmap of "From" for the current demo. False with the
+// refusal in *out (nothing changed).
 bool readImportRange(const char* fromText, const char* toText, Outcome* out, int64_t* from, int64_t* to);
 bool readImportBitmap(int64_t from, ImportBitmap* in, Outcome* out);
 

@@ -36,12 +36,16 @@ uint8_t gRemoved[DEMO_FRAME_CAP];      // per frame: 1 when a removal takes it o
 int32_t gNewIndex[DEMO_FRAME_CAP];     // per frame: its index once the removal is done
 int32_t gNoteUsers[DEMO_TEXT_RECS];    // per text record: the frames whose note it is
 
-Outcome refused(const char* title, const std::string& text) {
+}  // namespace
+
+Outcome refused(const std::string& title, const std::string& text) {
   Outcome out;
   out.refused = true;
   out.say(title, text);
   return out;
 }
+
+namespace {
 
 Outcome demoFull() { return refused("Demo Full", "The demo has no room for this change."); }
 
@@ -217,40 +221,37 @@ Field readField(const char* text, int64_t* value) {
   return Field::Number;
 }
 
-constexpr const char* kBadRange = "'To frame#' must be equal to or greater than 'From frame#'";
+}  // namespace
 
-// The numbers of a range command; an empty To is From itself unless
-// needTo. False with out refused when the texts do not make a range.
-bool readRange(const char* fromText, const char* toText, bool needTo, Outcome& out, int64_t* from, int64_t* to) {
-  if (readField(fromText, from) != Field::Number) {
-    out = refused("No 'From Frame#'", "Please Enter a frame number in 'From frame#'");
+bool readFrameRange(const char* fromText, const char* toText, bool needTo, bool visible, Outcome* out, int64_t* from,
+                    int64_t* to) {
+  const auto refuse = [out](const char* title, const char* text) {
+    *out = refused(title, text);
     return false;
-  }
+  };
+  if (readField(fromText, from) != Field::Number)
+    return refuse("No 'From Frame#'", "Please Enter a frame number in 'From frame#'");
+  const char* const notVisibleTo = "'To frame#' must be a visible frame";
+  if (visible && frameIndexOfNumber(*from) < 0) return refuse("Bad 'From Frame#'", "'From frame#' must be a visible frame");
   const Field t = readField(toText, to);
-  if (t == Field::Empty && needTo) {
-    out = refused("No 'To Frame#'", "Please Enter a frame number in 'To frame#'");
-    return false;
-  }
+  if (t == Field::Empty && needTo) return refuse("No 'To Frame#'", "Please Enter a frame number in 'To frame#'");
   if (t == Field::Empty) *to = *from;
-  if (t == Field::Bad || *to < *from) {
-    out = refused("Bad Frame#s", kBadRange);
-    return false;
-  }
+  if (visible && (t == Field::Bad || frameIndexOfNumber(*to) < 0)) return refuse("Bad 'To Frame#'", notVisibleTo);
+  if (t == Field::Bad || *to < *from || (visible && frameIndexOfNumber(*to) < frameIndexOfNumber(*from)))
+    return refuse("Bad Frame#s", "'To frame#' must be equal to or greater than 'From frame#'");
   return true;
 }
+
+namespace {
 
 // The frame indexes of a range whose ends must be visible frames.
 bool readVisibleRange(const char* fromText, const char* toText, bool needTo, Outcome& out, int32_t* first,
                       int32_t* last) {
   int64_t from = 0, to = 0;
-  if (!readRange(fromText, toText, needTo, out, &from, &to)) return false;
+  if (!readFrameRange(fromText, toText, needTo, true, &out, &from, &to)) return false;
   *first = frameIndexOfNumber(from);
   *last = frameIndexOfNumber(to);
-  if (*first < 0) out = refused("Bad 'From Frame#'", "'From frame#' must be a visible frame");
-  else if (*last < 0) out = refused("Bad 'To Frame#'", "'To frame#' must be a visible frame");
-  else if (*last < *first) out = refused("Bad Frame#s", kBadRange);
-  else return true;
-  return false;
+  return true;
 }
 
 void countEdit(const Outcome& out) {
@@ -415,7 +416,7 @@ Outcome setMouseover(int64_t n) {
 Outcome hideRange(const char* fromText, const char* toText) {
   Outcome out;
   int64_t from = 0, to = 0;
-  if (!readRange(fromText, toText, false, out, &from, &to)) return out;
+  if (!readFrameRange(fromText, toText, false, false, &out, &from, &to)) return out;
   auto inRange = [from, to](int32_t f) { return gFrameData[f].frameId >= from && gFrameData[f].frameId <= to; };
   int32_t hidden = 0;
   for (int32_t f = 0; f < gFrameCount; ++f) hidden += inRange(f) ? 1 : 0;
@@ -435,7 +436,7 @@ Outcome hideRange(const char* fromText, const char* toText) {
 Outcome showRange(const char* fromText, const char* toText, const std::string& recordingPath) {
   Outcome out;
   int64_t from = 0, to = 0;
-  if (!readRange(fromText, toText, false, out, &from, &to)) return out;
+  if (!readFrameRange(fromText, toText, false, false, &out, &from, &to)) return out;
   if (to - from >= kMostShown)
     return refused("Too many Frames", "A maximum of 250 frames can be shown at one time");
   const std::vector<RecordEntry> records = indexRecording(recordingPath.c_str());

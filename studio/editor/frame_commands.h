@@ -20,6 +20,17 @@ struct Outcome {
   int noticeCount = 0;
   void say(const std::string& title, const std::string& text);
 };
+// An Outcome that refuses with one alert.
+Outcome refused(const std::string& title, const std::string& text);
+
+// Reads the From and To texts of a range of frame numbers, blanks around
+// them allowed. An empty To is From itself unless needTo. With visible,
+// each end must be a visible frame's number and To at or after From by
+// frame index too. False, with out refused and its alert, when the texts
+// do not make a range; the editor's range commands and the bitmap import
+// read their boxes through this.
+bool readFrameRange(const char* fromText, const char* toText, bool needTo, bool visible, Outcome* out, int64_t* from,
+                    int64_t* to);
 
 // ---- Steps ----------------------------------------------------------------------
 // A frame whose first instruction is L or R.
