@@ -16,3 +16,9 @@ int32_t frameIndexOfNumber(int64_t n) {
     if (gFrameData[f].frameId == n) return f;
   return -1;
 }
+
+int listLength() {
+  int n = 0;
+  while (n < DEMO_INSTR_LIST_LEN - 1 && gCurrInstrList[n] != -1) ++n;
+  return n;
+}

@@ -13,3 +13,6 @@ extern int32_t gEditorTab;    // 1 Standard, 2 Advanced
 std::string editorRecordingPath();
 // The frame index of the first frame whose number is n, or -1.
 int32_t frameIndexOfNumber(int64_t n);
+// The number of entries in gCurrInstrList before its -1 (the frame's
+// instructions that demoLoadFrameInstructionsToMemory listed).
+int listLength();

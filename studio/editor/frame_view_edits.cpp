@@ -49,12 +49,6 @@ void forEachSharer(int32_t f, Visit visit) {
     if (g != f && gFrameData[g].noteText == id) visit(gFrameData[g]);
 }
 
-int listLength() {
-  int n = 0;
-  while (n < DEMO_INSTR_LIST_LEN - 1 && gCurrInstrList[n] != -1) ++n;
-  return n;
-}
-
 bool sameRect(const int32_t a[4], const int32_t b[4]) {
   return a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
 }

@@ -54,13 +54,6 @@ void trimBlanks(const char** begin, const char** end) {
   while (*end > *begin && isBlank((*end)[-1])) --*end;
 }
 
-// The number of entries in gCurrInstrList before its -1.
-int listLength() {
-  int n = 0;
-  while (n < DEMO_INSTR_LIST_LEN - 1 && gCurrInstrList[n] != -1) ++n;
-  return n;
-}
-
 int formatLine(const InstrRec& r, char* text) {
   text[0] = '\0';
   if (!isTypeLetter(r.type)) return INSTR_ERR_TWO_TYPES;  // nothing that could be read back

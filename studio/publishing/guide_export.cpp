@@ -39,10 +39,6 @@ constexpr int32_t kShrunkWidth = 1024;
 constexpr int kFrameBuffer = 1;         // the buffer the red boxes are drawn into
 constexpr int kProgressOpened = 40;
 constexpr const char* kLineEnd = "\r\n";
-// A transparent 1 x 1 PNG, for when not even a placeholder of the frame's size can be encoded.
-constexpr const char* kTinyTransparentPng =
-    "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=";
-
 
 // Text onto the page file, and a line of it. A PieceFile checks every
 // write; after the first failure nothing more is written and error() tells why.
@@ -120,14 +116,7 @@ void stepPicture(const FrameInstructions& fi, int32_t f, const unsigned char* bg
     out[2] = in[PAL_BLUE];
     out[3] = 255;
   }
-  if (!rounded) return;
-  // Row 0 loses its four outermost pixels at each end, rows 1 to 3 one,
-  // and row 1 one more: the corners of a window with rounded top corners,
-  // fully transparent (0, 0, 0, 0).
-  const int32_t cut[4] = {4, 2, 1, 1};
-  for (int32_t y = 0; y < std::min(h, 4); ++y)
-    for (int32_t k = 0; k < std::min(cut[y], w); ++k)
-      for (const int32_t x : {k, w - 1 - k}) std::memset(rgba->data() + (static_cast<size_t>(y) * w + x) * 4, 0, 4);
+  if (rounded) clearRoundedCorners(rgba->data(), 0, 0, w, h, w, h);
 }
 
 // The page up to the end of the title page.
@@ -183,11 +172,7 @@ int writePage(const WebExportSettings& s, PieceFile& file, Failure* why, std::ve
       if (warnings != nullptr)
         warnings->push_back("Step " + std::to_string(step) + " (" + frameName(f) +
                             "): its picture could not be encoded; the guide shows an empty picture instead");
-      if (placeholder.empty()) {
-        std::vector<unsigned char> clear(static_cast<size_t>(w) * h * 4, 0);
-        placeholder = pngDataUri(clear.data(), w, h);
-        if (placeholder.empty()) placeholder = kTinyTransparentPng;
-      }
+      if (placeholder.empty()) placeholder = transparentPngUri(w, h);
       uri = placeholder;
     }
     const std::string number = std::to_string(step);

@@ -90,10 +90,6 @@ constexpr const char* kHintIcon =
     "iVBORw0KGgoAAAANSUhEUgAAACAAAAAgCAIAAAD8GO2jAAAAq0lEQVR42mNwoTFgGBkWZGWbL1qqcvyM+K37gkAEZAC5QEEqWJCQaLVlhxzEXEwE"
     "lAIqIN8CoOaLV0VwmQ5BQAX47WCgxHRi7MBpAZ6QwRpWpFkAjEDiTYcgXHGO3QJgIiHVAqAWEiyAp0jiEVALCRaQajoEDSYLaB5ENI9kmidTmmc0"
     "ehQVNC/s6FFcE8wWVKvRRi0YFM2W/klaaIjKFpAXPoPJgtG2Ke0AAJ7rVSVuKkhLAAAAAElFTkSuQmCC";
-// A transparent 1 x 1 PNG, for when not even a placeholder of the right size can be encoded.
-constexpr const char* kTinyTransparentPng =
-    "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=";
-
 std::string num(int64_t v) { return std::to_string(v); }
 std::string systemFilePath(const char* name) { return std::string(gProgramFolder) + "zPictomiraSystemFiles/" + name; }
 int32_t frameCount() { return std::clamp(gFrameCount, 0, DEMO_FRAME_CAP); }
@@ -256,18 +252,6 @@ bool splashPicture(const Branding& b, const WebExportSettings& s, std::vector<un
 
 // ---- Speaker-note overlay -----------------------------------------------------------------
 
-// Makes the pixels that rounded top corners cut off a w x h frame
-// transparent in a picture of its part from (x0, y0), rw x rh pixels.
-void clearCorners(unsigned char* rgba, int32_t x0, int32_t y0, int32_t rw, int32_t rh, int32_t w, int32_t h) {
-  // Row 0 loses four pixels at each end, rows 1 to 3 one, row 1 one more.
-  const int32_t cut[4] = {4, 2, 1, 1};
-  for (int32_t y = 0; y < std::min(h, 4); ++y)
-    for (int32_t k = 0; k < std::min(cut[y], w); ++k)
-      for (const int32_t x : {k, w - 1 - k})
-        if (x >= x0 && x < x0 + rw && y >= y0 && y < y0 + rh)
-          std::memset(rgba + (static_cast<size_t>(y - y0) * rw + (x - x0)) * 4, 0, 4);
-}
-
 // Frame f's note drawn over its picture (bgr) as the speaker note looks:
 // the note's box with its shaded halo, clipped to the frame, as RGBA.
 // place gets where that picture lies in the frame (x, y, width, height; a
@@ -305,7 +289,7 @@ bool noteOverlay(const DemoView& v, int32_t f, const unsigned char* bgr, int32_t
   demoDrawNoteBox(kDrawSlot, note, x0, y0);
   rgba->resize(static_cast<size_t>(rw) * rh * 4);
   slotToRgba(rw, rh, rgba->data());
-  if (rounded) clearCorners(rgba->data(), x0, y0, rw, rh, w, h);
+  if (rounded) clearRoundedCorners(rgba->data(), x0, y0, rw, rh, w, h);
   return true;
 }
 
@@ -400,11 +384,7 @@ class Placeholders {
  public:
   const std::string& of(int32_t w, int32_t h) {
     std::string& uri = made_[{w, h}];
-    if (uri.empty()) {
-      const std::vector<unsigned char> clear(static_cast<size_t>(w) * h * 4, 0);
-      uri = pngDataUri(clear.data(), w, h);
-      if (uri.empty()) uri = kTinyTransparentPng;
-    }
+    if (uri.empty()) uri = transparentPngUri(w, h);
     return uri;
   }
 
@@ -790,7 +770,7 @@ void html5FramePicture(const unsigned char* bgr, const unsigned char* previous, 
       out[3] = 255;
     }
   }
-  if (rounded) clearCorners(rgba->data(), 0, 0, w, h, w, h);
+  if (rounded) clearRoundedCorners(rgba->data(), 0, 0, w, h, w, h);
 }
 
 std::vector<int32_t> html5JumpPoints(const std::vector<int32_t>& firstType) {

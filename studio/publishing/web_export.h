@@ -45,3 +45,11 @@ std::string htmlText(const std::string& text);
 // A PNG of w x h pixels of 8-bit RGBA rows as a "data:image/png;base64,"
 // URI; empty when encoding fails.
 std::string pngDataUri(const unsigned char* rgba, int32_t w, int32_t h);
+// A wholly transparent w x h PNG as a data URI, the stand-in for a picture
+// that could not be encoded; a transparent 1 x 1 when not even that can be.
+std::string transparentPngUri(int32_t w, int32_t h);
+// Makes the pixels that rounded top corners cut off a w x h frame fully
+// transparent (0, 0, 0, 0) in an RGBA picture of its part from (x0, y0),
+// rw x rh pixels: row 0 loses its four outermost pixels at each end, rows 1
+// to 3 one, and row 1 one more.
+void clearRoundedCorners(unsigned char* rgba, int32_t x0, int32_t y0, int32_t rw, int32_t rh, int32_t w, int32_t h);

@@ -1,10 +1,13 @@
 // web_text.cpp: what both web pages need to embed author texts and
-// pictures safely: Base64, author text as HTML text, and PNG data URIs
-// encoded with LodePNG. Pure functions of their arguments: callable from
+// pictures safely: Base64, author text as HTML text, PNG data URIs encoded
+// with LodePNG, their transparent stand-ins and the rounded corners' cut. Pure functions of their arguments: callable from
 // any thread at the same time.
 #include "studio/publishing/web_export.h"
 
 #include <lodepng.h>
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -89,4 +92,25 @@ std::string pngDataUri(const unsigned char* rgba, int32_t w, int32_t h) {
   std::string uri = kPngUriPrefix;
   appendBase64(uri, png.data(), png.size());
   return uri;
+}
+
+std::string transparentPngUri(int32_t w, int32_t h) {
+  // A transparent 1 x 1 PNG, for when not even a stand-in of the right size can be encoded.
+  static const char* const kTiny =
+      "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII=";
+  std::string uri;
+  if (w > 0 && h > 0) {
+    const std::vector<unsigned char> clear(static_cast<size_t>(w) * h * 4, 0);
+    uri = pngDataUri(clear.data(), w, h);
+  }
+  return uri.empty() ? kTiny : uri;
+}
+
+void clearRoundedCorners(unsigned char* rgba, int32_t x0, int32_t y0, int32_t rw, int32_t rh, int32_t w, int32_t h) {
+  const int32_t cut[4] = {4, 2, 1, 1};
+  for (int32_t y = 0; y < std::min(h, 4); ++y)
+    for (int32_t k = 0; k < std::min(cut[y], w); ++k)
+      for (const int32_t x : {k, w - 1 - k})
+        if (x >= x0 && x < x0 + rw && y >= y0 && y < y0 + rh)
+          std::memset(rgba + (static_cast<size_t>(y - y0) * rw + (x - x0)) * 4, 0, 4);
 }
