@@ -87,10 +87,17 @@ inline unsigned char palBlend(unsigned char dst, unsigned char src, unsigned a) 
   return static_cast<unsigned char>((src * a + dst * (255 - a) + 127) / 255);
 }
 
+// ---- The X server (pal_x11_system.cpp) ----------------------------------------
+// The X connection helpers live in pal_x11_system.cpp; the window file
+// (pal_window_sdl.cpp) calls them and records its window's id there, and
+// the X11 file calls nothing of the window file.
+
 // True when a window manager runs; asks on the calling thread's own X connection.
 bool palWindowManagerRunning();
 // The X id of the program's open window; 0 while none is open (any thread).
+// The window file sets it when its window opens and 0 when it closes.
 unsigned long palOwnWindowXid();
+void palSetOwnWindowXid(unsigned long xid);
 
 // True when the X window xid is minimised (WM_STATE iconic, or hidden in
 // _NET_WM_STATE); asks on the calling thread's own X connection.

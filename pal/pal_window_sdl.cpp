@@ -34,7 +34,6 @@ void* gpal_WinID = nullptr;
 namespace {
 
 SDL_Window* gWindow = nullptr;
-std::atomic<unsigned long> gWindowXid{0};    // the open window's X id, read by workers; 0 while none
 Uint32 gTimerEvent = 0;                      // registered SDL event type of timer firings
 Uint32 gWakeEvent = 0;                       // registered SDL event type that only wakes the loop
 SDL_TimerID gTimerIds[PAL_TIMERS + 1];
@@ -89,7 +88,7 @@ bool x11Handles(Display** display, Window* window) {
 void recordWindowXid() {
   Display* display;
   Window window;
-  if (x11Handles(&display, &window)) gWindowXid = window;
+  if (x11Handles(&display, &window)) palSetOwnWindowXid(window);
 }
 
 // Rounds the two top corners: rows of the top five lines lose the pixels
@@ -264,7 +263,7 @@ bool press(unsigned button, int32_t x, int32_t y, int32_t ev[4], char* name) {
 // takes a button that went down in a window closed before its release for
 // still held, and then drops the next press of it as no change of state.
 bool translateButton(const XEvent& x, int32_t ev[4], char* name) {
-  if ((x.type != ButtonPress && x.type != ButtonRelease) || x.xbutton.window != gWindowXid.load()) return false;
+  if ((x.type != ButtonPress && x.type != ButtonRelease) || x.xbutton.window != palOwnWindowXid()) return false;
   if (x.type == ButtonPress) return press(x.xbutton.button, x.xbutton.x, x.xbutton.y, ev, name);
   if (x.xbutton.button != Button1) return false;
   gDrag.active = false;
@@ -321,7 +320,7 @@ void closeWindow() {
   pal_DisableAllTimers();
   SDL_DestroyWindow(gWindow);
   gWindow = nullptr;
-  gWindowXid = 0;
+  palSetOwnWindowXid(0);
   gpal_WinID = nullptr;
   gDrag.active = false;
   pal_DestroyWinBuff(0);
@@ -483,13 +482,12 @@ void pal_MinimizeWindow() {
   if (gWindow != nullptr) SDL_MinimizeWindow(gWindow);
 }
 
-unsigned long palOwnWindowXid() { return gWindowXid.load(); }
 
 void pal_WaitUntilMinimized(int ms) {
-  const unsigned long xid = gWindowXid.load();
+  const unsigned long xid = palOwnWindowXid();
   if (xid == 0 || !palWindowManagerRunning()) return;
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (gWindowXid.load() == xid && !palWindowIconic(xid) && std::chrono::steady_clock::now() < until)
+  while (palOwnWindowXid() == xid && !palWindowIconic(xid) && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 

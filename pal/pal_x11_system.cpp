@@ -21,6 +21,7 @@
 #include <sys/shm.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,7 @@ namespace {
 constexpr int kClickHoldMs = 70;
 
 std::once_flag gSetupOnce;
+std::atomic<unsigned long> gOwnWindowXid{0};  // the program's open window, read by workers; 0 while none
 thread_local int tQuiet = 0;            // > 0 while the thread's X errors are ignored
 
 // The one process-wide error handler: drops the errors of a thread inside
@@ -444,3 +446,6 @@ bool palWindowIconic(unsigned long xid) {
   const int n = windowStates(d, w, states, 32);
   return iconic || holdsAtom(d, states, n, "_NET_WM_STATE_HIDDEN");
 }
+
+void palSetOwnWindowXid(unsigned long xid) { gOwnWindowXid = xid; }
+unsigned long palOwnWindowXid() { return gOwnWindowXid.load(); }
