@@ -169,137 +169,186 @@ class RecordingOut {
   size_t used_ = 0;
 };
 
-// Writes the kept frames' records (gFrameData[0..gFrameCount-1], offsets
-// into source) to out in crop coordinates, one record per frame, and points
-// each frame at its new records, counted from where out stood; returns the
-// bytes written.
-//
-// The source is read forward once. The bounding box of every record applied
-// since the last written frame tells the rectangle to write; a frame whose
-// box covers the crop is written as a whole frame (a key record), so key
-// records stay as frequent as in the source and a frame never needs more
-// records to rebuild than there. When the rectangle is a run of whole rows
-// of the one record applied for the frame, its bytes are copied from the
-// source file as they stand. Otherwise the rows come from the recorded
-// screen, which is brought up to date only then: records are applied to it
-// lazily, from the last key record on.
-int64_t rewriteRecording(const std::string& source, RecordingOut& out, const int32_t crop[4]) {
-  std::FILE* in = std::fopen(source.c_str(), "rb");
-  if (in == nullptr) pal_FatalAlert("Exiting...", "Unexpected pcgdnh02");
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(in, std::fclose);
-  const int inFd = ::fileno(in);
-  const int64_t cl = crop[0], ct = crop[1], cw = crop[2], ch = crop[3];
+// Rewrites the kept frames of a recording in crop coordinates, one record
+// per frame (see rewriteRecording). It reads the source forward once; the
+// recorded screen is brought up to date only when a frame's pixels have to
+// come from it: records are applied to it lazily, from the last key record on.
+class RecordingRewriter {
+ public:
+  RecordingRewriter(const std::string& source, RecordingOut& out, const int32_t crop[4])
+      : in_(std::fopen(source.c_str(), "rb"), std::fclose), out_(out),
+        cl_(crop[0]), ct_(crop[1]), cw_(crop[2]), ch_(crop[3]) {
+    if (in_ == nullptr) pal_FatalAlert("Exiting...", "Unexpected pcgdnh02");
+    inFd_ = ::fileno(in_.get());
+  }
+
+  // Frame f: its records read, its changed rectangle worked out, its one
+  // record written and fr pointed at it.
+  void rewriteFrame(int32_t f, FrameRec& fr) {
+    const int applied = readFrameRecords(fr);
+    writeFrame(fr, applied, changedRect(f == 0));
+    bx0_ = by0_ = bx1_ = by1_ = 0;
+    whole_ = false;
+  }
+
+  int64_t written() const { return written_; }
+
+ private:
   struct Pending {
     RecordLine r;
     int64_t pixels;  // offset of its pixel bytes
   };
-  std::vector<Pending> pending;  // applied to the screen only when its pixels are needed
-  std::vector<unsigned char> screen, pixels;
-  const auto bringScreenUpToDate = [&]() {
-    for (const Pending& p : pending) {
-      const RecordLine& q = p.r;
-      pixels.resize(static_cast<size_t>(q.w * q.h * 3));
-      size_t got = 0;
-      while (got < pixels.size()) {
-        const ssize_t n = ::pread(inFd, pixels.data() + got, pixels.size() - got, p.pixels + static_cast<int64_t>(got));
-        if (n <= 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
-        got += static_cast<size_t>(n);
-      }
-      for (int64_t row = 0; row < q.h; ++row)
-        std::memcpy(&screen[static_cast<size_t>(((q.y + row) * q.W + q.x) * 3)], &pixels[static_cast<size_t>(row * q.w * 3)],
-                    static_cast<size_t>(q.w * 3));
-    }
-    pending.clear();
+  // A rectangle in crop coordinates, right and bottom exclusive; key when
+  // it is the whole crop written as a key record.
+  struct Rect {
+    int64_t x0, y0, x1, y1;
+    bool key;
   };
-  int64_t W = 0, H = 0;
-  int64_t next = -1;     // offset of the next record to apply; -1 nothing applied yet
-  int64_t runStart = -1;  // offset of the key record this forward run started at
-  // Bounding box (screen pixels) of what changed since the last written frame.
-  int64_t bx0 = 0, by0 = 0, bx1 = 0, by1 = 0;
-  bool whole = true;
-  int64_t written = 0, lastKey = 0;
-  RecordLine r{};
-  const auto grow = [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
-    if (bx1 <= bx0 || by1 <= by0) {
-      bx0 = x0, by0 = y0, bx1 = x1, by1 = y1;
-    } else {
-      bx0 = std::min(bx0, x0), by0 = std::min(by0, y0), bx1 = std::max(bx1, x1), by1 = std::max(by1, y1);
+
+  // Applies the records from where the last frame ended (when this frame's
+  // key record has already been applied on the way: every key record
+  // replaces the whole screen) or from this frame's key record, up to its
+  // own record; grows the changed box. Returns how many were read.
+  int readFrameRecords(const FrameRec& fr) {
+    if (next_ < 0 || next_ <= fr.imageRefA || next_ > fr.imageRefB || runStart_ > fr.imageRefA) {
+      next_ = fr.imageRefA;
+      runStart_ = fr.imageRefA;
     }
-  };
-  for (int32_t f = 0; f < gFrameCount; ++f) {
-    FrameRec& fr = gFrameData[f];
-    // Carry on from where the last frame ended when this frame's key record
-    // has already been applied on the way (every key record replaces the
-    // whole screen); otherwise start at this frame's key record.
-    if (next < 0 || next <= fr.imageRefA || next > fr.imageRefB || runStart > fr.imageRefA) {
-      next = fr.imageRefA;
-      runStart = fr.imageRefA;
-    }
-    Pending own{};
     bool haveOwn = false;
     int applied = 0;
-    while (next <= fr.imageRefB) {
+    RecordLine r{};
+    while (next_ <= fr.imageRefB) {
       stopPoint();
       ++applied;
-      const int64_t at = next;
-      next = recReadRecord(in, at, &r, nullptr);
-      if (next < 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
-      if (r.W != W || r.H != H) {
-        if (r.x != 0 || r.y != 0 || r.w != r.W || r.h != r.H) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
-        W = r.W, H = r.H;
-        screen.assign(static_cast<size_t>(W * H * 3), 0);
-        if (cl < 0 || ct < 0 || cw < 1 || ch < 1 || cl + cw > W || ct + ch > H)
-          pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
-      }
-      const bool key = r.x == 0 && r.y == 0 && r.w == W && r.h == H;
+      const int64_t at = next_;
+      next_ = recReadRecord(in_.get(), at, &r, nullptr);
+      if (next_ < 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+      if (r.W != W_ || r.H != H_) startScreen(r);
+      const bool key = r.x == 0 && r.y == 0 && r.w == W_ && r.h == H_;
       if (key) {
-        pending.clear();
-        whole = true;
+        pending_.clear();
+        whole_ = true;
       } else if (r.w > 0 && r.h > 0) {
         grow(r.x, r.y, r.x + r.w, r.y + r.h);
       }
-      pending.push_back({r, next - r.w * r.h * 3});
+      pending_.push_back({r, next_ - r.w * r.h * 3});
       if (at == fr.imageRefB) {
-        own = pending.back();
+        own_ = pending_.back();
         haveOwn = true;
       }
     }
     if (!haveOwn) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
-    // The changed box in crop coordinates.
-    int64_t x0 = std::max(bx0, cl) - cl, y0 = std::max(by0, ct) - ct;
-    int64_t x1 = std::min(bx1, cl + cw) - cl, y1 = std::min(by1, ct + ch) - ct;
-    const bool key = whole || f == 0 || (x0 == 0 && y0 == 0 && x1 == cw && y1 == ch);
-    if (key) {
-      x0 = 0, y0 = 0, x1 = cw, y1 = ch;
-    } else if (x1 <= x0 || y1 <= y0) {
-      x0 = 0, y0 = 0, x1 = 1, y1 = 1;  // nothing changed in the crop: one unchanged pixel
+    return applied;
+  }
+
+  // A record of a new screen size must be a whole screen that holds the crop.
+  void startScreen(const RecordLine& r) {
+    if (r.x != 0 || r.y != 0 || r.w != r.W || r.h != r.H) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+    W_ = r.W, H_ = r.H;
+    screen_.assign(static_cast<size_t>(W_ * H_ * 3), 0);
+    if (cl_ < 0 || ct_ < 0 || cw_ < 1 || ch_ < 1 || cl_ + cw_ > W_ || ct_ + ch_ > H_)
+      pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+  }
+
+  void grow(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    if (bx1_ <= bx0_ || by1_ <= by0_) {
+      bx0_ = x0, by0_ = y0, bx1_ = x1, by1_ = y1;
+    } else {
+      bx0_ = std::min(bx0_, x0), by0_ = std::min(by0_, y0), bx1_ = std::max(bx1_, x1), by1_ = std::max(by1_, y1);
     }
-    const RecordLine& o = own.r;
+  }
+
+  // The changed box in crop coordinates: the whole crop for the first frame,
+  // after a key record or when the box covers it; one unchanged pixel when
+  // nothing in the crop changed.
+  Rect changedRect(bool first) const {
+    Rect c{std::max(bx0_, cl_) - cl_, std::max(by0_, ct_) - ct_, std::min(bx1_, cl_ + cw_) - cl_,
+           std::min(by1_, ct_ + ch_) - ct_, false};
+    c.key = whole_ || first || (c.x0 == 0 && c.y0 == 0 && c.x1 == cw_ && c.y1 == ch_);
+    if (c.key) {
+      c.x0 = 0, c.y0 = 0, c.x1 = cw_, c.y1 = ch_;
+    } else if (c.x1 <= c.x0 || c.y1 <= c.y0) {
+      c.x0 = 0, c.y0 = 0, c.x1 = 1, c.y1 = 1;
+    }
+    return c;
+  }
+
+  // The record's line and its pixels. When the rectangle is a run of whole
+  // rows of the one record applied for the frame, its bytes are copied from
+  // the source as they stand; otherwise they come from the recorded screen.
+  void writeFrame(FrameRec& fr, int applied, const Rect& c) {
+    const RecordLine& o = own_.r;
     char line[300];
     const int n = std::snprintf(line, sizeof line, "0,%lld,%lld,%lld,%lld,%lld,%lld,%lld,%lld,%lld,%lld\r\n",
-                                static_cast<long long>(o.mouseX - cl), static_cast<long long>(o.mouseY - ct),
-                                static_cast<long long>(cw), static_cast<long long>(ch), static_cast<long long>(x0),
-                                static_cast<long long>(y0), static_cast<long long>(x1 - x0),
-                                static_cast<long long>(y1 - y0), static_cast<long long>(o.time),
+                                static_cast<long long>(o.mouseX - cl_), static_cast<long long>(o.mouseY - ct_),
+                                static_cast<long long>(cw_), static_cast<long long>(ch_), static_cast<long long>(c.x0),
+                                static_cast<long long>(c.y0), static_cast<long long>(c.x1 - c.x0),
+                                static_cast<long long>(c.y1 - c.y0), static_cast<long long>(o.time),
                                 static_cast<long long>(o.click));
-    out.put(line, static_cast<size_t>(n));
-    const size_t rowBytes = static_cast<size_t>((x1 - x0) * 3);
-    if (applied == 1 && o.x == cl + x0 && o.w == x1 - x0 && o.y <= ct + y0 && ct + y1 <= o.y + o.h) {
-      out.copyFrom(inFd, own.pixels + (ct + y0 - o.y) * o.w * 3, rowBytes * static_cast<size_t>(y1 - y0));
+    out_.put(line, static_cast<size_t>(n));
+    const size_t rowBytes = static_cast<size_t>((c.x1 - c.x0) * 3);
+    if (applied == 1 && o.x == cl_ + c.x0 && o.w == c.x1 - c.x0 && o.y <= ct_ + c.y0 && ct_ + c.y1 <= o.y + o.h) {
+      out_.copyFrom(inFd_, own_.pixels + (ct_ + c.y0 - o.y) * o.w * 3, rowBytes * static_cast<size_t>(c.y1 - c.y0));
     } else {
       bringScreenUpToDate();
-      for (int64_t y = y0; y < y1; ++y) out.put(&screen[static_cast<size_t>(((ct + y) * W + cl + x0) * 3)], rowBytes);
+      for (int64_t y = c.y0; y < c.y1; ++y)
+        out_.put(&screen_[static_cast<size_t>(((ct_ + y) * W_ + cl_ + c.x0) * 3)], rowBytes);
     }
-    if (key) lastKey = written;
-    fr.imageRefA = lastKey;
-    fr.imageRefB = written;
-    fr.frameId = f;
-    written += n + static_cast<int64_t>(rowBytes) * (y1 - y0);
-    bx0 = by0 = bx1 = by1 = 0;
-    whole = false;
+    if (c.key) lastKey_ = written_;
+    fr.imageRefA = lastKey_;
+    fr.imageRefB = written_;
+    written_ += n + static_cast<int64_t>(rowBytes) * (c.y1 - c.y0);
+  }
+
+  void bringScreenUpToDate() {
+    for (const Pending& p : pending_) {
+      const RecordLine& q = p.r;
+      pixels_.resize(static_cast<size_t>(q.w * q.h * 3));
+      size_t got = 0;
+      while (got < pixels_.size()) {
+        const ssize_t n = ::pread(inFd_, pixels_.data() + got, pixels_.size() - got, p.pixels + static_cast<int64_t>(got));
+        if (n <= 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
+        got += static_cast<size_t>(n);
+      }
+      for (int64_t row = 0; row < q.h; ++row)
+        std::memcpy(&screen_[static_cast<size_t>(((q.y + row) * q.W + q.x) * 3)],
+                    &pixels_[static_cast<size_t>(row * q.w * 3)], static_cast<size_t>(q.w * 3));
+    }
+    pending_.clear();
+  }
+
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in_;
+  int inFd_ = -1;
+  RecordingOut& out_;
+  const int64_t cl_, ct_, cw_, ch_;
+  std::vector<Pending> pending_;  // applied to the screen only when its pixels are needed
+  Pending own_{};                 // the frame's own record
+  std::vector<unsigned char> screen_, pixels_;
+  int64_t W_ = 0, H_ = 0;
+  int64_t next_ = -1;      // offset of the next record to apply; -1 nothing applied yet
+  int64_t runStart_ = -1;  // offset of the key record this forward run started at
+  // Bounding box (screen pixels) of what changed since the last written frame.
+  int64_t bx0_ = 0, by0_ = 0, bx1_ = 0, by1_ = 0;
+  bool whole_ = true;
+  int64_t written_ = 0, lastKey_ = 0;
+};
+
+// Writes the kept frames' records (gFrameData[0..gFrameCount-1], offsets
+// into source) to out in crop coordinates, one record per frame, and points
+// each frame at its new records, counted from where out stood; returns the
+// bytes written. The bounding box of every record applied since the last
+// written frame tells the rectangle to write; a frame whose box covers the
+// crop is written as a whole frame (a key record), so key records stay as
+// frequent as in the source and a frame never needs more records to
+// rebuild than there.
+int64_t rewriteRecording(const std::string& source, RecordingOut& out, const int32_t crop[4]) {
+  RecordingRewriter rewriter(source, out, crop);
+  for (int32_t f = 0; f < gFrameCount; ++f) {
+    rewriter.rewriteFrame(f, gFrameData[f]);
+    gFrameData[f].frameId = f;
     gPastePercent = static_cast<int>((f + 1) * 100LL / gFrameCount);
   }
-  return written;
+  return rewriter.written();
 }
 
 void deleteDemoFolder(const std::string& name) {
