@@ -455,12 +455,68 @@ ImportJob importJobOf(const ImportBitmap& in) {
   return job;
 }
 
+namespace {
+
+// Expansion: the record of "From" and the one after the range must hold
+// the change rectangle, or changed pixels would spill into later frames.
+// Writes the new recording with those records grown and moves the job's
+// frames' image offsets after them. nullptr, or what failed; failSeam
+// fails the copy as a test asks.
+const char* expandRecording(ImportJob& job, const DemoPaths& p, bool failSeam) {
+  const ImportBitmap& in = job.in;
+  const int32_t* crop = job.crop;
+  std::vector<FrameRec>& frames = job.frames;
+  const int64_t at[2] = {findFrameRecord(p.dmr, frames, in.from), findFrameRecord(p.dmr, frames, in.to + 1)};
+  if (at[0] < 0) return "Unable to expand DMR for Import";
+  const int32_t screenRect[4] = {in.rect.left + crop[0], in.rect.top + crop[1], in.rect.right + crop[0],
+                                 in.rect.bottom + crop[1]};
+  int64_t expand[2] = {-1, -1}, growth[2] = {0, 0};
+  std::vector<unsigned char> pics[2];
+  {
+    File f = openFile(p.dmr, "rb");
+    if (!f) return "ImportFail Err EAS034";
+    for (int i = 0; i < 2; ++i) {
+      RecordLine r;
+      if (at[i] < 0 || !readLineAt(f.get(), at[i], nullptr, &r) || holds(r, screenRect)) continue;
+      if (!decodeRecordPicture(p.dmr, at[i], crop, &pics[i])) return "Unable to expand DMR for Import";
+      expand[i] = at[i];
+    }
+  }
+  const std::vector<unsigned char>* picPtrs[2] = {&pics[0], &pics[1]};
+  if (failSeam || !copyExpanding(p.dmr, p.dmrNew, expand, picPtrs, crop, growth))
+    return "Unable to expand DMR for Import";
+  for (FrameRec& fr : frames)
+    for (int64_t* ref : {&fr.imageRefA, &fr.imageRefB}) {
+      const int64_t old = *ref;
+      for (int i = 0; i < 2; ++i)
+        if (expand[i] >= 0 && old > expand[i]) *ref += growth[i];
+    }
+  return nullptr;
+}
+
+// The changed pixels, into every frame of the range of the new recording,
+// hidden ones included. nullptr, or what failed ("stopped" when the
+// program is ending); failSeam fails it as a test asks.
+const char* writeRangePixels(const ImportJob& job, const DemoPaths& p, bool failSeam) {
+  const ImportBitmap& in = job.in;
+  File f = openFile(p.dmrNew, "r+b");
+  if (!f || failSeam) return "ImportFail ErrUA0036";
+  for (int64_t n = in.from; n <= in.to; ++n) {
+    if (pal_StopRequested()) return "stopped";
+    // Below 1000 while it works: the screen waits for the worker's own word that it has finished.
+    gImportProgress = in.to == in.from ? 890 : static_cast<int>(500 + 499 * (n - in.from) / (in.to - in.from));
+    const int64_t rec = findFrameRecord(p.dmrNew, job.frames, n);
+    if (rec < 0 || !writeChangedPixels(f.get(), rec, in, job.crop)) return "ImportFail ErrUA0034";
+  }
+  if (!closeSynced(std::move(f))) return "ImportFail ErrUA0036";
+  return nullptr;
+}
+
+}  // namespace
+
 int writeImportedRecording(ImportJob* job) {
   gImportProgress = 0;
-  const ImportBitmap& in = job->in;
   const DemoPaths p = pathsOf(job->folder, job->name);
-  const int32_t* crop = job->crop;
-  std::vector<FrameRec>& frames = job->frames;
   // Nothing of the demo's own is touched here: a failure or a stop removes
   // the one file written so far.
   auto fail = [&](const char* text) {
@@ -473,53 +529,13 @@ int writeImportedRecording(ImportJob* job) {
     job->why = "interrupted";
     return 0;
   };
-
-  // Expansion: the record of "From" and the one after the range must hold
-  // the change rectangle, or changed pixels would spill into later frames.
   SeamAction act = seam(ImportStep::Expand);
   if (act == SeamAction::Crash) return crashed();
-  const int64_t at[2] = {findFrameRecord(p.dmr, frames, in.from), findFrameRecord(p.dmr, frames, in.to + 1)};
-  if (at[0] < 0) return fail("Unable to expand DMR for Import");
-  const int32_t screenRect[4] = {in.rect.left + crop[0], in.rect.top + crop[1], in.rect.right + crop[0],
-                                 in.rect.bottom + crop[1]};
-  int64_t expand[2] = {-1, -1}, growth[2] = {0, 0};
-  std::vector<unsigned char> pics[2];
-  {
-    File f = openFile(p.dmr, "rb");
-    if (!f) return fail("ImportFail Err EAS034");
-    for (int i = 0; i < 2; ++i) {
-      RecordLine r;
-      if (at[i] < 0 || !readLineAt(f.get(), at[i], nullptr, &r) || holds(r, screenRect)) continue;
-      if (!decodeRecordPicture(p.dmr, at[i], crop, &pics[i])) return fail("Unable to expand DMR for Import");
-      expand[i] = at[i];
-    }
-  }
-  const std::vector<unsigned char>* picPtrs[2] = {&pics[0], &pics[1]};
-  if (act == SeamAction::Fail || !copyExpanding(p.dmr, p.dmrNew, expand, picPtrs, crop, growth))
-    return fail("Unable to expand DMR for Import");
-  for (FrameRec& fr : frames)
-    for (int64_t* ref : {&fr.imageRefA, &fr.imageRefB}) {
-      const int64_t old = *ref;
-      for (int i = 0; i < 2; ++i)
-        if (expand[i] >= 0 && old > expand[i]) *ref += growth[i];
-    }
+  if (const char* failed = expandRecording(*job, p, act == SeamAction::Fail)) return fail(failed);
   gImportProgress = 500;
-
-  // The changed pixels, into every frame of the range, hidden ones included.
   act = seam(ImportStep::WritePixels);
   if (act == SeamAction::Crash) return crashed();
-  {
-    File f = openFile(p.dmrNew, "r+b");
-    if (!f || act == SeamAction::Fail) return fail("ImportFail ErrUA0036");
-    for (int64_t n = in.from; n <= in.to; ++n) {
-      if (pal_StopRequested()) return fail("stopped");
-      // Below 1000 while it works: the screen waits for the worker's own word that it has finished.
-      gImportProgress = in.to == in.from ? 890 : static_cast<int>(500 + 499 * (n - in.from) / (in.to - in.from));
-      const int64_t rec = findFrameRecord(p.dmrNew, frames, n);
-      if (rec < 0 || !writeChangedPixels(f.get(), rec, in, crop)) return fail("ImportFail ErrUA0034");
-    }
-    if (!closeSynced(std::move(f))) return fail("ImportFail ErrUA0036");
-  }
+  if (const char* failed = writeRangePixels(*job, p, act == SeamAction::Fail)) return fail(failed);
   if (pal_StopRequested()) return fail("stopped");
   return 1;
 }
