@@ -348,18 +348,16 @@ void clickWatcherThread() {
   gWatcherEnded = 1;
 }
 
-void captureThread() {
-  CountedOut out;
+namespace {
+
+// Waits for the program's window to be minimised, grabs the first screen
+// into the capture slot and opens the slot's recording for appending;
+// returns its descriptor. Every failure ends the program.
+int startRecording() {
   CaptureSlot& s = gCaptureSlot;
   const CaptureSources& src = gCaptureSources;
-  if (gCaptureRecords.load() > CAPTURE_RECORD_CAP - 2) {  // no room for a run and its closing click
-    gCaptureFull = 1;
-    gCaptureActive = 0;
-    return;
-  }
   src.waitMinimized(kMinimizeWaitMs);  // the first key frame must not show our own window
   const int got = src.grab(s.a.data(), s.W, s.H);
-  char text[120];
   if (got == -2)
     failCapture(-1, "Non-Standard Display",
                 "Pictomira cannot capture from the primary monitor because it is set to a "
@@ -367,89 +365,54 @@ void captureThread() {
                 "capturing from a virtual display.  Please set the display to one of the "
                 "standard screen resolutions, re-start Pictomira, and try again.");
   if (got != 1) {
+    char text[120];
     std::snprintf(text, sizeof text, "Unexpected RecErr003_L1:%d", got);
     failCapture(-1, "Exiting...", text);
   }
   const int fd = openForAppending(captureSlotPath(".DMR"));
   if (fd < 0) failCapture(-1, "Exiting...", "Unexpected RecErr007_L");
-  CaptureRun run(fd, s.W, s.H, s.a.data(), s.b.data());
-  int32_t x, y;
-  pointer(&x, &y);
-  if (!run.openingKeyFrame(captureMillis(), x, y)) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
-  // A click written now belongs to the press it stands for; the run's last one is its closing click.
-  auto click = [&](int64_t t) {
-    pointer(&x, &y);
-    if (!run.clickKeyFrame(t, x, y)) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
-  };
-  int countdown = CAPTURE_WARNING_CLICKS, sampleCounter = 0;
-  int64_t lastClick = -1;  // time of the run's last click key frame
-  bool full = false;
-  std::vector<double>* passTimes = gCapturePassTimes;
-  auto passStart = std::chrono::steady_clock::now();
-  while (running()) {
-    if (passTimes != nullptr) {
-      const auto now = std::chrono::steady_clock::now();
-      passTimes->push_back(std::chrono::duration<double, std::milli>(now - passStart).count());
-      passStart = now;
-    }
-    if (recordingFull()) {  // the most a demo can hold, less the closing click: the screen pauses
-      full = true;
-      break;
-    }
+  return fd;
+}
+
+// One run of the capture thread on an open recording: its opening key
+// frame, a pass for every click or change of the screen, and the clicks
+// that close it. Every write that fails ends the program.
+class CaptureSession {
+ public:
+  explicit CaptureSession(int fd)
+      : fd_(fd), run_(fd, gCaptureSlot.W, gCaptureSlot.H, gCaptureSlot.a.data(), gCaptureSlot.b.data()) {
+    pointer(&x_, &y_);
+    if (!run_.openingKeyFrame(captureMillis(), x_, y_)) failCapture(fd_, "Exiting...", "Unexpected RecErr007_W");
+  }
+
+  // One pass: the click the watcher flagged, if any, then the screen's change.
+  void pass() {
     pal_ForfeitThreadExecution();
-    if (gClickState.load() == 2 && src.buttons() == 0) gClickState = 0;
+    if (gClickState.load() == 2 && src_.buttons() == 0) gClickState = 0;
     int64_t t = captureMillis();
     if (gClickState.load() == 1) {
-      if (countdown > 0) --countdown;
+      if (countdown_ > 0) --countdown_;
       click(t);
-      lastClick = t;
+      lastClick_ = t;
       gCaptureSteps.fetch_add(1);
       gClickState = 2;
-      sampleCounter = 1;
-      if (recordingFull()) continue;  // the change record would take the closing click's place
+      sampleCounter_ = 1;
+      if (recordingFull()) return;  // the change record would take the closing click's place
       t = captureMillis();
     }
-    pointer(&x, &y);
-    const int grabbed = src.grab(run.grabBuffer(), s.W, s.H);
-    if (grabbed != 1) {
-      std::snprintf(text, sizeof text, "Unexpected RecErr003_L2:%d", grabbed);
-      failCapture(fd, "Exiting...", text);
-    }
-    const int changed = run.recordChange(t, x, y);
-    if (changed < 0) failCapture(fd, "Exiting...", "Unexpected RecErr007_W");
-    bool warn = false;
-    if (changed > 0) {
-      if (sampleCounter != 0 && ++sampleCounter > CAPTURE_SAMPLE_AFTER) {
-        const int sampled = sampleWindow(&warn);
-        if (sampled < 0) failCapture(fd, "Exiting...", "Unexpected RecErr008_Wa");
-        if (sampled == 1) sampleCounter = 0;
-      }
-      continue;
-    }
-    if (sampleCounter == 0) {
-      pal_ForfeitThreadExecution();
-      continue;
-    }
-    const int sampled = sampleWindow(&warn);
-    if (sampled < 0) failCapture(fd, "Exiting...", "Unexpected RecErr008_Wb");
-    if (sampled == 1) {
-      sampleCounter = 0;
-    } else if (warn && countdown > 0) {
-      pal_Alert(2, "Pictomira - Bad Window Size",
-                "The front window seems to be either maximized or partially offscreen.  This"
-                " will cause the demo to look wrong when presented.  Please re-position and/or"
-                " re-size the window and then re-start the capture.");
-      countdown = 0;
-    }
+    recordScreen(t);
   }
-  if (full) {
-    // Ends as a paused run does: its last record is a closing click.
+
+  // Ends as a paused run does: its last record is a closing click.
+  void endFull() {
     click(captureMillis());
     gCaptureFull = 1;
     gCaptureActive = 0;
-  } else if (stoppedByAuthor()) {
-    // The presses the watcher counted before the stop become clicks, the
-    // last of them the press that ended the run.
+  }
+
+  // The presses the watcher counted before the stop become clicks, the
+  // last of them the press that ended the run.
+  void endStopped() {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWatcherWaitMs);
     while (gWatcherEnded.load() == 0 && std::chrono::steady_clock::now() < until)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -464,10 +427,105 @@ void captureThread() {
     // closing click is written all the same, so the author's last step
     // is kept, as after "Pause Capture".
     const int64_t now = captureMillis();
-    if (pal_StopRequested() && !pressed && (lastClick < 0 || now - lastClick > kClosePressMs) &&
+    if (pal_StopRequested() && !pressed && (lastClick_ < 0 || now - lastClick_ > kClosePressMs) &&
         gCaptureRecords.load() < CAPTURE_RECORD_CAP)
       click(now);
     gClickState = 0;
   }
+
+ private:
+  // A click written now belongs to the press it stands for; the run's last one is its closing click.
+  void click(int64_t t) {
+    pointer(&x_, &y_);
+    if (!run_.clickKeyFrame(t, x_, y_)) failCapture(fd_, "Exiting...", "Unexpected RecErr007_W");
+  }
+
+  // Grabs the screen and records what changed. After a click the
+  // foreground window is sampled: once the screen has changed for a while,
+  // or as soon as it stands still.
+  void recordScreen(int64_t t) {
+    pointer(&x_, &y_);
+    const int grabbed = src_.grab(run_.grabBuffer(), gCaptureSlot.W, gCaptureSlot.H);
+    if (grabbed != 1) {
+      char text[120];
+      std::snprintf(text, sizeof text, "Unexpected RecErr003_L2:%d", grabbed);
+      failCapture(fd_, "Exiting...", text);
+    }
+    const int changed = run_.recordChange(t, x_, y_);
+    if (changed < 0) failCapture(fd_, "Exiting...", "Unexpected RecErr007_W");
+    bool warn = false;
+    if (changed > 0) {
+      if (sampleCounter_ != 0 && ++sampleCounter_ > CAPTURE_SAMPLE_AFTER) {
+        const int sampled = sampleWindow(&warn);
+        if (sampled < 0) failCapture(fd_, "Exiting...", "Unexpected RecErr008_Wa");
+        if (sampled == 1) sampleCounter_ = 0;
+      }
+      return;
+    }
+    if (sampleCounter_ == 0) {
+      pal_ForfeitThreadExecution();
+      return;
+    }
+    const int sampled = sampleWindow(&warn);
+    if (sampled < 0) failCapture(fd_, "Exiting...", "Unexpected RecErr008_Wb");
+    if (sampled == 1) {
+      sampleCounter_ = 0;
+    } else if (warn && countdown_ > 0) {
+      pal_Alert(2, "Pictomira - Bad Window Size",
+                "The front window seems to be either maximized or partially offscreen.  This"
+                " will cause the demo to look wrong when presented.  Please re-position and/or"
+                " re-size the window and then re-start the capture.");
+      countdown_ = 0;
+    }
+  }
+
+  const int fd_;
+  const CaptureSources& src_ = gCaptureSources;
+  CaptureRun run_;
+  int32_t x_ = 0, y_ = 0;
+  int countdown_ = CAPTURE_WARNING_CLICKS;  // clicks before the window-size warning is no longer given
+  int sampleCounter_ = 0;                   // passes since the last click; 0 once the window is sampled
+  int64_t lastClick_ = -1;                  // time of the run's last click key frame
+};
+
+// Times each pass of the capture loop into *times (the capture loop's benchmark); nothing when null.
+class PassTimer {
+ public:
+  explicit PassTimer(std::vector<double>* times) : times_(times) {}
+  void lap() {
+    if (times_ == nullptr) return;
+    const auto now = std::chrono::steady_clock::now();
+    times_->push_back(std::chrono::duration<double, std::milli>(now - start_).count());
+    start_ = now;
+  }
+
+ private:
+  std::vector<double>* times_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+void captureThread() {
+  CountedOut out;
+  if (gCaptureRecords.load() > CAPTURE_RECORD_CAP - 2) {  // no room for a run and its closing click
+    gCaptureFull = 1;
+    gCaptureActive = 0;
+    return;
+  }
+  const int fd = startRecording();
+  CaptureSession session(fd);
+  PassTimer timer(gCapturePassTimes);
+  bool full = false;
+  while (running()) {
+    timer.lap();
+    if (recordingFull()) {  // the most a demo can hold, less the closing click: the screen pauses
+      full = true;
+      break;
+    }
+    session.pass();
+  }
+  if (full) session.endFull();
+  else if (stoppedByAuthor()) session.endStopped();
   closeFile(fd);
 }
