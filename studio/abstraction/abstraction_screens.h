@@ -5,6 +5,17 @@
 // it. "The Crop is Correct" opens the naming screen, which builds the steps
 // on a worker while the author names the demo; the "Creating files" screen
 // then writes the demo folder and ends the window with state 35.
+//
+// The abstraction family turns the capture slot into a demo's frames and
+// instructions:
+//   - screens (this header and multipath_screen.h): loop thread only, on
+//     studio/kit;
+//   - workers, free of window calls, each run on a thread of its own that
+//     the screens start and poll: abstraction.h (crop detection, the step
+//     rules, the demo folder's creation through the capture family's demo
+//     files) and multipath.h (MultiPath). A worker owns the demo model while
+//     it runs; the screens read only its progress counters until it says it
+//     has finished.
 #pragma once
 
 #include <cstdint>

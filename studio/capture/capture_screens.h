@@ -1,5 +1,23 @@
 // capture_screens.h: the capture preparation screen, the capturing screen
 // and the paused screen, in the 400 x 120 window of state 20.
+//
+// The capture family records the author's walk through an application and
+// keeps the authoring program's files:
+//   - screens (this header): loop thread only; they stand on studio/kit and
+//     hand the window back by returning their state;
+//   - capture_checks.h: the display checks before a capture, on the loop
+//     thread (its refusals are alerts);
+//   - the workers, capture_recorder.h: the capture and click-watching
+//     threads, which write the capture slot (TempCapture.DMR and .DMW);
+//     their one window call is the window-size warning, an alert the
+//     platform layer shows from any thread;
+//   - the files of the demo library, callable from any one thread at a
+//     time: demo_files.h (a demo's four files, copies, exchange files),
+//     demo_paste.h (the paste worker) and frame_cursor.h (the sequential
+//     reader of a recording that abstraction, publishing and the editor's
+//     import use).
+// The other families call its workers and files; nothing here includes a
+// screen of another family or the shell.
 #pragma once
 
 #include <cstdint>

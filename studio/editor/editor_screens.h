@@ -1,6 +1,19 @@
 // editor_screens.h: the editor (state 50) and the demo's presenting runs:
 // "Present the Demo" over the whole window (state 40) and the test run in
 // the editor's frame view.
+//
+// The editor family changes a demo the author has made:
+//   - screens (this header, bitmap_screens.h and editor_panels.h): loop
+//     thread only, on studio/kit and on the Presenter's way of showing a
+//     frame (demo/);
+//   - commands on the demo model, free of window calls and called from the
+//     loop thread: frame_commands.h (steps, hiding, ranges, timing),
+//     frame_view_edits.h (notes, boxes), instruction_text.h (the
+//     instruction lines), editor_state.h (the frame shown, the edit count);
+//   - bitmap_io.h: the bitmap export, and the import's worker, which runs on
+//     a thread of its own over a copy of the frame table and commits on the
+//     loop thread.
+// Saving goes through the capture family's demo files.
 #pragma once
 
 #include <cstdint>

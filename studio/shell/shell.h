@@ -2,6 +2,13 @@
 // that chooses the next screen, the home screen with the paged demo
 // library, the demo management screen (rename, copy, delete) and the demo
 // screen from which a demo is presented, edited or shared.
+//
+// The shell is the top floor: the only room that includes the screen
+// families' screen headers (capture, abstraction, editor, publishing) and
+// paste_screens.h, to dispatch the states of studio/kit/studio_states.h.
+// It runs on the loop thread; at start-up it registers the demo screen
+// with the kit (studioSetDemoScreen), so that a family's dialog can hand
+// the window back without including the shell.
 #pragma once
 
 #include "studio/kit/studio_states.h"
