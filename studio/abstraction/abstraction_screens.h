@@ -13,9 +13,9 @@
 //   - workers, free of window calls, each run on a thread of its own that
 //     the screens start and poll: abstraction.h (crop detection, the step
 //     rules, the demo folder's creation through the capture family's demo
-//     files) and multipath.h (MultiPath). A worker owns the demo model while
-//     it runs; the screens read only its progress counters until it says it
-//     has finished.
+//     files) and multipath.h (MultiPath). While a worker runs, the screens
+//     follow it through its progress counters and take its result once it
+//     says it has finished.
 #pragma once
 
 #include <cstdint>
