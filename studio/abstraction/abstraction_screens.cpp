@@ -70,8 +70,6 @@ struct ManualCrop {
 int gBestProgress = 0;      // the highest step-building progress seen
 bool gNameAccepted = false;
 
-bool is(const char* name, const char* label) { return std::strcmp(name, label) == 0; }
-
 void releaseBuffers() {
   pal_DestroyWinBuff(kPreviewSlot);
   pal_DestroyWinBuff(kScreenSlot);
@@ -180,10 +178,10 @@ int pollAnalysis(int32_t event[4]) {
 }
 
 int onConfirmation(int32_t event[4], const char* name) {
-  if (is(name, "The Crop is Correct")) pal_SetNewEventHandler(namingScreenHandler);
-  else if (is(name, "Change the Crop")) pal_SetNewEventHandler(cropQuestionHandler);
-  else if (is(name, "Quit")) return leaveWith(event, STATE_HOME);
-  else if (is(name, "Help")) pal_Alert(1, "Change the Crop?", kCropHelp);
+  if (studioNamed(name, "The Crop is Correct")) pal_SetNewEventHandler(namingScreenHandler);
+  else if (studioNamed(name, "Change the Crop")) pal_SetNewEventHandler(cropQuestionHandler);
+  else if (studioNamed(name, "Quit")) return leaveWith(event, STATE_HOME);
+  else if (studioNamed(name, "Help")) pal_Alert(1, "Change the Crop?", kCropHelp);
   return PAL_NOTHING;
 }
 
@@ -257,23 +255,23 @@ int endDrag(int32_t x, int32_t y) {
 }
 
 int onManualButton(const char* name) {
-  if (is(name, "Frame Step <") && gPreviewFrame > 0) {
+  if (studioNamed(name, "Frame Step <") && gPreviewFrame > 0) {
     --gPreviewFrame;
     drawManual();
     return PAL_SHOW;
   }
-  if (is(name, "Frame Step >") && gPreviewFrame < gFrameCount - 1) {
+  if (studioNamed(name, "Frame Step >") && gPreviewFrame < gFrameCount - 1) {
     ++gPreviewFrame;
     drawManual();
     return PAL_SHOW;
   }
-  if (is(name, "Cancel")) {
+  if (studioNamed(name, "Cancel")) {
     std::copy(gSavedCrop, gSavedCrop + 4, gCropSize);
     back();
-  } else if (is(name, "Reset")) {
+  } else if (studioNamed(name, "Reset")) {
     gRecordedW = -1;
     back();
-  } else if (is(name, "Help")) {
+  } else if (studioNamed(name, "Help")) {
     pal_Alert(1, "Set the Crop Rectangle", (std::string(kManualHelpStart) + kCropHelp).c_str());
   }
   return PAL_NOTHING;
@@ -479,14 +477,14 @@ int32_t manualCropToScreen(int32_t windowPos, int32_t imageOrigin, int64_t scale
 
 bool nudgeCrop(const char* arrow, int32_t crop[4], int32_t W, int32_t H) {
   int32_t c[4] = {crop[0], crop[1], crop[2], crop[3]};
-  if (is(arrow, "ul_U")) { ++c[1]; --c[3]; }
-  else if (is(arrow, "ul_D")) { --c[1]; ++c[3]; }
-  else if (is(arrow, "ul_L")) { ++c[0]; --c[2]; }
-  else if (is(arrow, "ul_R")) { --c[0]; ++c[2]; }
-  else if (is(arrow, "lr_U")) ++c[3];
-  else if (is(arrow, "lr_D")) --c[3];
-  else if (is(arrow, "lr_L")) ++c[2];
-  else if (is(arrow, "lr_R")) --c[2];
+  if (studioNamed(arrow, "ul_U")) { ++c[1]; --c[3]; }
+  else if (studioNamed(arrow, "ul_D")) { --c[1]; ++c[3]; }
+  else if (studioNamed(arrow, "ul_L")) { ++c[0]; --c[2]; }
+  else if (studioNamed(arrow, "ul_R")) { --c[0]; ++c[2]; }
+  else if (studioNamed(arrow, "lr_U")) ++c[3];
+  else if (studioNamed(arrow, "lr_D")) --c[3];
+  else if (studioNamed(arrow, "lr_L")) ++c[2];
+  else if (studioNamed(arrow, "lr_R")) --c[2];
   else return false;
   if (c[0] < 0 || c[1] < 0 || c[2] < MIN_CROP_SIDE || c[3] < MIN_CROP_SIDE || int64_t{c[0]} + c[2] > W ||
       int64_t{c[1]} + c[3] > H)
@@ -518,8 +516,8 @@ int cropQuestionHandler(int32_t event[4], char* name) {
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
-  if (is(name, "Do Not Change the Crop")) back();
-  else if (is(name, "Change the Crop")) pal_SetNewEventHandler(manualCropHandler);
+  if (studioNamed(name, "Do Not Change the Crop")) back();
+  else if (studioNamed(name, "Change the Crop")) pal_SetNewEventHandler(manualCropHandler);
   return PAL_NOTHING;
 }
 
@@ -560,9 +558,9 @@ int cornerTuneHandler(int32_t event[4], char* name) {
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
-  if (is(name, "Done")) {
+  if (studioNamed(name, "Done")) {
     back();
-  } else if (is(name, "Cancel")) {
+  } else if (studioNamed(name, "Cancel")) {
     gRecordedW = -1;
     back();
   } else if (nudgeCrop(name, gCropSize, gRecordedW, gRecordedH)) {
@@ -586,7 +584,7 @@ int namingScreenHandler(int32_t event[4], char* name) {
       drawNaming(nullptr);
       return PAL_SHOW;
     case PAL_EV_TIMER: return event[1] == ABSTRACT_TIMER ? pollSteps() : PAL_NOTHING;
-    case PAL_EV_PRESS: return is(name, "OK") ? onNameOk() : PAL_NOTHING;
+    case PAL_EV_PRESS: return studioNamed(name, "OK") ? onNameOk() : PAL_NOTHING;
     default: return PAL_NOTHING;
   }
 }

@@ -41,8 +41,6 @@ void drawTexts(const char* large, const char* normal) {
   studioCentredText(normal, CAPTURE_W / 2, 50, STUDIO_FONT, STUDIO_WHITE);
 }
 
-bool is(const char* name, const char* label) { return std::strcmp(name, label) == 0; }
-
 int leave(int32_t event[4], int state) {
   pal_DisableAllTimers();
   event[0] = state;
@@ -125,9 +123,9 @@ int capturePrepHandler(int32_t event[4], char* name) {
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
-  if (is(name, "Help")) pal_Alert(1, "Tips for Capturing...", kHelpText);
-  if (is(name, "Cancel")) return leave(event, STATE_HOME);
-  if (is(name, "Start Capture")) openCapturing(CAPTURE_START_TIMER);
+  if (studioNamed(name, "Help")) pal_Alert(1, "Tips for Capturing...", kHelpText);
+  if (studioNamed(name, "Cancel")) return leave(event, STATE_HOME);
+  if (studioNamed(name, "Start Capture")) openCapturing(CAPTURE_START_TIMER);
   return PAL_NOTHING;
 }
 
@@ -150,7 +148,7 @@ int capturingHandler(int32_t event[4], char* name) {
       }
       return PAL_NOTHING;
     case PAL_EV_PRESS:
-      if (is(name, "Pause Capture")) pause();
+      if (studioNamed(name, "Pause Capture")) pause();
       return PAL_NOTHING;
     default: return PAL_NOTHING;
   }
@@ -165,10 +163,10 @@ int capturePausedHandler(int32_t event[4], char* name) {
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
-  const bool button = is(name, "Start Over") || is(name, "Abstract Demo...") || is(name, "Capture More");
+  const bool button = studioNamed(name, "Start Over") || studioNamed(name, "Abstract Demo...") || studioNamed(name, "Capture More");
   if (button && gCaptureWorkers.load() > 0 && !workersStopped()) return PAL_NOTHING;
-  if (is(name, "Start Over")) return leave(event, STATE_CAPTURE);
-  if (is(name, "Abstract Demo...")) return leave(event, STATE_ABSTRACT);
-  if (is(name, "Capture More")) openCapturing(CAPTURE_MORE_TIMER);
+  if (studioNamed(name, "Start Over")) return leave(event, STATE_CAPTURE);
+  if (studioNamed(name, "Abstract Demo...")) return leave(event, STATE_ABSTRACT);
+  if (studioNamed(name, "Capture More")) openCapturing(CAPTURE_MORE_TIMER);
   return PAL_NOTHING;
 }

@@ -32,15 +32,12 @@ namespace {
 
 constexpr int kMoreTimer = 2;  // "Save as" progress
 
-
 void greyWindow() { pag_FlattenColorsToGrey(0, 0, 0, studioWinW(), studioWinH()); }
 
 int backToEditor() {
   pal_SetNewEventHandler(editorHandler);
   return PAL_NOTHING;
 }
-
-bool is(const char* name, const char* label) { return std::strcmp(name, label) == 0; }
 
 // ---- Help --------------------------------------------------------------------------------
 
@@ -159,14 +156,14 @@ int helpHandler(int32_t event[4], char* name) {
       char at[PAL_NAME_LEN];
       pal_FindClickableRectAtLocation(at, event[1], event[2]);
       for (int i = 0; i < kHelpRows; ++i)
-        if (is(at, kHelp[i].name) && i != gHelpTopic) {
+        if (studioNamed(at, kHelp[i].name) && i != gHelpTopic) {
           gHelpTopic = i;
           drawHelpText(i);
           return PAL_SHOW;
         }
       return PAL_NOTHING;
     }
-    case PAL_EV_PRESS: return is(name, "ExitHelp") ? backToEditor() : PAL_NOTHING;
+    case PAL_EV_PRESS: return studioNamed(name, "ExitHelp") ? backToEditor() : PAL_NOTHING;
     case PAL_EV_KEY: return event[3] == VK_ESCAPE ? backToEditor() : PAL_NOTHING;
     default: return PAL_NOTHING;
   }
@@ -189,9 +186,9 @@ int exitQuestionHandler(int32_t event[4], char* name) {
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
-  if (is(name, "Save and Exit")) return editorSave() == 1 ? leave(event) : backToEditor();
-  if (is(name, "Do Not Exit")) return backToEditor();
-  if (is(name, "Exit with NO SAVE")) {
+  if (studioNamed(name, "Save and Exit")) return editorSave() == 1 ? leave(event) : backToEditor();
+  if (studioNamed(name, "Do Not Exit")) return backToEditor();
+  if (studioNamed(name, "Exit with NO SAVE")) {
     gEditCount = 0;
     return leave(event);
   }
@@ -212,8 +209,8 @@ int frameNameHandler(int32_t event[4], char* name) {
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
-  if (is(name, "Cancel")) return backToEditor();
-  if (!is(name, "OK")) return PAL_NOTHING;
+  if (studioNamed(name, "Cancel")) return backToEditor();
+  if (!studioNamed(name, "OK")) return PAL_NOTHING;
   const std::string text = editorBoxText("FrameNameEditBox");
   FrameRec& f = gFrameData[gEditorFrame];
   int32_t stored = -1;
@@ -325,22 +322,22 @@ int moreHandler(int32_t event[4], char* name) {
     default: return PAL_NOTHING;
   }
   bool ok = false;
-  if (is(name, "Cancel")) return backToEditor();
-  if (is(name, "Go")) {
+  if (studioNamed(name, "Cancel")) return backToEditor();
+  if (studioNamed(name, "Go")) {
     const int64_t n = numberIn("JumpToEditBox", &ok);
     if (!ok) return PAL_NOTHING;
     gEditorFrame = jumpTarget(n);
     return backToEditor();
   }
-  if (is(name, "Save")) return saveAs();
-  if (is(name, "Set Number")) {
+  if (studioNamed(name, "Save")) return saveAs();
+  if (studioNamed(name, "Set Number")) {
     const int64_t n = numberIn("HomeFrameEditBox", &ok);
     const Outcome o = setHomeFrame(ok ? n : -1);
     for (int i = 0; i < o.noticeCount; ++i) pal_Alert(1, o.notices[i].title.c_str(), o.notices[i].text.c_str());
     return o.refused ? PAL_NOTHING : backToEditor();
   }
-  if (is(name, "wrSquare") || is(name, "wrRounded")) {
-    setCorners(is(name, "wrRounded") ? 1 : 0);
+  if (studioNamed(name, "wrSquare") || studioNamed(name, "wrRounded")) {
+    setCorners(studioNamed(name, "wrRounded") ? 1 : 0);
     return backToEditor();
   }
   return PAL_NOTHING;
@@ -375,8 +372,8 @@ int cropChangeHandler(int32_t event[4], char* name) {
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
-  if (is(name, "Cancel")) return backToEditor();
-  if (!is(name, "Set Crop")) return PAL_NOTHING;
+  if (studioNamed(name, "Cancel")) return backToEditor();
+  if (!studioNamed(name, "Set Crop")) return PAL_NOTHING;
   std::string text = editorBoxText("NewCropEditBox");
   const int64_t x = getLinePosValue(text.c_str(), 0), y = getLinePosValue(text.c_str(), 1);
   const int64_t w = getLinePosValue(text.c_str(), 2), h = getLinePosValue(text.c_str(), 3);
@@ -448,8 +445,8 @@ int noteHandler(int32_t event[4], char* name) {
     return PAL_SHOW;
   }
   if (event[0] != PAL_EV_PRESS) return PAL_NOTHING;
-  if (is(name, "Cancel")) return backToEditor();
-  if (is(name, "OK")) {
+  if (studioNamed(name, "Cancel")) return backToEditor();
+  if (studioNamed(name, "OK")) {
     bool truncated = false;
     if (!storeNoteText(gEditorFrame, editorBoxText("SpeakerNoteEditBox"), &truncated))
       pal_Alert(1, "Note Not Stored", "The speaker note could not be stored: the demo's text table is full.");
@@ -457,7 +454,7 @@ int noteHandler(int32_t event[4], char* name) {
       pal_Alert(1, "Note Too Long", "This Speaker Note is too long.  It will be truncated.");
     return backToEditor();
   }
-  if (is(name, "Reset Position")) {
+  if (studioNamed(name, "Reset Position")) {
     resetNotePosition(gEditorFrame);
     const char* text = "Speaker Note postion will reset after OK/Cancel";
     const int32_t y = gNoteBox[1] - 210;
@@ -465,7 +462,7 @@ int noteHandler(int32_t event[4], char* name) {
     pag_DrawTextOnBuff(0, 440, y + 4, text, STUDIO_FONT, STUDIO_WHITE);
     return PAL_SHOW;
   }
-  if (is(name, "Remove Sharing") && !gSharingRemoved) {
+  if (studioNamed(name, "Remove Sharing") && !gSharingRemoved) {
     if (!removeNoteSharing(gEditorFrame)) {
       pal_Alert(1, "Note Not Copied", "The speaker note could not be copied: the demo's text table is full.");
       return PAL_NOTHING;

@@ -21,6 +21,7 @@
 #include "pal/pal.h"
 
 #include <cstdint>
+#include <cstring>
 
 // Texts of the authoring screens: normal and large.
 constexpr int STUDIO_FONT = 2;
@@ -32,6 +33,9 @@ constexpr uint32_t STUDIO_PANEL = 0x282F3E;
 // The drawing area's size: slot 0, which the window shows.
 inline int32_t studioWinW() { return gpal_ImageBuffSize[0][0]; }
 inline int32_t studioWinH() { return gpal_ImageBuffSize[0][1]; }
+
+// True when an event's button or edit box name is label.
+inline bool studioNamed(const char* name, const char* label) { return std::strcmp(name, label) == 0; }
 
 // How the background's rows are computed: rounded to the nearest value
 // (the screens of the library) or truncated (the sharing dialogs and the
