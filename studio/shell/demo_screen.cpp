@@ -185,7 +185,7 @@ int32_t demoScreenScale(const int32_t work[4]) {
   return gDemoScale;
 }
 
-int openCurrentDemo(char* why, int cap) {
+int loadCurrentDemo(char* why, int cap) {
   std::string reason;
   if (demoDataRead(demoFilePath(gCurrDemoName, ".DMD"), &reason) != 1)
     return fail(why, cap, "its data file is damaged: " + reason);
@@ -200,6 +200,11 @@ int openCurrentDemo(char* why, int cap) {
   }
   std::memcpy(gCropSize, crop, sizeof gCropSize);
   resetPlayerFlags();
+  return 1;
+}
+
+int openCurrentDemo(char* why, int cap) {
+  if (loadCurrentDemo(why, cap) != 1) return 0;
   int32_t work[4];
   pal_GetAvailableScreenPixels(1, work);
   demoScreenScale(work);

@@ -1,5 +1,10 @@
 // Pictomira: the authoring program. Runs from its program folder, beside
-// its "zPictomiraSystemFiles" and "Demos" folders.
+// its "zPictomiraSystemFiles" and "Demos" folders; with arguments it runs
+// one command without a window instead (command_line.h).
+#include "studio/shell/command_line.h"
 #include "studio/shell/shell.h"
 
-int main() { return studioMain(); }
+int main(int argc, char** argv) {
+  if (studioWantsCommandLine(argc, argv)) return studioCommandLine(argc, argv);
+  return studioMain();
+}

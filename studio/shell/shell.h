@@ -54,5 +54,8 @@ int32_t demoScreenScale(const int32_t work[4]);
 // Loads the current demo for its screen: data file, crop, display modes and
 // scale. 1, or 0 with *why saying what is wrong (the model is then empty).
 int openCurrentDemo(char* why, int cap);
+// Its window-free part, which the command line uses: the data file, the
+// crop (checked against the recorded screen) and the display modes.
+int loadCurrentDemo(char* why, int cap);
 // Draws the demo screen into slot 0 (frame 0's backdrop, panels, buttons).
 void drawDemoScreen();

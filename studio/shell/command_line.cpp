@@ -1,0 +1,304 @@
+// command_line.cpp: Pictomira's commands without a window (see
+// command_line.h). Every alert a worker would show becomes a line on
+// standard error, and a fatal one ends the program with status 1.
+#include "studio/shell/command_line.h"
+
+#include "studio/shell/shell.h"
+
+#include "studio/capture/demo_files.h"
+#include "studio/kit/library.h"
+#include "studio/publishing/mirrit.h"
+#include "studio/publishing/package_screens.h"
+#include "studio/publishing/package_writer.h"
+#include "studio/publishing/web_export.h"
+
+#include "demo/demo_model.h"
+#include "pal/pal.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kUsage = 2, kFailed = 1;
+constexpr size_t kSettingMax = 49;  // the dialogs' name and notes boxes
+
+const char* const kHelp =
+    "Usage: Pictomira [--folder DIR] COMMAND\n"
+    "With no arguments Pictomira opens its window.\n"
+    "\n"
+    "Commands:\n"
+    "  --list                      the demos of the library, one a line: name, frames,\n"
+    "                              recorded window (WIDTHxHEIGHT), date; tab-separated\n"
+    "  --publish KIND DEMO         shares DEMO where its dialog would: KIND is\n"
+    "                              simulation, html5, guide or mirrit\n"
+    "  --help                      this text\n"
+    "  --version                   the program's version\n"
+    "\n"
+    "Options:\n"
+    "  --folder DIR                the program folder (default: the program's own)\n"
+    "  --package-name NAME         the package or guide name (default: the demo's)\n"
+    "  --notes TEXT                the splash screen or title page notes\n"
+    "  --small, --fast             the simulation's package type (default: small)\n"
+    "  --no-red-boxes              a simulation without red help boxes and speaker notes\n"
+    "\n"
+    "Progress goes to standard error, the files written to standard output.\n"
+    "Exit status: 0 done, 1 failed (with the reason), 2 a usage error.\n";
+
+struct Args {
+  std::string folder, command, kind, demo, name, notes;
+  bool nameGiven = false;
+  bool fast = false, small = false, noRedBoxes = false;
+};
+
+int usage(const std::string& message) {
+  std::fprintf(stderr, "Pictomira: %s\nTry 'Pictomira --help'.\n", message.c_str());
+  return kUsage;
+}
+
+int failed(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "Pictomira: %s\n", message.c_str());
+  return kFailed;
+}
+
+// Reads argv into *a; 0, or the usage error's status after its message.
+int parse(int argc, char** argv, Args* a) {
+  const auto setCommand = [a](const char* c) {
+    if (!a->command.empty()) return false;
+    a->command = c;
+    return true;
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto value = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    if (arg == "--help" || arg == "--version" || arg == "--list") {
+      if (!setCommand(argv[i])) return usage("give one command only ('" + arg + "' after '" + a->command + "')");
+    } else if (arg == "--publish") {
+      if (!setCommand("--publish")) return usage("give one command only ('--publish' after '" + a->command + "')");
+      if (!value(&a->kind) || !value(&a->demo)) return usage("'--publish' needs a KIND and a DEMO");
+    } else if (arg == "--folder") {
+      if (!value(&a->folder)) return usage("'--folder' needs a folder");
+    } else if (arg == "--package-name") {
+      if (!value(&a->name)) return usage("'--package-name' needs a name");
+      a->nameGiven = true;
+    } else if (arg == "--notes") {
+      if (!value(&a->notes)) return usage("'--notes' needs a text");
+    } else if (arg == "--small") {
+      a->small = true;
+    } else if (arg == "--fast") {
+      a->fast = true;
+    } else if (arg == "--no-red-boxes") {
+      a->noRedBoxes = true;
+    } else {
+      return usage("unknown argument '" + arg + "'");
+    }
+  }
+  if (a->command.empty()) return usage("no command given");
+  if (a->small && a->fast) return usage("'--small' and '--fast' exclude each other");
+  if (a->command == "--publish" && a->kind != "simulation" && a->kind != "html5" && a->kind != "guide" &&
+      a->kind != "mirrit")
+    return usage("unknown KIND '" + a->kind + "' (simulation, html5, guide or mirrit)");
+  const bool simulationOption = a->small || a->fast || a->noRedBoxes;
+  if (simulationOption && a->kind != "simulation")
+    return usage("'--small', '--fast' and '--no-red-boxes' belong to '--publish simulation'");
+  if ((a->nameGiven || !a->notes.empty()) && (a->command != "--publish" || a->kind == "mirrit"))
+    return usage("'--package-name' and '--notes' belong to '--publish simulation', 'html5' or 'guide'");
+  return 0;
+}
+
+// The program folder: --folder, or the program's own; gProgramFolder ends in '/'.
+bool setProgramFolder(const std::string& folder) {
+  std::string f = folder.empty() ? std::string(gpal_ProgPath) : folder;
+  if (f.empty() || f.size() > 480) return false;
+  struct stat st;
+  if (::stat(f.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (f.back() != '/') f += '/';
+  std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s", f.c_str());
+  return true;
+}
+
+// Progress on standard error while work runs on a thread of its own: one
+// line rewritten in place on a terminal, a plain line every tenth otherwise.
+int withProgress(const char* what, const std::function<int()>& percent, const std::function<int()>& work) {
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  std::atomic<bool> done{false};
+  int result = 0;
+  std::thread worker([&] {
+    result = work();
+    done = true;
+  });
+  int shown = -1;
+  for (;;) {
+    const bool finished = done.load();
+    const int p = finished && result == 1 ? 100 : std::min(99, std::max(0, percent()));
+    if (terminal ? p != shown : p / 10 != shown / 10 || shown < 0) {
+      std::fprintf(stderr, terminal ? "\r%s: %3d%%" : "%s: %d%%\n", what, p);
+      std::fflush(stderr);
+      shown = p;
+    }
+    if (finished) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  worker.join();
+  if (terminal) std::fputc('\n', stderr);
+  return result;
+}
+
+int list() {
+  static DemoListEntry entries[96];
+  const int n = listDemos(entries);
+  for (int i = 0; i < n; ++i) {
+    std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%.69s", entries[i].name);
+    char reason[300];
+    const bool loaded = loadCurrentDemo(reason, sizeof reason) == 1;
+    if (loaded)
+      std::printf("%s\t%d\t%dx%d\t%s\n", entries[i].name, gFrameCount, gCropSize[2], gCropSize[3], entries[i].date);
+    else
+      std::printf("%s\t?\t?\t%s\n", entries[i].name, entries[i].date);
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
+// The demo DEMO of the library made current and loaded; empty, or why not.
+std::string openDemo(const std::string& demo) {
+  if (demoNameCode(demo.c_str()) != 1) return "'" + demo + "' is not a demo name: " + demoNameMessage(demoNameCode(demo.c_str()));
+  struct stat st;
+  const std::string data = demoFilePath(demo, ".DMD");
+  if (::stat(data.c_str(), &st) != 0)
+    return "there is no demo '" + demo + "' in '" + demosFolderPath() + "'";
+  std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", demo.c_str());
+  char why[400];
+  if (loadCurrentDemo(why, sizeof why) != 1) return "the demo '" + demo + "' could not be opened: " + why;
+  if (gFrameCount < 1) return "the demo '" + demo + "' has no frames";
+  return {};
+}
+
+// The name and notes of a package or guide; empty, or why they cannot be.
+std::string checkSettings(const std::string& name, const std::string& notes) {
+  if (demoNameCode(name.c_str()) != 1)
+    return "'" + name + "' cannot be the package name: " + demoNameMessage(demoNameCode(name.c_str()));
+  if (name.size() > kSettingMax) return "the package name is longer than 49 characters";
+  if (notes.size() > kSettingMax) return "the notes are longer than 49 characters";
+  return {};
+}
+
+// Makes "<program>TOP/NAME"; false when it cannot be made.
+bool makeOutputFolder(const char* top, const std::string& name) {
+  const std::string folder = std::string(gProgramFolder) + top;
+  return pal_FindOrCreateDirectory(folder.c_str()) != -1 &&
+         pal_FindOrCreateDirectory((folder + "/" + name).c_str()) != -1;
+}
+
+int publishWeb(const Args& a, bool guide) {
+  WebExportSettings s;
+  s.name = a.nameGiven ? a.name : a.demo;
+  s.notes = a.notes;
+  const std::string bad = checkSettings(s.name, s.notes);
+  if (!bad.empty()) return failed(bad);
+  const char* top = guide ? "Demo_Guides" : "Demo_Packages";
+  if (!makeOutputFolder(top, s.name))
+    return failed(std::string("Export Fail: the folder for the page cannot be created in '") + top + "'");
+  publishing::Failure why;
+  std::vector<std::string> warnings;
+  const int r = withProgress(guide ? "Writing the Demo Guide" : "Writing the HTML5 page",
+                             [] { return gExportProgress.load() / 10; },
+                             [&] { return guide ? writeDemoGuide(s, &why, &warnings) : writeHtml5Page(s, &why, &warnings); });
+  for (const std::string& w : warnings) std::fprintf(stderr, "Pictomira: %s\n", w.c_str());
+  if (r == 0) return failed("stopped");
+  if (r != 1) return failed(why.title + ": " + why.text());
+  std::printf("%s\n", (guide ? guidePagePath(s.name) : html5PagePath(s.name)).c_str());
+  return 0;
+}
+
+int prepare() {
+  publishing::Failure why;
+  const int r = withProgress("Preparing", [] { return static_cast<int>(packagePrepareTenths() / 10); },
+                             [&] { return preparePackage(&why); });
+  if (r == 1) return 0;
+  return r == 0 ? failed("stopped") : failed(why.title + ": " + why.text());
+}
+
+int publishSimulation(const Args& a) {
+  PackageSettings s;
+  s.name = a.nameGiven ? a.name : a.demo;
+  s.notes = a.notes;
+  s.redBoxes = !a.noRedBoxes;
+  s.type = a.fast ? PACKAGE_FAST : PACKAGE_SMALL;
+  const std::string bad = checkSettings(s.name, s.notes);
+  if (!bad.empty()) return failed(bad);
+  if (!makeOutputFolder("Demo_Packages", s.name))
+    return failed("Package Fail: the folder for the package cannot be created in 'Demo_Packages'");
+  if (const int r = prepare(); r != 0) return r;
+  publishing::Failure why;
+  const int r = withProgress("Packaging", [] { return gPackagePhase.load() * 20 - 20 + gPackageProgress.load() / 50; },
+                             [&] { return writePackages(s, &why); });
+  if (r == 0) return failed("stopped");
+  if (r != 1) return failed(why.title + ": " + why.text());
+  const std::string folder = packageFolderPath(s.name);
+  for (const WrapTarget& t : wrapTargets()) {
+    if (!t.possible) continue;
+    const std::string file = folder + s.name + " " + t.system + (std::strcmp(t.system, "Windows") == 0 ? ".exe" : "");
+    struct stat st;
+    if (::stat(file.c_str(), &st) == 0) std::printf("%s\n", file.c_str());
+  }
+  return 0;
+}
+
+int publishMirrit() {
+  if (const int r = prepare(); r != 0) return r;
+  MirritFailure why;
+  const int r = writeMirrit(&why);
+  if (r == 0) return failed("stopped");
+  if (r != 1) return failed(why.code + ": " + why.why);
+  const std::string folder = demoFolderPath(gCurrDemoName) + "/";
+  std::printf("%sDemoFlow.txt\n%sDemoStack.bws\n", folder.c_str(), folder.c_str());
+  return 0;
+}
+
+}  // namespace
+
+bool studioWantsCommandLine(int argc, char** /*argv*/) { return argc > 1; }
+
+int studioCommandLine(int argc, char** argv) {
+  Args a;
+  if (const int bad = parse(argc, argv, &a); bad != 0) return bad;
+  if (a.command == "--help") {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (a.command == "--version") {
+    std::printf("Pictomira %d\n", PICTOMIRA_VERSION);
+    return 0;
+  }
+  // No window opens: every alert is a line on standard error, a fatal one
+  // ends with status 1; the workers' trace lines stay off.
+  ::setenv("PICTOMIRA_ALERTS", "stderr", 1);
+  ::setenv("PICTOMIRA_TRACES", "off", 1);  // standard output holds only what was written
+  pal_InitPAL();
+  if (!setProgramFolder(a.folder))
+    return failed("the program folder '" + (a.folder.empty() ? std::string(gpal_ProgPath) : a.folder) +
+                  "' is not a folder");
+  if (a.command == "--list") return list();
+  const std::string bad = openDemo(a.demo);
+  if (!bad.empty()) return failed(bad);
+  if (a.kind == "html5") return publishWeb(a, false);
+  if (a.kind == "guide") return publishWeb(a, true);
+  if (a.kind == "simulation") return publishSimulation(a);
+  return publishMirrit();
+}

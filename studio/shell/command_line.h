@@ -1,0 +1,17 @@
+// command_line.h: the authoring program without a window. "Pictomira" with
+// arguments runs one command on a program folder and ends: the library's
+// list, or one of the publishing workers on a demo, with no window and no X
+// display (text is drawn by the font engine alone).
+//
+// Conventions: progress on standard error (one updating line on a
+// terminal, plain lines otherwise), what was written on standard output,
+// exit status 0 on success, 1 with a one-line reason on failure (the
+// dialogs' reasons), 2 on a usage error. Runs on the program's main thread;
+// the workers it starts are the ones the screens start.
+#pragma once
+
+// 1 when the arguments ask for the command line rather than the window
+// (any argument at all).
+bool studioWantsCommandLine(int argc, char** argv);
+// Runs the command of argv; returns the exit status.
+int studioCommandLine(int argc, char** argv);

@@ -1,0 +1,131 @@
+// The authoring program's command line, run as built with no X display:
+// usage errors, bad input, the library's list and every kind of publishing
+// on the browser fixture's demo, whose pages must be the ones the workers
+// write in the fixture (and the browser tests accept).
+#include "tests/support/runtime.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+// Runs the program in folder with args (shell words) and DISPLAY unset.
+Outcome pictomira(const TempDir& scratch, const std::string& args) {
+  const std::string out = scratch.file("stdout"), err = scratch.file("stderr");
+  const CommandResult r = runCommand("{ env -u DISPLAY timeout 60 '" PICTOMIRA_STUDIO_BIN "' " + args + " >'" + out +
+                                     "' 2>'" + err + "'; }");
+  return {r.status, slurp(out), slurp(err)};
+}
+
+bool isFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+class CommandLine : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(runCommand("'" PICTOMIRA_WEB_FIXTURE "' '" + dir_.path() + "' >/dev/null 2>&1").status, 0);
+    for (const char* f : {"UWL", "ZPL", "GBA"})
+      std::filesystem::copy_file(std::string(PICTOMIRA_SYSTEM_FILES) + "/" + f,
+                                 dir_.file("zPictomiraSystemFiles/") + f);
+  }
+  std::string folder() const { return "--folder '" + dir_.path() + "' "; }
+
+  TempDir dir_, scratch_;
+};
+
+TEST_F(CommandLine, UsageErrorsAndBadInputEndWithTheirStatusAndOneReason) {
+  struct Case {
+    std::string args;
+    int status;
+    const char* said;  // in standard error
+  };
+  std::filesystem::create_directories(dir_.file("Plain"));
+  const Case cases[] = {
+      {"--frobnicate", 2, "unknown argument '--frobnicate'"},
+      {folder(), 2, "no command given"},
+      {"--list --version", 2, "give one command only"},
+      {"--folder", 2, "'--folder' needs a folder"},
+      {"--publish html5", 2, "'--publish' needs a KIND and a DEMO"},
+      {"--publish pdf Tour", 2, "unknown KIND 'pdf'"},
+      {"--publish html5 Tour --fast", 2, "belong to '--publish simulation'"},
+      {"--publish simulation Tour --small --fast", 2, "exclude each other"},
+      {"--publish mirrit Tour --notes x", 2, "belong to '--publish simulation', 'html5' or 'guide'"},
+      {"--publish html5 Tour --package-name", 2, "'--package-name' needs a name"},
+      {"--folder '" + dir_.file("nowhere") + "' --list", 1, "is not a folder"},
+      {folder() + "--publish html5 'No Such'", 1, "there is no demo 'No Such'"},
+      {folder() + "--publish html5 'a/b'", 1, "'a/b' is not a demo name"},
+      {folder() + "--publish html5 Plain", 1, "there is no demo 'Plain'"},
+      {folder() + "--publish html5 Tour --package-name 'x*y'", 1, "'x*y' cannot be the package name"},
+      {folder() + "--publish guide Tour --notes '" + std::string(50, 'n') + "'", 1, "longer than 49 characters"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Outcome r = pictomira(scratch_, c.args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("Pictomira: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find("Try 'Pictomira --help'") != std::string::npos, c.status == 2) << r.err;
+  }
+  // An output folder that cannot be made: the pages' top folder is a file.
+  std::filesystem::remove_all(dir_.file("Demo_Packages"));
+  ASSERT_TRUE(std::filesystem::copy_file(dir_.file("zPictomiraSystemFiles/UWL"), dir_.file("Demo_Packages")));
+  const Outcome r = pictomira(scratch_, folder() + "--publish html5 Tour");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the folder for the page cannot be created in 'Demo_Packages'"), std::string::npos) << r.err;
+}
+
+TEST_F(CommandLine, ListsAndPublishesEveryKindWithoutADisplay) {
+  Outcome r = pictomira(scratch_, "--help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("Usage: Pictomira", 0), 0u) << r.out;
+  r = pictomira(scratch_, "--version");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("Pictomira ", 0), 0u) << r.out;
+
+  r = pictomira(scratch_, folder() + "--list");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("Tour\t19\t480x300\t", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.back(), '\n');
+
+  // The pages are the fixture's own, written by the workers in-process.
+  const std::string page = dir_.file("Demo_Packages/Tour/Tour.html"), guide = dir_.file("Demo_Guides/Tour/Tour.html");
+  const std::string fixturePage = slurp(page), fixtureGuide = slurp(guide);
+  ASSERT_FALSE(fixturePage.empty());
+  std::filesystem::remove(page);
+  std::filesystem::remove(guide);
+  r = pictomira(scratch_, folder() + "--publish html5 Tour --notes 'Walk the tour & see'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, page + "\n");
+  EXPECT_TRUE(slurp(page) == fixturePage);
+  EXPECT_NE(r.err.find("Writing the HTML5 page: 100%\n"), std::string::npos) << r.err;
+  r = pictomira(scratch_, folder() + "--publish guide Tour --notes \"$(printf 'First line & <b>bold</b>\\nSecond line')\"");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, guide + "\n");
+  EXPECT_TRUE(slurp(guide) == fixtureGuide);
+
+  r = pictomira(scratch_, folder() + "--publish simulation Tour --package-name 'Tour Kit' --fast");
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string linux = dir_.file("Demo_Packages/Tour Kit/Tour Kit Linux");
+  EXPECT_EQ(r.out, linux + "\n");
+  EXPECT_TRUE(isFile(linux));
+
+  r = pictomira(scratch_, folder() + "--publish mirrit Tour");
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string flow = dir_.file("Demos/Tour/DemoFlow.txt"), stack = dir_.file("Demos/Tour/DemoStack.bws");
+  EXPECT_EQ(r.out, flow + "\n" + stack + "\n");
+  EXPECT_TRUE(isFile(flow) && isFile(stack));
+}
+
+}  // namespace
