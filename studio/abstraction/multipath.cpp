@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -406,4 +407,40 @@ void addMultiPath() {
   rep.saved = demoDataWrite(demoFilePath(gCurrDemoName, ".DMD"), DMD_VERSION) == 1;
   if (!rep.saved) rep.why = "its data file '" + demoFilePath(gCurrDemoName, ".DMD") + "' cannot be written";
   finish(rep);
+}
+
+std::vector<MultiPathNotice> multiPathNotices(const MultiPathReport& r, const std::string& demo) {
+  const char* name = demo.c_str();
+  char text[700];
+  if (!r.why.empty() && r.added == 0 && !r.saved) {
+    std::snprintf(text, sizeof text, "MultiPath could not work on the demo '%s': %s. Nothing was added.", name,
+                  r.why.c_str());
+    return {{"MultiPath Fail", text, true}};
+  }
+  if (!r.saved) {
+    std::snprintf(text, sizeof text, "The %d new instructions of '%s' could not be saved: %s.", r.added, name,
+                  r.why.c_str());
+    return {{"MultiPath Fail", text, true}};
+  }
+  std::vector<MultiPathNotice> out;
+  if (r.frameFull > 0) {
+    std::snprintf(text, sizeof text,
+                  "%d copies were not added to frames of '%s' that already hold %d instructions, as many as the "
+                  "Advanced tab shows.",
+                  r.frameFull, name, MULTIPATH_FRAME_CAP);
+    out.push_back({"Frame Full", text, false});
+  }
+  if (r.notCopied > 0) {
+    std::snprintf(text, sizeof text,
+                  "The demo '%s' holds as many instructions as it can: %d clicks were added and saved, %d more could "
+                  "not be copied.",
+                  name, r.added, r.notCopied);
+    out.push_back({"Instruction Table Full", text, false});
+  }
+  if (r.leftOut > 0) {
+    std::snprintf(text, sizeof text, "MultiPath looked at the first %d clicks of '%s' only; %d later clicks were not copied.",
+                  MULTIPATH_LIST_CAP, name, r.leftOut);
+    out.push_back({"Too Many Clicks", text, false});
+  }
+  return out;
 }

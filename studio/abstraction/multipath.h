@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int32_t MULTIPATH_LIST_CAP = 10000;  // clicks (and so source frames) looked at
 constexpr int MULTIPATH_DONE = 1001;           // progress once the worker has finished
@@ -48,6 +49,14 @@ struct MultiPathReport {
   bool saved = false;        // the demo data file was written
   std::string why;           // when not empty: why nothing was added or the file not saved
 };
+
+// What a finished run tells its author, in order: an alert's title and text
+// each. A failed notice (nothing added, or not saved) is the only one.
+struct MultiPathNotice {
+  std::string title, text;
+  bool failed;
+};
+std::vector<MultiPathNotice> multiPathNotices(const MultiPathReport& r, const std::string& demo);
 
 extern std::atomic<int> gMultiPathProgress;  // 0 .. 1000 while running, MULTIPATH_DONE at the end
 extern MultiPathReport gMultiPathReport;

@@ -67,38 +67,7 @@ int start() {
 
 // Tells what the finished run could not do.
 void tellOutcome(const MultiPathReport& r) {
-  char text[700];
-  if (!r.why.empty() && r.added == 0 && !r.saved) {
-    std::snprintf(text, sizeof text, "MultiPath could not work on the demo '%s': %s. Nothing was added.", gCurrDemoName,
-                  r.why.c_str());
-    pal_Alert(1, "MultiPath Fail", text);
-    return;
-  }
-  if (!r.saved) {
-    std::snprintf(text, sizeof text, "The %d new instructions of '%s' could not be saved: %s.", r.added, gCurrDemoName,
-                  r.why.c_str());
-    pal_Alert(1, "MultiPath Fail", text);
-    return;
-  }
-  if (r.frameFull > 0) {
-    std::snprintf(text, sizeof text,
-                  "%d copies were not added to frames of '%s' that already hold %d instructions, as many as the "
-                  "Advanced tab shows.",
-                  r.frameFull, gCurrDemoName, MULTIPATH_FRAME_CAP);
-    pal_Alert(1, "Frame Full", text);
-  }
-  if (r.notCopied > 0) {
-    std::snprintf(text, sizeof text,
-                  "The demo '%s' holds as many instructions as it can: %d clicks were added and saved, %d more could "
-                  "not be copied.",
-                  gCurrDemoName, r.added, r.notCopied);
-    pal_Alert(1, "Instruction Table Full", text);
-  }
-  if (r.leftOut > 0) {
-    std::snprintf(text, sizeof text, "MultiPath looked at the first %d clicks of '%s' only; %d later clicks were not copied.",
-                  MULTIPATH_LIST_CAP, gCurrDemoName, r.leftOut);
-    pal_Alert(1, "Too Many Clicks", text);
-  }
+  for (const MultiPathNotice& n : multiPathNotices(r, gCurrDemoName)) pal_Alert(1, n.title.c_str(), n.text.c_str());
 }
 
 int onTick() {

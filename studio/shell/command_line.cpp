@@ -5,6 +5,9 @@
 
 #include "studio/shell/shell.h"
 
+#include "studio/abstraction/abstraction.h"
+#include "studio/abstraction/abstraction_screens.h"
+#include "studio/abstraction/multipath.h"
 #include "studio/capture/demo_files.h"
 #include "studio/kit/library.h"
 #include "studio/publishing/mirrit.h"
@@ -18,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -40,6 +44,9 @@ const char* const kHelp =
     "Commands:\n"
     "  --list                      the demos of the library, one a line: name, frames,\n"
     "                              recorded window (WIDTHxHEIGHT), date; tab-separated\n"
+    "  --abstract                  makes the capture slot (or the replay pair pmra.DMR\n"
+    "                              and pmra.DMW in the program folder) a demo\n"
+    "  --multipath DEMO            adds MultiPath to DEMO and saves it\n"
     "  --publish KIND DEMO         shares DEMO where its dialog would: KIND is\n"
     "                              simulation, html5, guide or mirrit\n"
     "  --help                      this text\n"
@@ -47,6 +54,9 @@ const char* const kHelp =
     "\n"
     "Options:\n"
     "  --folder DIR                the program folder (default: the program's own)\n"
+    "  --name NAME                 the new demo's name (default: the first free \"Demo N\")\n"
+    "  --crop X,Y,W,H              the new demo's crop (default: the one found from the\n"
+    "                              recorded windows)\n"
     "  --package-name NAME         the package or guide name (default: the demo's)\n"
     "  --notes TEXT                the splash screen or title page notes\n"
     "  --small, --fast             the simulation's package type (default: small)\n"
@@ -56,7 +66,7 @@ const char* const kHelp =
     "Exit status: 0 done, 1 failed (with the reason), 2 a usage error.\n";
 
 struct Args {
-  std::string folder, command, kind, demo, name, notes;
+  std::string folder, command, kind, demo, name, notes, newName, crop;
   bool nameGiven = false;
   bool fast = false, small = false, noRedBoxes = false;
 };
@@ -86,11 +96,18 @@ int parse(int argc, char** argv, Args* a) {
       *out = argv[++i];
       return true;
     };
-    if (arg == "--help" || arg == "--version" || arg == "--list") {
+    if (arg == "--help" || arg == "--version" || arg == "--list" || arg == "--abstract") {
       if (!setCommand(argv[i])) return usage("give one command only ('" + arg + "' after '" + a->command + "')");
     } else if (arg == "--publish") {
       if (!setCommand("--publish")) return usage("give one command only ('--publish' after '" + a->command + "')");
       if (!value(&a->kind) || !value(&a->demo)) return usage("'--publish' needs a KIND and a DEMO");
+    } else if (arg == "--multipath") {
+      if (!setCommand("--multipath")) return usage("give one command only ('--multipath' after '" + a->command + "')");
+      if (!value(&a->demo)) return usage("'--multipath' needs a DEMO");
+    } else if (arg == "--name") {
+      if (!value(&a->newName)) return usage("'--name' needs a name");
+    } else if (arg == "--crop") {
+      if (!value(&a->crop)) return usage("'--crop' needs X,Y,W,H");
     } else if (arg == "--folder") {
       if (!value(&a->folder)) return usage("'--folder' needs a folder");
     } else if (arg == "--package-name") {
@@ -109,6 +126,8 @@ int parse(int argc, char** argv, Args* a) {
     }
   }
   if (a->command.empty()) return usage("no command given");
+  if ((!a->newName.empty() || !a->crop.empty()) && a->command != "--abstract")
+    return usage("'--name' and '--crop' belong to '--abstract'");
   if (a->small && a->fast) return usage("'--small' and '--fast' exclude each other");
   if (a->command == "--publish" && a->kind != "simulation" && a->kind != "html5" && a->kind != "guide" &&
       a->kind != "mirrit")
@@ -271,6 +290,97 @@ int publishMirrit() {
   return 0;
 }
 
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// Reads "X,Y,W,H" into crop; false unless it is four whole numbers.
+bool readCrop(const std::string& text, int32_t crop[4]) {
+  const char* p = text.c_str();
+  for (int i = 0; i < 4; ++i) {
+    char* end = nullptr;
+    const long v = std::strtol(p, &end, 10);
+    if (end == p || v < 0 || v > 65535 || *end != (i < 3 ? ',' : '\0')) return false;
+    crop[i] = static_cast<int32_t>(v);
+    p = end + (i < 3 ? 1 : 0);
+  }
+  return true;
+}
+
+int runAnalysis() {
+  return withProgress("Reading the capture", [] { return gAbstractProgress.load() / 10; }, [] {
+    analyseCapture();
+    return 1;
+  });
+}
+
+// The capture slot made a demo as "The Crop is Correct" and a name make it.
+int abstractCapture(const Args& a) {
+  replayCaptureIfPresent();
+  if (!exists(captureSlotPath(".DMR")) || !exists(captureSlotPath(".DMW")))
+    return failed("there is no capture to abstract in '" + std::string(gProgramFolder) + "'");
+  std::string name = a.newName;
+  for (int n = 1; name.empty(); ++n)
+    if (!exists(demoFolderPath("Demo " + std::to_string(n)))) name = "Demo " + std::to_string(n);
+  if (demoNameCode(name.c_str()) != 1)
+    return failed("'" + name + "' cannot be the demo's name: " + demoNameMessage(demoNameCode(name.c_str())));
+  if (exists(demoFolderPath(name))) return failed("Name has been used: A demo named '" + name + "' already exists");
+  int32_t crop[4];
+  if (!a.crop.empty() && !readCrop(a.crop, crop)) return failed("'" + a.crop + "' is not a crop X,Y,W,H");
+  gRecordedW = -1;  // the crop is found from the window file
+  runAnalysis();
+  if (!a.crop.empty() && gAbstractOutcome.load() != ABSTRACT_EMPTY) {
+    if (crop[2] < MIN_CROP_SIDE || crop[3] < MIN_CROP_SIDE || int64_t{crop[0]} + crop[2] > gRecordedW ||
+        int64_t{crop[1]} + crop[3] > gRecordedH)
+      return failed("the crop " + a.crop + " does not fit the recorded " + std::to_string(gRecordedW) + "x" +
+                    std::to_string(gRecordedH) + " screen at least " + std::to_string(MIN_CROP_SIDE) +
+                    " pixels each way");
+    std::copy(crop, crop + 4, gCropSize);
+    runAnalysis();  // again with the given crop, as after the manual crop
+  }
+  if (gAbstractOutcome.load() == ABSTRACT_EMPTY || gFrameCount < 1)
+    return failed("Nothing to Abstract: The capture holds nothing to abstract.  It is kept as it is until a later "
+                  "capture replaces it.");
+  if (gAbstractOutcome.load() == ABSTRACT_CUT)
+    std::fprintf(stderr, "Pictomira: Capture Shortened: the capture holds %lld records; the first %d were kept\n",
+                 static_cast<long long>(gAbstractRecordsRead), gFrameCount);
+  withProgress("Building the steps", [] { return gAbstractProgress.load() / 10; }, [] {
+    buildSteps();
+    return 1;
+  });
+  if (pal_FindOrCreateDirectory(demosFolderPath().c_str()) == -1)
+    return failed("the folder '" + demosFolderPath() + "' cannot be created");
+  std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", name.c_str());
+  gCreateFilesProgress = 0;
+  withProgress("Creating the files", [] { return gCreateFilesProgress.load() / 10; }, [] {
+    createDemoFolder();
+    return 1;
+  });
+  if (gCreateFilesProgress.load() < 1000) return failed("stopped");
+  std::printf("%s\n", demoFilePath(name, ".DMD").c_str());
+  return 0;
+}
+
+int multiPath() {
+  gMultiPathProgress = 0;
+  withProgress("Adding MultiPath", [] { return std::min(99, gMultiPathProgress.load() / 10); }, [] {
+    addMultiPath();
+    return 1;
+  });
+  const MultiPathReport& r = gMultiPathReport;
+  if (r.stopped) return failed("stopped");
+  int status = 0;
+  for (const MultiPathNotice& n : multiPathNotices(r, gCurrDemoName)) {
+    std::fprintf(stderr, "Pictomira: %s: %s\n", n.title.c_str(), n.text.c_str());
+    if (n.failed) status = kFailed;
+  }
+  if (status != 0) return status;
+  std::fprintf(stderr, "MultiPath added %d instructions\n", r.added);
+  std::printf("%s\n", demoFilePath(gCurrDemoName, ".DMD").c_str());
+  return 0;
+}
+
 }  // namespace
 
 bool studioWantsCommandLine(int argc, char** /*argv*/) { return argc > 1; }
@@ -295,8 +405,10 @@ int studioCommandLine(int argc, char** argv) {
     return failed("the program folder '" + (a.folder.empty() ? std::string(gpal_ProgPath) : a.folder) +
                   "' is not a folder");
   if (a.command == "--list") return list();
+  if (a.command == "--abstract") return abstractCapture(a);
   const std::string bad = openDemo(a.demo);
   if (!bad.empty()) return failed(bad);
+  if (a.command == "--multipath") return multiPath();
   if (a.kind == "html5") return publishWeb(a, false);
   if (a.kind == "guide") return publishWeb(a, true);
   if (a.kind == "simulation") return publishSimulation(a);

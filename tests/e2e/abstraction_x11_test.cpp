@@ -195,6 +195,15 @@ TEST_F(Abstraction, AReplayPairIsAbstractedIntoANamedDemo) {
   EXPECT_TRUE(app->waitFor("ALERT 1 Name has been used | A demo named 'Taken' already exists", 5000));
   nameDemo("First Demo");
   expectDemoScreen("First Demo");
+  // The command line makes the same demo from the same pair, with no display.
+  TempDir other;
+  ASSERT_TRUE(writeReplayPair(other.path()));
+  const CommandResult made = runCommand("{ env -u DISPLAY '" + dir.file("Pictomira") + "' --folder '" + other.path() +
+                                        "' --abstract --name 'First Demo' 2>/dev/null; }");
+  EXPECT_EQ(made.status, 0);
+  EXPECT_EQ(made.out, other.file("Demos/First Demo/First Demo.DMD") + "\n");
+  EXPECT_TRUE(slurp(other.file("Demos/First Demo/First Demo.DMD")) == slurp(demoFilePath("First Demo", ".DMD")));
+  EXPECT_TRUE(slurp(other.file("Demos/First Demo/First Demo.DMR")) == slurp(dir.file("pmra.DMR")));
   EXPECT_EQ(cropText(), "100,100,400,300\r\n");
   const std::vector<int32_t> first = clicksAt(200, 195), second = clicksAt(330, 255);
   ASSERT_EQ(first.size(), 1u);

@@ -62,6 +62,10 @@ TEST_F(CommandLine, UsageErrorsAndBadInputEndWithTheirStatusAndOneReason) {
       {"--publish simulation Tour --small --fast", 2, "exclude each other"},
       {"--publish mirrit Tour --notes x", 2, "belong to '--publish simulation', 'html5' or 'guide'"},
       {"--publish html5 Tour --package-name", 2, "'--package-name' needs a name"},
+      {"--multipath", 2, "'--multipath' needs a DEMO"},
+      {"--list --name x", 2, "'--name' and '--crop' belong to '--abstract'"},
+      {folder() + "--abstract", 1, "there is no capture to abstract"},
+      {folder() + "--multipath 'No Such'", 1, "there is no demo 'No Such'"},
       {"--folder '" + dir_.file("nowhere") + "' --list", 1, "is not a folder"},
       {folder() + "--publish html5 'No Such'", 1, "there is no demo 'No Such'"},
       {folder() + "--publish html5 'a/b'", 1, "'a/b' is not a demo name"},
@@ -120,6 +124,11 @@ TEST_F(CommandLine, ListsAndPublishesEveryKindWithoutADisplay) {
   const std::string linux = dir_.file("Demo_Packages/Tour Kit/Tour Kit Linux");
   EXPECT_EQ(r.out, linux + "\n");
   EXPECT_TRUE(isFile(linux));
+
+  r = pictomira(scratch_, folder() + "--multipath Tour");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, dir_.file("Demos/Tour/Tour.DMD") + "\n");
+  EXPECT_NE(r.err.find("MultiPath added "), std::string::npos) << r.err;
 
   r = pictomira(scratch_, folder() + "--publish mirrit Tour");
   EXPECT_EQ(r.status, 0) << r.err;
