@@ -15,6 +15,7 @@ packages=(
   clang libclang-rt-14-dev  # the fuzz harnesses: clang with libFuzzer and the sanitizers
   g++-mingw-w64-x86-64-posix wine wine64  # the Windows programs, cross-built and run under wine
   chromium chromium-driver python3-selenium  # the browser tests of the HTML5 and Demo Guide pages
+  cmark  # the CommonMark check of the Markdown guide
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(ffmpeg)

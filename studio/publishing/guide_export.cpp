@@ -18,6 +18,8 @@
 #include "pal/pal.h"
 
 #include <algorithm>
+#include <cctype>
+#include <functional>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -137,18 +139,21 @@ std::string pageHead(const WebExportSettings& s, int32_t w) {
   return head;
 }
 
-// The whole page into file; 1, 0 when the program is ending, -1 with *why.
-int writePage(const WebExportSettings& s, PieceFile& file, Failure* why, std::vector<std::string>* warnings) {
+// Calls visit with each step of the current demo in order: its number
+// from 1, its frame, its note and its picture (RGBA, crop-sized). Frames are
+// read in one forward pass; progress runs from kProgressOpened to 1000.
+// 1; 0 when the program is ending; -1 with *why, also when visit returns
+// false (it sets *why).
+using StepVisit = std::function<bool(int32_t step, int32_t f, const std::string& note,
+                                     const std::vector<unsigned char>& rgba)>;
+int forEachStep(Failure* why, const StepVisit& visit) {
   const int32_t frames = frameCount(), w = gCropSize[2], h = gCropSize[3];
   const bool rounded = gHeaderCount > 3 && gHeaderData[3] != 0;
-  if (!put(file, pageHead(s, w))) return refuse(why, file.error());
   gExportProgress = kProgressOpened;
-
   const FrameInstructions fi(frames);
   const std::string recording = demoFilePath(gCurrDemoName, ".DMR");
   std::unique_ptr<FrameCursor> cursor;  // opened with the first step: a guide without steps needs no recording
   std::vector<unsigned char> rgba;
-  std::string placeholder;
   int32_t step = 0;
   for (int32_t f = 0; f < frames; ++f) {
     if (pal_StopRequested()) return 0;
@@ -167,11 +172,27 @@ int writePage(const WebExportSettings& s, PieceFile& file, Failure* why, std::ve
       return refuse(why, "The picture of " + frameName(f) + " cannot be read from " + quoted(recording));
     ++step;
     stepPicture(fi, f, cursor->pixels(), w, h, rounded, &rgba);
+    if (!visit(step, f, note, rgba)) return -1;
+  }
+  return 1;
+}
+
+// The warning for a step whose picture could not be encoded.
+std::string notEncoded(int32_t step, int32_t f) {
+  return "Step " + std::to_string(step) + " (" + frameName(f) +
+         "): its picture could not be encoded; the guide shows an empty picture instead";
+}
+
+// The whole page into file; 1, 0 when the program is ending, -1 with *why.
+int writePage(const WebExportSettings& s, PieceFile& file, Failure* why, std::vector<std::string>* warnings) {
+  const int32_t w = gCropSize[2], h = gCropSize[3];
+  if (!put(file, pageHead(s, w))) return refuse(why, file.error());
+  std::string placeholder;
+  const int r = forEachStep(why, [&](int32_t step, int32_t f, const std::string& note,
+                                     const std::vector<unsigned char>& rgba) {
     std::string uri = pngDataUri(rgba.data(), w, h);
     if (uri.empty()) {
-      if (warnings != nullptr)
-        warnings->push_back("Step " + std::to_string(step) + " (" + frameName(f) +
-                            "): its picture could not be encoded; the guide shows an empty picture instead");
+      if (warnings != nullptr) warnings->push_back(notEncoded(step, f));
       if (placeholder.empty()) placeholder = transparentPngUri(w, h);
       uri = placeholder;
     }
@@ -179,10 +200,76 @@ int writePage(const WebExportSettings& s, PieceFile& file, Failure* why, std::ve
     if (!line(file, "<BR><BR><BR><BR><H3 style=\"page-break-before:always;\">Step " + number + "</H3>") ||
         !line(file, htmlText(note) + "<BR><BR>") ||
         !line(file, "<IMG SRC=\"" + uri + "\" ALT=\"Step " + number + "\">"))
-      return refuse(why, file.error());
-  }
+      {
+      refuse(why, file.error());
+      return false;
+    }
+    return true;
+  });
+  if (r != 1) return r;
   if (!line(file, "</BODY>") || !line(file, "</HTML>")) return refuse(why, file.error());
   return 1;
+}
+
+// A name as the path of a link: every byte but letters, digits and - _ . ~ percent-encoded.
+std::string linkPath(const std::string& name) {
+  std::string out;
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (std::isalnum(c) != 0 || c == '-' || c == '_' || c == '.' || c == '~') {
+      out += ch;
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+// Writes bytes to path whole; false with *why when it cannot.
+bool writeWhole(const std::string& path, const std::vector<unsigned char>& bytes, Failure* why) {
+  PieceFile file;
+  if (!file.create(path) || !file.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ||
+      !file.close(true))
+    {
+      refuse(why, file.error());
+      return false;
+    }
+  return true;
+}
+
+// The Markdown page into file and the step pictures into pictures (a
+// folder ending in '/'); 1, 0 when the program is ending, -1 with *why.
+int writeMarkdown(const WebExportSettings& s, PieceFile& file, const std::string& pictures, Failure* why,
+                  std::vector<std::string>* warnings) {
+  const int32_t w = gCropSize[2], h = gCropSize[3];
+  std::string head = "# " + markdownText(s.name) + " \\- Pictomira Demo Guide\n\n";
+  if (!s.notes.empty()) head += markdownText(s.notes) + "\n\n";
+  if (!put(file, head)) return refuse(why, file.error());
+  std::vector<unsigned char> placeholder;
+  const std::string folderLink = linkPath(s.name + "_files");
+  const int r = forEachStep(why, [&](int32_t step, int32_t f, const std::string& note,
+                                     const std::vector<unsigned char>& rgba) {
+    std::vector<unsigned char> png = pngBytes(rgba.data(), w, h);
+    if (png.empty()) {
+      if (warnings != nullptr) warnings->push_back(notEncoded(step, f));
+      if (placeholder.empty()) placeholder = pngBytes(std::vector<unsigned char>(size_t{4} * w * h, 0).data(), w, h);
+      png = placeholder;
+    }
+    const std::string number = std::to_string(step), picture = "step-" + number + ".png";
+    if (!writeWhole(pictures + picture, png, why)) return false;
+    std::string section = "## Step " + number + "\n\n";
+    const std::string text = markdownText(note);
+    if (!text.empty()) section += text + "\n\n";
+    section += "![Step " + number + "](" + folderLink + "/" + picture + ")\n\n";
+    if (!put(file, section)) {
+      refuse(why, file.error());
+      return false;
+    }
+    return true;
+  });
+  return r;
 }
 
 }  // namespace
@@ -217,6 +304,61 @@ int writeDemoGuide(const WebExportSettings& settings, Failure* why, std::vector<
   if (result != 1) {
     // Nothing half-written stays; the guide handed out before is kept as it was.
     std::remove(temp.c_str());
+    if (result == -1) why->why = "The Demo Guide " + quoted(settings.name) + " could not be written: " + why->why;
+    return result;
+  }
+  gExportProgress = 1000;
+  return 1;
+}
+
+std::string markdownGuidePath(const std::string& name) { return guideFolderPath(name) + name + ".md"; }
+std::string markdownPicturesPath(const std::string& name) { return guideFolderPath(name) + name + "_files"; }
+
+int writeMarkdownGuide(const WebExportSettings& settings, Failure* why, std::vector<std::string>* warnings) {
+  Failure ignored;
+  if (why == nullptr) why = &ignored;
+  *why = Failure{kExportFail, "", ""};
+  gExportProgress = 0;
+  const std::string refused = refusal(settings);
+  if (!refused.empty()) return refuse(why, refused);
+  const std::string folder = guideFolderPath(settings.name), page = markdownGuidePath(settings.name);
+  const std::string pictures = markdownPicturesPath(settings.name);
+  if (makeFolder(std::string(gProgramFolder) + "Demo_Guides", why) != 1 || makeFolder(folder, why) != 1) return -1;
+
+  const std::string temp = publishing::unfinishedPath(folder, settings.name + ".md");
+  const std::string newPictures = publishing::unfinishedPath(folder, settings.name + "_files");
+  const std::string oldPictures = publishing::unfinishedPath(folder, settings.name + "_files.old");
+  pal_DeleteDirectory(newPictures.c_str(), 2);  // what a run cut short left
+  const std::string code = "Unexpected PG2-003 - " + quoted(page);
+  int result;
+  {
+    const KeptInstrList kept;
+    PieceFile file;
+    if (makeFolder(newPictures, why) != 1) result = -1;
+    else if (!file.create(temp)) result = refuse(why, kExportFail, code, file.error());
+    else result = writeMarkdown(settings, file, newPictures + "/", why, warnings);
+    if (result == 1 && !file.close(true)) result = refuse(why, kExportFail, code, file.error());
+  }
+  // The pictures first, then the page: the old pictures step aside until both are in place.
+  if (result == 1) {
+    pal_DeleteDirectory(oldPictures.c_str(), 2);
+    const bool hadPictures = std::rename(pictures.c_str(), oldPictures.c_str()) == 0;
+    if (std::rename(newPictures.c_str(), pictures.c_str()) != 0) {
+      if (hadPictures) std::rename(oldPictures.c_str(), pictures.c_str());
+      result = refuse(why, kExportFail, code, quoted(newPictures) + " cannot be renamed to " + quoted(pictures) + ": " +
+                                                   std::strerror(errno));
+    } else if (std::rename(temp.c_str(), page.c_str()) != 0) {
+      result = refuse(why, kExportFail, code,
+                      quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
+      pal_DeleteDirectory(pictures.c_str(), 2);
+      if (hadPictures) std::rename(oldPictures.c_str(), pictures.c_str());
+    } else {
+      pal_DeleteDirectory(oldPictures.c_str(), 2);
+    }
+  }
+  if (result != 1) {
+    std::remove(temp.c_str());
+    pal_DeleteDirectory(newPictures.c_str(), 2);
     if (result == -1) why->why = "The Demo Guide " + quoted(settings.name) + " could not be written: " + why->why;
     return result;
   }

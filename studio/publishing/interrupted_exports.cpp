@@ -10,6 +10,8 @@
 #include "studio/publishing/package_writer.h"
 #include "studio/publishing/publishing_support.h"
 
+#include "pal/pal.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -41,6 +43,17 @@ void tidyOutputs(const std::string& top, bool packages) {
   for (const std::string& name : foldersIn(top)) {
     const std::string folder = top + "/" + name + "/";
     int removed = std::remove(publishing::unfinishedPath(folder, name + ".html").c_str()) == 0 ? 1 : 0;
+    if (!packages) {  // the Markdown guide's page and pictures' folder
+      removed += std::remove(publishing::unfinishedPath(folder, name + ".md").c_str()) == 0 ? 1 : 0;
+      removed += pal_DeleteDirectory(publishing::unfinishedPath(folder, name + "_files").c_str(), 2) == 1 ? 1 : 0;
+      // Pictures put aside while new ones took their place: back when the new ones never arrived.
+      const std::string old = publishing::unfinishedPath(folder, name + "_files.old"), pictures = folder + name + "_files";
+      struct stat st;
+      if (::lstat(old.c_str(), &st) == 0) {
+        if (::lstat(pictures.c_str(), &st) != 0) std::rename(old.c_str(), pictures.c_str());
+        else pal_DeleteDirectory(old.c_str(), 2);
+      }
+    }
     if (packages) removed += removeUnfinishedPackages(folder, name);
     if (removed > 0) publishing::removeIfEmpty(folder);
   }

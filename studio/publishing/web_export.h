@@ -35,6 +35,22 @@ int writeHtml5Page(const WebExportSettings& settings, publishing::Failure* why, 
 // Writes the Demo Guide of the current demo the same way.
 int writeDemoGuide(const WebExportSettings& settings, publishing::Failure* why, std::vector<std::string>* warnings);
 
+// "<program>Demo_Guides/NAME/NAME.md" and its pictures' folder "NAME_files".
+std::string markdownGuidePath(const std::string& name);
+std::string markdownPicturesPath(const std::string& name);
+// Writes the Demo Guide as CommonMark: a title, the notes, then a section
+// per step (its heading, its note, its picture linked relatively), the
+// pictures as "step-N.png" in NAME_files. The pictures are written into a
+// hidden folder and the page under a temporary name; only once both are
+// complete do they replace the guide written before. Results as above.
+int writeMarkdownGuide(const WebExportSettings& settings, publishing::Failure* why,
+                       std::vector<std::string>* warnings);
+// Author text as CommonMark text that stays text: every ASCII punctuation
+// character backslash-escaped, bytes above 127 (Windows-1252) as numeric
+// character references, control characters as spaces, blanks at a line's
+// start dropped (they would make code), line feeds as hard line breaks.
+std::string markdownText(const std::string& text);
+
 // ---- Shared by both pages ----------------------------------------------------------
 // Base64 of bytes (standard alphabet, '=' padding, no line breaks).
 std::string base64Encode(const unsigned char* bytes, size_t count);
@@ -45,6 +61,8 @@ std::string htmlText(const std::string& text);
 // A PNG of w x h pixels of 8-bit RGBA rows as a "data:image/png;base64,"
 // URI; empty when encoding fails.
 std::string pngDataUri(const unsigned char* rgba, int32_t w, int32_t h);
+// The same PNG as bytes, for a file of its own; empty when encoding fails.
+std::vector<unsigned char> pngBytes(const unsigned char* rgba, int32_t w, int32_t h);
 // A wholly transparent w x h PNG as a data URI, the stand-in for a picture
 // that could not be encoded; a transparent 1 x 1 when not even that can be.
 std::string transparentPngUri(int32_t w, int32_t h);

@@ -7,6 +7,7 @@
 #include <lodepng.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -76,7 +77,38 @@ std::string htmlText(const std::string& text) {
   return out;
 }
 
-std::string pngDataUri(const unsigned char* rgba, int32_t w, int32_t h) {
+std::string markdownText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  bool lineStart = true;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\r') continue;
+    if (c == '\n') {
+      out += "\\\n";  // a hard line break
+      lineStart = true;
+      continue;
+    }
+    if (lineStart && (c == ' ' || c == '\t' || (c < 32 && c != '\n'))) continue;
+    lineStart = false;
+    if (c >= 128) {
+      unsigned code = c < 0xA0 ? kCp1252High[c - 0x80] : c;
+      if (code == 0) code = kReplacement;
+      out += "&#" + std::to_string(code) + ";";
+    } else if (c < 32 || c == 127) {
+      out += ' ';
+    } else if (std::ispunct(c) != 0) {
+      out += '\\';
+      out += ch;
+    } else {
+      out += ch;
+    }
+  }
+  while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\\\n") == 0) out.resize(out.size() - 2);
+  return out;
+}
+
+std::vector<unsigned char> pngBytes(const unsigned char* rgba, int32_t w, int32_t h) {
   if (rgba == nullptr || w < 1 || h < 1) return {};
   // RGBA in, 8 bits a channel; LodePNG picks the smallest lossless colour
   // type for the file (RGB for opaque frames, a palette for few colours)
@@ -87,8 +119,13 @@ std::string pngDataUri(const unsigned char* rgba, int32_t w, int32_t h) {
   state.info_raw.bitdepth = 8;
   state.encoder.zlibsettings.lazymatching = 0;
   std::vector<unsigned char> png;
-  if (lodepng::encode(png, rgba, static_cast<unsigned>(w), static_cast<unsigned>(h), state) != 0 || png.empty())
-    return {};
+  if (lodepng::encode(png, rgba, static_cast<unsigned>(w), static_cast<unsigned>(h), state) != 0) return {};
+  return png;
+}
+
+std::string pngDataUri(const unsigned char* rgba, int32_t w, int32_t h) {
+  const std::vector<unsigned char> png = pngBytes(rgba, w, h);
+  if (png.empty()) return {};
   std::string uri = kPngUriPrefix;
   appendBase64(uri, png.data(), png.size());
   return uri;

@@ -48,7 +48,7 @@ const char* const kHelp =
     "                              and pmra.DMW in the program folder) a demo\n"
     "  --multipath DEMO            adds MultiPath to DEMO and saves it\n"
     "  --publish KIND DEMO         shares DEMO where its dialog would: KIND is\n"
-    "                              simulation, html5, guide or mirrit\n"
+    "                              simulation, html5, guide, markdown or mirrit\n"
     "  --help                      this text\n"
     "  --version                   the program's version\n"
     "\n"
@@ -130,13 +130,13 @@ int parse(int argc, char** argv, Args* a) {
     return usage("'--name' and '--crop' belong to '--abstract'");
   if (a->small && a->fast) return usage("'--small' and '--fast' exclude each other");
   if (a->command == "--publish" && a->kind != "simulation" && a->kind != "html5" && a->kind != "guide" &&
-      a->kind != "mirrit")
-    return usage("unknown KIND '" + a->kind + "' (simulation, html5, guide or mirrit)");
+      a->kind != "markdown" && a->kind != "mirrit")
+    return usage("unknown KIND '" + a->kind + "' (simulation, html5, guide, markdown or mirrit)");
   const bool simulationOption = a->small || a->fast || a->noRedBoxes;
   if (simulationOption && a->kind != "simulation")
     return usage("'--small', '--fast' and '--no-red-boxes' belong to '--publish simulation'");
   if ((a->nameGiven || !a->notes.empty()) && (a->command != "--publish" || a->kind == "mirrit"))
-    return usage("'--package-name' and '--notes' belong to '--publish simulation', 'html5' or 'guide'");
+    return usage("'--package-name' and '--notes' belong to '--publish simulation', 'html5', 'guide' or 'markdown'");
   return 0;
 }
 
@@ -224,24 +224,33 @@ bool makeOutputFolder(const char* top, const std::string& name) {
          pal_FindOrCreateDirectory((folder + "/" + name).c_str()) != -1;
 }
 
-int publishWeb(const Args& a, bool guide) {
+// The web pages: the HTML5 page, the Demo Guide and its Markdown form.
+struct WebKind {
+  const char* top;       // the output folder under the program folder
+  const char* progress;  // the progress line's words
+  int (*write)(const WebExportSettings&, publishing::Failure*, std::vector<std::string>*);
+  std::string (*path)(const std::string&);
+};
+const WebKind kHtml5{"Demo_Packages", "Writing the HTML5 page", writeHtml5Page, html5PagePath};
+const WebKind kGuide{"Demo_Guides", "Writing the Demo Guide", writeDemoGuide, guidePagePath};
+const WebKind kMarkdown{"Demo_Guides", "Writing the Markdown guide", writeMarkdownGuide, markdownGuidePath};
+
+int publishWeb(const Args& a, const WebKind& kind) {
   WebExportSettings s;
   s.name = a.nameGiven ? a.name : a.demo;
   s.notes = a.notes;
   const std::string bad = checkSettings(s.name, s.notes);
   if (!bad.empty()) return failed(bad);
-  const char* top = guide ? "Demo_Guides" : "Demo_Packages";
-  if (!makeOutputFolder(top, s.name))
-    return failed(std::string("Export Fail: the folder for the page cannot be created in '") + top + "'");
+  if (!makeOutputFolder(kind.top, s.name))
+    return failed(std::string("Export Fail: the folder for the page cannot be created in '") + kind.top + "'");
   publishing::Failure why;
   std::vector<std::string> warnings;
-  const int r = withProgress(guide ? "Writing the Demo Guide" : "Writing the HTML5 page",
-                             [] { return gExportProgress.load() / 10; },
-                             [&] { return guide ? writeDemoGuide(s, &why, &warnings) : writeHtml5Page(s, &why, &warnings); });
+  const int r = withProgress(kind.progress, [] { return gExportProgress.load() / 10; },
+                             [&] { return kind.write(s, &why, &warnings); });
   for (const std::string& w : warnings) std::fprintf(stderr, "Pictomira: %s\n", w.c_str());
   if (r == 0) return failed("stopped");
   if (r != 1) return failed(why.title + ": " + why.text());
-  std::printf("%s\n", (guide ? guidePagePath(s.name) : html5PagePath(s.name)).c_str());
+  std::printf("%s\n", kind.path(s.name).c_str());
   return 0;
 }
 
@@ -409,8 +418,9 @@ int studioCommandLine(int argc, char** argv) {
   const std::string bad = openDemo(a.demo);
   if (!bad.empty()) return failed(bad);
   if (a.command == "--multipath") return multiPath();
-  if (a.kind == "html5") return publishWeb(a, false);
-  if (a.kind == "guide") return publishWeb(a, true);
+  if (a.kind == "html5") return publishWeb(a, kHtml5);
+  if (a.kind == "guide") return publishWeb(a, kGuide);
+  if (a.kind == "markdown") return publishWeb(a, kMarkdown);
   if (a.kind == "simulation") return publishSimulation(a);
   return publishMirrit();
 }

@@ -26,6 +26,12 @@ Outcome pictomira(const TempDir& scratch, const std::string& args) {
   return {r.status, slurp(out), slurp(err)};
 }
 
+size_t countOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+  return n;
+}
+
 bool isFile(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
@@ -60,7 +66,7 @@ TEST_F(CommandLine, UsageErrorsAndBadInputEndWithTheirStatusAndOneReason) {
       {"--publish pdf Tour", 2, "unknown KIND 'pdf'"},
       {"--publish html5 Tour --fast", 2, "belong to '--publish simulation'"},
       {"--publish simulation Tour --small --fast", 2, "exclude each other"},
-      {"--publish mirrit Tour --notes x", 2, "belong to '--publish simulation', 'html5' or 'guide'"},
+      {"--publish mirrit Tour --notes x", 2, "belong to '--publish simulation', 'html5', 'guide' or 'markdown'"},
       {"--publish html5 Tour --package-name", 2, "'--package-name' needs a name"},
       {"--multipath", 2, "'--multipath' needs a DEMO"},
       {"--list --name x", 2, "'--name' and '--crop' belong to '--abstract'"},
@@ -118,6 +124,27 @@ TEST_F(CommandLine, ListsAndPublishesEveryKindWithoutADisplay) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, guide + "\n");
   EXPECT_TRUE(slurp(guide) == fixtureGuide);
+
+  // The Markdown guide, read by a CommonMark parser: a heading and a picture
+  // that exists for every step, and the author's texts stay text.
+  r = pictomira(scratch_, folder() + "--publish markdown Tour --notes 'See [this](http://x) & <b>that</b>'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string md = dir_.file("Demo_Guides/Tour/Tour.md");
+  EXPECT_EQ(r.out, md + "\n");
+  const CommandResult html = runCommand("cmark '" + md + "'");
+  ASSERT_EQ(html.status, 0);
+  const int steps = static_cast<int>(countOf(fixtureGuide, "<H3 style"));  // the HTML guide's steps
+  ASSERT_GT(steps, 2);
+  EXPECT_EQ(countOf(html.out, "<h2>"), static_cast<size_t>(steps));
+  EXPECT_EQ(countOf(html.out, "<img "), static_cast<size_t>(steps));
+  for (int n = 1; n <= steps; ++n) {
+    const std::string src = "Tour_files/step-" + std::to_string(n) + ".png";
+    EXPECT_NE(html.out.find("<h2>Step " + std::to_string(n) + "</h2>"), std::string::npos);
+    EXPECT_NE(html.out.find("<img src=\"" + src + "\""), std::string::npos) << src;
+    EXPECT_TRUE(isFile(dir_.file("Demo_Guides/Tour/" + src))) << src;
+  }
+  EXPECT_NE(html.out.find("See [this](http://x) &amp; &lt;b&gt;that&lt;/b&gt;"), std::string::npos) << html.out;
+  for (const char* markup : {"<a ", "<b>", "<em>", "<script", "<code>"}) EXPECT_EQ(html.out.find(markup), std::string::npos) << markup;
 
   r = pictomira(scratch_, folder() + "--publish simulation Tour --package-name 'Tour Kit' --fast");
   EXPECT_EQ(r.status, 0) << r.err;

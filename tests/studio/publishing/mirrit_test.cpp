@@ -271,6 +271,12 @@ TEST_F(MirritFiles, StartUpRemovesWhatInterruptedPublishingLeft) {
   ASSERT_TRUE(writeBytes(packages + "Kept/.Other.partial", {'a'}));
   ASSERT_TRUE(writeBytes(guides + "Guide/.Guide.html.partial", {'x'}));
   ASSERT_TRUE(writeBytes(guides + "Guide/Guide.html", {'g'}));
+  // A Markdown guide cut short: its page and pictures' folder unfinished, the old pictures aside.
+  std::filesystem::create_directories(guides + "Guide/.Guide_files.partial");
+  std::filesystem::create_directories(guides + "Guide/.Guide_files.old.partial");
+  ASSERT_TRUE(writeBytes(guides + "Guide/.Guide_files.partial/step-1.png", {'n'}));
+  ASSERT_TRUE(writeBytes(guides + "Guide/.Guide_files.old.partial/step-1.png", {'o'}));
+  ASSERT_TRUE(writeBytes(guides + "Guide/.Guide.md.partial", {'x'}));
 
   removeInterruptedExports();
   EXPECT_EQ(outputsAndPieces(), (std::vector<std::string>{"DemoFlow.txt", "DemoStack.bws", "notes.txt"}));
@@ -278,7 +284,8 @@ TEST_F(MirritFiles, StartUpRemovesWhatInterruptedPublishingLeft) {
   EXPECT_EQ(slurp(demo + "DemoStack.bws"), "oldS");
   EXPECT_EQ(namesIn(packages), std::vector<std::string>{"Kept"});
   EXPECT_EQ(namesIn(packages + "Kept"), (std::vector<std::string>{".Other.partial", "Kept MacOSX"}));
-  EXPECT_EQ(namesIn(guides + "Guide"), std::vector<std::string>{"Guide.html"});
+  EXPECT_EQ(namesIn(guides + "Guide"), (std::vector<std::string>{"Guide.html", "Guide_files"}));
+  EXPECT_EQ(slurp(guides + "Guide/Guide_files/step-1.png"), "o");
 }
 
 }  // namespace

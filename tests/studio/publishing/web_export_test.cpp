@@ -57,6 +57,16 @@ TEST(WebText, AuthorTextIsEscapedAndItsBytesBecomeUnicode) {
   for (const auto& [in, out] : cases) EXPECT_EQ(htmlText(in), out) << in;
 }
 
+TEST(WebText, MarkdownTextStaysText) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"See [x](http://y) & *z*", "See \\[x\\]\\(http\\:\\/\\/y\\) \\& \\*z\\*"},
+      {"# one\r\n    - two\n\n1. three\n", "\\# one\\\n\\- two\\\n\\\n1\\. three"},
+      {"<b>\x80 caf\xE9</b>", "\\<b\\>&#8364; caf&#233;\\<\\/b\\>"},
+      {"tab\there\x01", "tab here "},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(markdownText(in), out) << in;
+}
+
 TEST(WebText, PngDataUriDecodesToThePixels) {
   const Bytes rgba = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 1, 2, 3, 255, 9, 8, 7, 6, 50, 60, 70, 255};
   const std::string uri = pngDataUri(rgba.data(), 3, 2);
