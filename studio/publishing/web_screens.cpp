@@ -61,6 +61,13 @@ const WebKind kGuide{"Writing the Demo Guide of '%s' - Pictomira",
                      {"Demo Guide for '%s'", "is available in 'Demo_Guides/%s'"},
                      writeDemoGuide};
 
+// The Demo Guide written as Markdown: the guide dialog's "Markdown" button.
+const WebKind kMarkdownGuide = [] {
+  WebKind k = kGuide;
+  k.write = writeMarkdownGuide;
+  return k;
+}();
+
 // The folders "OK" made for the page, as bits.
 constexpr int kMadeTop = 1, kMadeNamed = 2;
 
@@ -103,6 +110,7 @@ void drawDialog() {
                        gKind->notesBox[1], gKind->notesBox[2], gKind->notesBox[3], nullptr, 49, 0xFFFFFF);
   studioButton("OK", 360, 540, 60, 25);
   studioButton("Cancel", 480, 540, 60, 25);
+  if (gKind == &kGuide) studioButton("Markdown", 600, 540, 90, 25);  // the guide as NAME.md and its pictures
 }
 
 void drawProgress() {
@@ -111,14 +119,15 @@ void drawProgress() {
   studioProgressBand(text);
 }
 
-int onOk() {
+// Starts the worker that writes the page as work says (the dialog's kind, or its Markdown form).
+int onOk(const WebKind& work) {
   char text[PAL_EDIT_TEXT_LEN];
   pal_GetMarkedTextEdit(gKind == &kHtml5 ? "PackageNameEditBox" : "GuideNameEditBox", text);
   if (validateDemoName(text, 1) != 1) return PAL_NOTHING;
   gSettings.name = text;
   pal_GetMarkedTextEdit(gKind == &kHtml5 ? "PackageNotesEditBox" : "GuideNotesEditBox", text);
   gSettings.notes = text;
-  gWorkKind = gKind;
+  gWorkKind = &work;
   const std::string top = topFolder(*gKind);
   const int topMade = pal_FindOrCreateDirectory(top.c_str());
   const int named = topMade == -1 ? -1 : pal_FindOrCreateDirectory((top + "/" + gSettings.name).c_str());
@@ -193,7 +202,8 @@ int webDialogHandler(int32_t event[4], char* name) {
         event[0] = STATE_HOME;
         return PAL_CLOSE;
       }
-      if (std::strcmp(name, "OK") == 0) return onOk();
+      if (std::strcmp(name, "OK") == 0) return onOk(*gKind);
+      if (gKind == &kGuide && std::strcmp(name, "Markdown") == 0) return onOk(kMarkdownGuide);
       if (std::strcmp(name, "Cancel") == 0) return studioBackToDemoScreen();
       return PAL_NOTHING;
     default: return PAL_NOTHING;

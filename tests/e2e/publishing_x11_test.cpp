@@ -170,12 +170,13 @@ class Publishing : public StudioSession {
     EXPECT_EQ(listing(), before);
   }
   // Writes a web page through the demo screen's "HTML5" or "Demo Guide" dialog.
-  void exportPage(int buttonY, const std::string& title) {
+  // Writes the page through its dialog's button at okX ("OK", or the guide's "Markdown" at 600).
+  void exportPage(int buttonY, const std::string& title, int okX = 360) {
     openDemoScreen();
     clickAt(kX + 900 - 70, kY + buttonY);
     ASSERT_TRUE(titled(title));
-    ASSERT_TRUE(input->waitForPixel(kX + 364, kY + 540, 0xFFFFFF, 5000));  // "OK"
-    clickAt(kX + 390, kY + 552);
+    ASSERT_TRUE(input->waitForPixel(kX + okX + 4, kY + 540, 0xFFFFFF, 5000));
+    clickAt(kX + okX + 30, kY + 552);
     ASSERT_TRUE(input->waitForPixel(kX + 424, kY + 530, 0xFFFFFF, 20000));  // the done screen's "OK"
     clickAt(kX + 450, kY + 542);
     ASSERT_TRUE(titled("Pictomira (v151)"));
@@ -314,6 +315,12 @@ TEST_F(Publishing, HtmlPageAndDemoGuideFromTheirDialogs) {
   const std::string guide = slurp(dir.path() + "/Demo_Guides/Share Me/Share Me.html");
   EXPECT_NE(guide.find("Share Me - Pictomira Demo Guide"), std::string::npos);
   EXPECT_NE(guide.find("data:image/png;base64,"), std::string::npos);
+  app->kill();
+  app.reset();
+  exportPage(600 - 28 + 11, "Writing the Demo Guide of 'Share Me' - Pictomira", 600);
+  const std::string md = slurp(dir.path() + "/Demo_Guides/Share Me/Share Me.md");
+  EXPECT_EQ(md.rfind("# Share Me \\- Pictomira Demo Guide\n", 0), 0u) << md;
+  EXPECT_NE(md.find("](Share%20Me_files/step-1.png)"), std::string::npos) << md;
 }
 
 // Closing the window while the packaging screen writes the package (its
