@@ -60,7 +60,8 @@ const char* const kHelp =
     "  --package-name NAME         the package or guide name (default: the demo's)\n"
     "  --notes TEXT                the splash screen or title page notes\n"
     "  --small, --fast             the simulation's package type (default: small)\n"
-    "  --no-red-boxes              a simulation without red help boxes and speaker notes\n"
+    "  --no-red-boxes, --no-notes  a simulation without red help boxes and speaker notes\n"
+    "                              (the package dialog's one check box)\n"
     "\n"
     "Progress goes to standard error, the files written to standard output.\n"
     "Exit status: 0 done, 1 failed (with the reason), 2 a usage error.\n";
@@ -119,7 +120,7 @@ int parse(int argc, char** argv, Args* a) {
       a->small = true;
     } else if (arg == "--fast") {
       a->fast = true;
-    } else if (arg == "--no-red-boxes") {
+    } else if (arg == "--no-red-boxes" || arg == "--no-notes") {
       a->noRedBoxes = true;
     } else {
       return usage("unknown argument '" + arg + "'");
@@ -134,7 +135,7 @@ int parse(int argc, char** argv, Args* a) {
     return usage("unknown KIND '" + a->kind + "' (simulation, html5, guide, markdown or mirrit)");
   const bool simulationOption = a->small || a->fast || a->noRedBoxes;
   if (simulationOption && a->kind != "simulation")
-    return usage("'--small', '--fast' and '--no-red-boxes' belong to '--publish simulation'");
+    return usage("'--small', '--fast', '--no-red-boxes' and '--no-notes' belong to '--publish simulation'");
   if ((a->nameGiven || !a->notes.empty()) && (a->command != "--publish" || a->kind == "mirrit"))
     return usage("'--package-name' and '--notes' belong to '--publish simulation', 'html5', 'guide' or 'markdown'");
   return 0;

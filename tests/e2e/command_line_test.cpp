@@ -65,6 +65,7 @@ TEST_F(CommandLine, UsageErrorsAndBadInputEndWithTheirStatusAndOneReason) {
       {"--publish html5", 2, "'--publish' needs a KIND and a DEMO"},
       {"--publish pdf Tour", 2, "unknown KIND 'pdf'"},
       {"--publish html5 Tour --fast", 2, "belong to '--publish simulation'"},
+      {"--publish guide Tour --no-notes", 2, "belong to '--publish simulation'"},
       {"--publish simulation Tour --small --fast", 2, "exclude each other"},
       {"--publish mirrit Tour --notes x", 2, "belong to '--publish simulation', 'html5', 'guide' or 'markdown'"},
       {"--publish html5 Tour --package-name", 2, "'--package-name' needs a name"},

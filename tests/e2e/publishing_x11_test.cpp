@@ -209,6 +209,11 @@ TEST_F(Publishing, TheLinuxFileUnpacksAPresenterThatShowsTheRecordedFrames) {
   EXPECT_FALSE(exists(output(" Windows.exe")));  // no Windows system files here
   EXPECT_FALSE(exists(output(" MacOSX")));
   EXPECT_FALSE(exists(dir.path() + "/Demos/Share Me/tmpStackDat.tmp"));  // the pieces are gone
+  // The command line, with no display, writes the same file from the dialog's choices.
+  const std::string fromDialog = slurp(output(" Linux"));
+  ASSERT_EQ(runCommand("{ env -u DISPLAY '" + dir.file("Pictomira") + "' --publish simulation 'Share Me' --fast "
+                       "--no-red-boxes >/dev/null 2>&1; }").status, 0);
+  EXPECT_TRUE(slurp(output(" Linux")) == fromDialog);
   TempDir fresh;
   unwrap(fresh, {});
   ASSERT_TRUE(exists(fresh.file("Share Me")));
