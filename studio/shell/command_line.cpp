@@ -83,6 +83,19 @@ int failed(const std::string& message) {
   return kFailed;
 }
 
+// Reads "X,Y,W,H" into crop; false unless it is four whole numbers.
+bool readCrop(const std::string& text, int32_t crop[4]) {
+  const char* p = text.c_str();
+  for (int i = 0; i < 4; ++i) {
+    char* end = nullptr;
+    const long v = std::strtol(p, &end, 10);
+    if (end == p || v < 0 || v > 65535 || *end != (i < 3 ? ',' : '\0')) return false;
+    crop[i] = static_cast<int32_t>(v);
+    p = end + (i < 3 ? 1 : 0);
+  }
+  return true;
+}
+
 // Reads argv into *a; 0, or the usage error's status after its message.
 int parse(int argc, char** argv, Args* a) {
   const auto setCommand = [a](const char* c) {
@@ -129,6 +142,8 @@ int parse(int argc, char** argv, Args* a) {
   if (a->command.empty()) return usage("no command given");
   if ((!a->newName.empty() || !a->crop.empty()) && a->command != "--abstract")
     return usage("'--name' and '--crop' belong to '--abstract'");
+  int32_t crop[4];
+  if (!a->crop.empty() && !readCrop(a->crop, crop)) return usage("'" + a->crop + "' is not a crop X,Y,W,H");
   if (a->small && a->fast) return usage("'--small' and '--fast' exclude each other");
   if (a->command == "--publish" && a->kind != "simulation" && a->kind != "html5" && a->kind != "guide" &&
       a->kind != "markdown" && a->kind != "mirrit")
@@ -305,19 +320,6 @@ bool exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// Reads "X,Y,W,H" into crop; false unless it is four whole numbers.
-bool readCrop(const std::string& text, int32_t crop[4]) {
-  const char* p = text.c_str();
-  for (int i = 0; i < 4; ++i) {
-    char* end = nullptr;
-    const long v = std::strtol(p, &end, 10);
-    if (end == p || v < 0 || v > 65535 || *end != (i < 3 ? ',' : '\0')) return false;
-    crop[i] = static_cast<int32_t>(v);
-    p = end + (i < 3 ? 1 : 0);
-  }
-  return true;
-}
-
 int runAnalysis() {
   return withProgress("Reading the capture", [] { return gAbstractProgress.load() / 10; }, [] {
     analyseCapture();
@@ -327,17 +329,17 @@ int runAnalysis() {
 
 // The capture slot made a demo as "The Crop is Correct" and a name make it.
 int abstractCapture(const Args& a) {
+  if (!a.newName.empty() && demoNameCode(a.newName.c_str()) != 1)
+    return failed("'" + a.newName + "' cannot be the demo's name: " + demoNameMessage(demoNameCode(a.newName.c_str())));
   replayCaptureIfPresent();
   if (!exists(captureSlotPath(".DMR")) || !exists(captureSlotPath(".DMW")))
     return failed("there is no capture to abstract in '" + std::string(gProgramFolder) + "'");
   std::string name = a.newName;
   for (int n = 1; name.empty(); ++n)
     if (!exists(demoFolderPath("Demo " + std::to_string(n)))) name = "Demo " + std::to_string(n);
-  if (demoNameCode(name.c_str()) != 1)
-    return failed("'" + name + "' cannot be the demo's name: " + demoNameMessage(demoNameCode(name.c_str())));
   if (exists(demoFolderPath(name))) return failed("Name has been used: A demo named '" + name + "' already exists");
   int32_t crop[4];
-  if (!a.crop.empty() && !readCrop(a.crop, crop)) return failed("'" + a.crop + "' is not a crop X,Y,W,H");
+  if (!a.crop.empty()) readCrop(a.crop, crop);  // checked with the arguments
   gRecordedW = -1;  // the crop is found from the window file
   runAnalysis();
   if (!a.crop.empty() && gAbstractOutcome.load() != ABSTRACT_EMPTY) {

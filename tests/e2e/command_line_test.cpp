@@ -71,6 +71,8 @@ TEST_F(CommandLine, UsageErrorsAndBadInputEndWithTheirStatusAndOneReason) {
       {"--publish html5 Tour --package-name", 2, "'--package-name' needs a name"},
       {"--multipath", 2, "'--multipath' needs a DEMO"},
       {"--list --name x", 2, "'--name' and '--crop' belong to '--abstract'"},
+      {"--abstract --crop 1,2,3", 2, "'1,2,3' is not a crop X,Y,W,H"},
+      {folder() + "--abstract --name 'a:b'", 1, "'a:b' cannot be the demo's name"},
       {folder() + "--abstract", 1, "there is no capture to abstract"},
       {folder() + "--multipath 'No Such'", 1, "there is no demo 'No Such'"},
       {"--folder '" + dir_.file("nowhere") + "' --list", 1, "is not a folder"},
