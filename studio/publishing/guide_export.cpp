@@ -272,6 +272,19 @@ int writeMarkdown(const WebExportSettings& s, PieceFile& file, const std::string
   return r;
 }
 
+// What both guides do first: *why reset, the settings checked, the guide's
+// folders made. 1, or -1 with *why.
+int beginGuide(const WebExportSettings& settings, Failure* why) {
+  *why = Failure{kExportFail, "", ""};
+  gExportProgress = 0;
+  const std::string refused = refusal(settings);
+  if (!refused.empty()) return refuse(why, refused);
+  if (makeFolder(std::string(gProgramFolder) + "Demo_Guides", why) != 1 ||
+      makeFolder(guideFolderPath(settings.name), why) != 1)
+    return -1;
+  return 1;
+}
+
 }  // namespace
 
 std::string guidePagePath(const std::string& name) { return guideFolderPath(name) + name + ".html"; }
@@ -279,12 +292,8 @@ std::string guidePagePath(const std::string& name) { return guideFolderPath(name
 int writeDemoGuide(const WebExportSettings& settings, Failure* why, std::vector<std::string>* warnings) {
   Failure ignored;
   if (why == nullptr) why = &ignored;
-  *why = Failure{kExportFail, "", ""};
-  gExportProgress = 0;
-  const std::string refused = refusal(settings);
-  if (!refused.empty()) return refuse(why, refused);
+  if (beginGuide(settings, why) != 1) return -1;
   const std::string folder = guideFolderPath(settings.name), page = guidePagePath(settings.name);
-  if (makeFolder(std::string(gProgramFolder) + "Demo_Guides", why) != 1 || makeFolder(folder, why) != 1) return -1;
 
   const std::string temp = publishing::unfinishedPath(folder, settings.name + ".html");
   // Failures of the page file itself carry the page's code.
@@ -317,13 +326,9 @@ std::string markdownPicturesPath(const std::string& name) { return guideFolderPa
 int writeMarkdownGuide(const WebExportSettings& settings, Failure* why, std::vector<std::string>* warnings) {
   Failure ignored;
   if (why == nullptr) why = &ignored;
-  *why = Failure{kExportFail, "", ""};
-  gExportProgress = 0;
-  const std::string refused = refusal(settings);
-  if (!refused.empty()) return refuse(why, refused);
+  if (beginGuide(settings, why) != 1) return -1;
   const std::string folder = guideFolderPath(settings.name), page = markdownGuidePath(settings.name);
   const std::string pictures = markdownPicturesPath(settings.name);
-  if (makeFolder(std::string(gProgramFolder) + "Demo_Guides", why) != 1 || makeFolder(folder, why) != 1) return -1;
 
   const std::string temp = publishing::unfinishedPath(folder, settings.name + ".md");
   const std::string newPictures = publishing::unfinishedPath(folder, settings.name + "_files");
