@@ -2,8 +2,9 @@
 // carries every frame as a PNG data URI, every instruction rectangle as a
 // positioned DIV with its handlers, timers and keys as attributes read by
 // a small script (page/html5_loader.js and page/html5_controls.js, built
-// into the program; see html5_assets.h), a splash drawn from the "GBH" branding file, and a
-// learning mode (red boxes, speaker notes) beside a presentation mode.
+// into the program; see html5_assets.h), a splash drawn from the "GBH"
+// branding file, and a learning mode (red boxes, speaker notes) beside a
+// presentation mode.
 //
 // Frames are read in one forward pass over the recording; their PNGs are
 // encoded on worker threads a few frames ahead of the writer and written
