@@ -395,8 +395,6 @@ int multiPath() {
 
 }  // namespace
 
-bool studioWantsCommandLine(int argc, char** /*argv*/) { return argc > 1; }
-
 int studioCommandLine(int argc, char** argv) {
   Args a;
   if (const int bad = parse(argc, argv, &a); bad != 0) return bad;

@@ -10,8 +10,5 @@
 // the workers it starts are the ones the screens start.
 #pragma once
 
-// 1 when the arguments ask for the command line rather than the window
-// (any argument at all).
-bool studioWantsCommandLine(int argc, char** argv);
-// Runs the command of argv; returns the exit status.
+// Runs the command of argv (the program was given arguments); returns the exit status.
 int studioCommandLine(int argc, char** argv);

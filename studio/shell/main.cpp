@@ -5,6 +5,6 @@
 #include "studio/shell/shell.h"
 
 int main(int argc, char** argv) {
-  if (studioWantsCommandLine(argc, argv)) return studioCommandLine(argc, argv);
+  if (argc > 1) return studioCommandLine(argc, argv);  // any argument: one command, no window
   return studioMain();
 }
