@@ -229,6 +229,11 @@ void pal_StartTextEdit(const char* name);
 // Routes an event to the active box: -1 nothing to do, 1 handled, 2 caret
 // blink or press, 9 finished (Tab), -2 / -3 refused.
 int pal_TextEditHandler(const int32_t event[4]);
+// Types text (Windows-1252, from the window system's text input) into the
+// active box, replacing the selection: 1 handled, -1 no box or no text,
+// -2 refused because it does not fit. Keys bring no characters of their
+// own: the layout, dead keys and input methods are the window system's.
+int pal_TextEditTypeText(const char* text);
 // Paints box slot with text and copies its rectangle to the window.
 void pal_DrawTextEditRect(int slot, const char* text, int32_t maxLength, uint32_t background);
 // Sets the caret from a point relative to the active box's text origin.

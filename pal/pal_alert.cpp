@@ -4,6 +4,7 @@
 // automated mode (PICTOMIRA_ALERTS=stderr) every alert is one line on
 // standard error and returns as if OK had been pressed.
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 #include "pal/pal_internal.h"
 
 #include <cstdarg>
@@ -38,7 +39,8 @@ bool palAutomatedAlerts() {
 
 void palPrintAlertLine(int kind, const char* title, const char* text) {
   std::fflush(stdout);
-  std::fprintf(stderr, "ALERT %d %s | %s\n", kind, oneLine(title).c_str(), oneLine(text).c_str());
+  std::fprintf(stderr, "ALERT %d %s | %s\n", kind, pal_SystemText(oneLine(title)).c_str(),
+               pal_SystemText(oneLine(text)).c_str());
   std::fflush(stderr);
 }
 

@@ -22,6 +22,12 @@ void palCaretTimer(bool on);
 // turns the event into PAL_EV_EDIT_DONE and is not consumed.
 bool palEditRouteEvent(int32_t event[4], char* name);
 
+// Text the window system typed (UTF-8) for the active edit box: converted
+// to Windows-1252 and typed. A character the code page cannot hold is left
+// out, and the first such character of a box's activation gets a notice.
+// Nothing happens while no box is active.
+void palEditTextInput(const std::string& utf8);
+
 // True while a window is open (the window-system file knows).
 bool palWindowOpen();
 

@@ -9,6 +9,7 @@
 // caches: the export workers draw texts into buffers of their own while
 // the window's thread draws its progress.
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 #include "pal/pal_internal.h"
 
 #include <fontconfig/fontconfig.h>
@@ -45,15 +46,7 @@ std::string gFacePath;
 std::string gFaceFamily;
 Font gFonts[PAL_FONT_ENTRIES];
 
-// Windows-1252 code points of bytes 0x80..0x9F; 0 where the code page has none.
-const unsigned short kCp1252High[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-
-unsigned long codePointOf(unsigned char byte) {
-  if (byte >= 0x80 && byte < 0xA0) return kCp1252High[byte - 0x80];
-  return byte;
-}
+unsigned long codePointOf(unsigned char byte) { return pal_Cp1252CodePoint(byte); }
 
 const char kAliasConfig[] =
     "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig>"

@@ -4,6 +4,7 @@
 // loop's presses, moves, keys and caret blinks to the active box.
 // Texts are 8-bit, lines separated by line feeds; measuring uses font 2.
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 #include "pal/pal_internal.h"
 
 #include <algorithm>
@@ -136,6 +137,10 @@ bool replaceSelection(int slot, const std::string& insert) {
   return acceptEdit(slot, text, from + static_cast<int>(insert.size()));
 }
 
+// Whether the active box has shown its notice of a character the code page
+// cannot hold; once per activation, so fast typing does not stack alerts.
+bool gRefusedNoticeShown = false;
+
 void saveUndo(int slot) { std::memcpy(textOf(kUndo), textOf(slot), kTextCap); }
 
 int commandKey(int slot, int vk) {
@@ -223,8 +228,9 @@ int plainKey(int slot, const int32_t ev[4]) {
       return acceptEdit(slot, text, caret) ? 1 : -3;
     case VK_RETURN: return replaceSelection(slot, "\n") ? 1 : -2;
     default:
-      if (ev[1] == 0) return -1;
-      return replaceSelection(slot, std::string(1, static_cast<char>(ev[1]))) ? 1 : -2;
+      // A key's character comes from the window system's text input
+      // (pal_TextEditTypeText), which knows the keyboard's layout.
+      return ev[1] == 0 ? -1 : 1;
   }
   clearSelection();
   gpal_TextEditCursOn = 1;
@@ -294,6 +300,7 @@ void pal_StartTextEdit(const char* name) {
   for (int i = 0; i < PAL_EDIT_SLOTS && gpal_TextEditRects[i][0] != PAL_FREE_EDIT; ++i) {
     if (std::strcmp(gpal_TextEditNames[i], name) != 0) continue;
     gpal_TextEditCurrSlot = i;
+    gRefusedNoticeShown = false;
     clearSelection();
     gpal_TextEditCharsLeftOfCursor = static_cast<int>(std::strlen(textOf(i)));
     gpal_TextEditCursOn = 1;
@@ -355,6 +362,24 @@ int pal_TextEditHandler(const int32_t event[4]) {
       return plainKey(slot, event);
     default: return -1;
   }
+}
+
+int pal_TextEditTypeText(const char* text) {
+  const int slot = gpal_TextEditCurrSlot;
+  if (slot < 0 || slot >= PAL_EDIT_SLOTS || text == nullptr || text[0] == '\0') return -1;
+  return replaceSelection(slot, text) ? 1 : -2;
+}
+
+void palEditTextInput(const std::string& utf8) {
+  if (gpal_TextEditCurrSlot < 0) return;
+  int refused = 0;
+  const std::string text = pal_Utf8ToCp1252(utf8, &refused);
+  if (!text.empty()) pal_TextEditTypeText(text.c_str());
+  if (refused == 0 || gRefusedNoticeShown) return;
+  gRefusedNoticeShown = true;
+  pal_Alert(0, "Character Not Available",
+            "That character cannot be typed here: texts in Pictomira hold the letters of Western European "
+            "languages (Windows-1252).");
 }
 
 void pal_DrawTextEditRect(int slot, const char* text, int32_t /*maxLength*/, uint32_t background) {
@@ -492,6 +517,7 @@ bool palEditRouteEvent(int32_t event[4], char* name) {
         return false;
       }
       if (before < 0) palCaretTimer(true);
+      if (before != now) gRefusedNoticeShown = false;
       clearSelection();
       pal_TextEditHandler(event);
       return true;

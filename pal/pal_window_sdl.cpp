@@ -6,6 +6,7 @@
 // Window-system details that SDL leaves out (rounded corners, the active
 // window, border sizes) go to Xlib through the window's X handle.
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 #include "pal/pal_internal.h"
 
 #include <SDL.h>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -234,7 +236,28 @@ void wakeLoop(Uint32 type) {
 }
 
 bool isInput(const SDL_Event& e) {
-  return e.type == SDL_KEYDOWN || e.type == SDL_SYSWMEVENT || e.type == SDL_MOUSEMOTION || e.type == gTimerEvent;
+  return e.type == SDL_KEYDOWN || e.type == SDL_TEXTINPUT || e.type == SDL_SYSWMEVENT || e.type == SDL_MOUSEMOTION || e.type == gTimerEvent;
+}
+
+// The last key press, for the text it types (SDL sends the text after it),
+// and whether an edit box was active when it went down: the N that opens the
+// note editor must not type an "n" into it.
+SDL_Keysym gLastKey{};
+bool gLastKeyForBox = false;
+
+// A key that went to a screen rather than to an edit box types no text, nor
+// does Control or Alt with a key: Alt + Z is the edit box's undo,
+// not a "z". The right Alt key is the AltGr of many layouts, which types a
+// key's third character ("@" on a German keyboard's Q, "€" on its E): that
+// text stands, unless it is only the key's own character (the right Alt of
+// a US keyboard).
+bool commandKeyText(const char* text) {
+  if (!gLastKeyForBox) return true;
+  const Uint16 mod = gLastKey.mod;
+  if ((mod & (KMOD_CTRL | KMOD_LALT | KMOD_GUI)) != 0) return true;
+  if ((mod & KMOD_RALT) == 0) return false;
+  const auto c = static_cast<unsigned char>(text[0]);
+  return c < 0x80 && text[1] == '\0' && std::tolower(c) == static_cast<int>(gLastKey.sym);
 }
 
 // Moves the window while the drag bar is held.
@@ -293,7 +316,12 @@ bool translate(const SDL_Event& e, int32_t ev[4], char* name) {
       ev[1] = e.motion.x;
       ev[2] = e.motion.y;
       return !palEditRouteEvent(ev, name);
+    case SDL_TEXTINPUT:  // the characters of the keyboard's layout, dead keys and input methods
+      if (!commandKeyText(e.text.text)) palEditTextInput(e.text.text);
+      return false;
     case SDL_KEYDOWN:
+      gLastKey = e.key.keysym;
+      gLastKeyForBox = gpal_TextEditCurrSlot >= 0;
       pal_MapKeyToEventCode(keyOf(e.key.keysym), ev);
       if (ev[0] == PAL_EV_START) return false;
       return !palEditRouteEvent(ev, name);
@@ -353,7 +381,7 @@ int pal_RunWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
   if (y == -1) y = work[1] + (work[3] - work[1] - height) / 2;
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (kind == 15 || kind == 16) flags |= SDL_WINDOW_BORDERLESS;
-  gWindow = SDL_CreateWindow(title, x, y, width, height, flags);
+  gWindow = SDL_CreateWindow(pal_Cp1252ToUtf8(title ? title : "").c_str(), x, y, width, height, flags);
   if (gWindow == nullptr) {
     char text[400];
     std::snprintf(text, sizeof text, "Cannot open a window: %s", SDL_GetError());
@@ -441,12 +469,14 @@ void pal_UpdateWindowFromBuffer(const int32_t* rect) {
 }
 
 bool palShowFatalBox(const char* title, const char* text) {
-  return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) == 0;
+  return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, pal_Cp1252ToUtf8(title).c_str(),
+                                  pal_Cp1252ToUtf8(text).c_str(), nullptr) == 0;
 }
 
 void palShowAlertBox(const char* title, const char* text) {
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, nullptr) != 0)
-    std::fprintf(stderr, "ALERT %s | %s\n", title, text);  // no display to show it on
+  const std::string t = pal_Cp1252ToUtf8(title), b = pal_Cp1252ToUtf8(text);
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, t.c_str(), b.c_str(), nullptr) != 0)
+    std::fprintf(stderr, "ALERT %s | %s\n", t.c_str(), b.c_str());  // no display to show it on
 }
 
 void palDropInputOfAlert() { dropQueuedInput(); }
@@ -460,7 +490,7 @@ void pal_PutClipboardText(const char* text, int /*mode*/) {
     gLocalClipboard = text;
     return;
   }
-  SDL_SetClipboardText(text);
+  SDL_SetClipboardText(pal_Cp1252ToUtf8(text).c_str());
 }
 
 void pal_GetClipboardText(char* dst, int32_t capacity, int /*mode*/) {
@@ -468,14 +498,15 @@ void pal_GetClipboardText(char* dst, int32_t capacity, int /*mode*/) {
   if (gVideoUp) {
     // Never ask SDL_HasClipboardText first: it uses up a one-shot owner's reply.
     char* clip = SDL_GetClipboardText();
-    text = clip ? clip : "";
+    // Characters the code page cannot hold are left out of the paste.
+    text = pal_Utf8ToCp1252(clip ? clip : "");
     SDL_free(clip);
   }
   palDeliverClipboardText(std::move(text), dst, capacity);
 }
 
 void pal_SetWindowTitle(const char* text) {
-  if (gWindow != nullptr) SDL_SetWindowTitle(gWindow, text);
+  if (gWindow != nullptr) SDL_SetWindowTitle(gWindow, pal_Cp1252ToUtf8(text).c_str());
 }
 
 void pal_MinimizeWindow() {

@@ -167,6 +167,18 @@ bool translate(const MSG& m, int32_t ev[4], char* name) {
       ev[1] = GET_X_LPARAM(m.lParam);
       ev[2] = GET_Y_LPARAM(m.lParam);
       return gpal_TextEditCurrSlot < 0;
+    case WM_CHAR: {
+      // The character of the keyboard's layout (dead keys and AltGr
+      // included), in the ANSI code page of this ANSI window; control
+      // characters (Backspace, Tab, Enter, Control + letter) are keys.
+      const char byte = static_cast<char>(m.wParam);
+      wchar_t wide = 0;
+      char utf8[8];
+      if (MultiByteToWideChar(CP_ACP, 0, &byte, 1, &wide, 1) != 1 || wide < 32 || wide == 127) return false;
+      const int n = WideCharToMultiByte(CP_UTF8, 0, &wide, 1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+      if (n > 0) palEditTextInput(std::string(utf8, static_cast<size_t>(n)));
+      return false;
+    }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
       pal_MapKeyToEventCode(keyOf(m.wParam), ev);
@@ -190,7 +202,7 @@ bool translate(const MSG& m, int32_t ev[4], char* name) {
 bool isInput(UINT message) {
   return message == WM_LBUTTONDOWN || message == WM_NCLBUTTONDOWN || message == WM_LBUTTONUP ||
          message == WM_MOUSEMOVE || message == WM_RBUTTONDOWN || message == WM_KEYDOWN ||
-         message == WM_SYSKEYDOWN || message == WM_TIMER;
+         message == WM_SYSKEYDOWN || message == WM_CHAR || message == WM_TIMER;
 }
 
 void closeWindow() {

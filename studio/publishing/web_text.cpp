@@ -4,6 +4,8 @@
 // any thread at the same time.
 #include "studio/publishing/web_export.h"
 
+#include "pal/pal_codepage.h"
+
 #include <lodepng.h>
 
 #include <algorithm>
@@ -15,12 +17,6 @@ namespace {
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr const char* kPngUriPrefix = "data:image/png;base64,";
 
-// Unicode code points of the Windows-1252 bytes 0x80 .. 0x9F; 0 where the
-// code page leaves the byte undefined.
-constexpr unsigned short kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 constexpr unsigned kReplacement = 0xFFFD;
 
 // Appends the Base64 of count bytes to out.
@@ -66,7 +62,7 @@ std::string htmlText(const std::string& text) {
       case '\r': break;
       default:
         if (c >= 128) {
-          unsigned code = c < 0xA0 ? kCp1252High[c - 0x80] : c;
+          unsigned code = pal_Cp1252CodePoint(c);
           if (code == 0) code = kReplacement;
           out += "&#" + std::to_string(code) + ";";
         } else {
@@ -92,7 +88,7 @@ std::string markdownText(const std::string& text) {
     if (lineStart && (c == ' ' || c == '\t' || (c < 32 && c != '\n'))) continue;
     lineStart = false;
     if (c >= 128) {
-      unsigned code = c < 0xA0 ? kCp1252High[c - 0x80] : c;
+      unsigned code = pal_Cp1252CodePoint(c);
       if (code == 0) code = kReplacement;
       out += "&#" + std::to_string(code) + ";";
     } else if (c < 32 || c == 127) {

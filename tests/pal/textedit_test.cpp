@@ -24,8 +24,9 @@ class TextEdit : public testing::Test {
     const int32_t ev[4] = {PAL_EV_KEY, ch, mod, vk};
     return pal_TextEditHandler(ev);
   }
+  // Characters arrive as the window system's text, one at a time as typed.
   void type(const std::string& s) {
-    for (char c : s) key(c >= 'a' && c <= 'z' ? c - 32 : c, c);
+    for (char c : s) pal_TextEditTypeText(std::string(1, c).c_str());
   }
   int mouse(int code, int x, int y) {
     const int32_t ev[4] = {code, x, y, 0};
@@ -67,7 +68,7 @@ TEST_F(TextEdit, OneLineBoxRefusesTextBeyondItsWidth) {
   const std::string full = text();
   EXPECT_LE(pal_GetTextWidth(full.c_str(), 2), 60 - 7);
   EXPECT_LT(full.size(), 20u);
-  EXPECT_EQ(key('W', 'w'), -2);  // still refused
+  EXPECT_EQ(pal_TextEditTypeText("w"), -2);  // still refused
   key(VK_BACK);
   key(VK_BACK);
   type(" ");
@@ -351,6 +352,34 @@ TEST_F(TextEdit, HelpersOfTheFittingTable) {
   EXPECT_EQ(pal_ShortenOrLengthenString(s, 5, 2, sizeof s, ""), -2);
   EXPECT_EQ(pal_ShortenOrLengthenString(s, 0, 0, sizeof s, "123456"), -1);
   EXPECT_STREQ(s, "hEYYYo");
+}
+
+}  // namespace
+
+namespace {
+
+// Text from the window system (UTF-8) arrives in the box as Windows-1252;
+// keys with characters type nothing themselves, and a character outside the
+// code page changes nothing and gets one notice per activation.
+TEST_F(TextEdit, WindowSystemTextArrivesAsTheCodePagesBytes) {
+  mark(300, 36);
+  EXPECT_EQ(key('G', 'G', PAL_MOD_SHIFT), 1);  // the key alone: its text comes separately
+  EXPECT_EQ(text(), "");
+  palEditTextInput("Grüße, Straße / 7&8");
+  EXPECT_EQ(text(), "Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8");
+  testing::internal::CaptureStderr();
+  palEditTextInput("Ł");
+  palEditTextInput("Łź");
+  const std::string alerts = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(text(), "Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8");
+  EXPECT_NE(alerts.find("ALERT 0 Character Not Available | That character cannot be typed here"), std::string::npos);
+  EXPECT_EQ(alerts.find("ALERT", 1), std::string::npos);  // once
+  palEditTextInput("€Ł!");  // what the code page holds still arrives
+  EXPECT_EQ(text().substr(text().size() - 2), "\x80!");
+  pal_StartTextEdit("box");  // a new activation may tell again
+  testing::internal::CaptureStderr();
+  palEditTextInput("Ł");
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Character Not Available"), std::string::npos);
 }
 
 }  // namespace
