@@ -22,12 +22,13 @@ void drawHandle(int32_t x, int32_t y) {
 }
 
 // Splits a note into its lines: a carriage return is dropped (the byte
-// after it is taken instead), and any byte of 0..14 or 128..255 ends a line.
+// after it is taken instead), and a byte of 0..14 ends a line. Bytes of 128
+// and above are the letters and signs of Windows-1252, drawn as they are.
 std::vector<std::string> noteLines(const char* text) {
   std::vector<std::string> lines(1);
   for (const char* p = text; *p != '\0'; ++p) {
     if (*p == '\r') continue;
-    if (static_cast<signed char>(*p) <= 14) {
+    if (static_cast<unsigned char>(*p) <= 14) {
       if (lines.size() == DEMO_NOTE_MAX_LINES) break;
       lines.emplace_back();
     } else if (lines.back().size() < DEMO_TEXT_MAX) {

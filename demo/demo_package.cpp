@@ -267,8 +267,8 @@ int demoReadSetFile(const char* folder, char path[PKG_PATH_LEN], int32_t* skipSp
   if (*p != '>') return 1;
   ++p;
   std::string rel;
-  // Any byte below 16 as a signed 8-bit number ends the path (also 128..255).
-  for (; *p != '\0' && static_cast<signed char>(*p) >= 16; ++p) rel += *p;
+  // A byte below 16 ends the path; bytes of 128 and up are a name's letters.
+  for (; static_cast<unsigned char>(*p) >= 16; ++p) rel += *p;
   copyPath(path, std::string(folder) + rel);
   return 1;
 }

@@ -61,7 +61,7 @@ void drawDescription(int32_t centreX, int32_t top, uint32_t colour) {
   std::string line;
   int i = 0;
   for (const char* p = gDemoPackageStrings.description;; ++p) {
-    if (*p != '\0' && static_cast<signed char>(*p) >= 16) {
+    if (static_cast<unsigned char>(*p) >= 16) {  // bytes below 16 end a line; 128 and up are letters
       line += *p;
       continue;
     }

@@ -11,6 +11,7 @@
 
 #include "pag/pag.h"
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 #include "unwrapper/wrap_io.h"
 
 #include <algorithm>
@@ -197,7 +198,10 @@ void drawFinalScreen() {
   char text[UNWRAP_FULL_PATH_LEN + 40];
   std::snprintf(text, sizeof text, gPMPonlyFlag ? "'%s.PMP' is ready to run" : "'%s' is ready", gPackageName);
   pag_DrawTextOnBuff(0, -1, 80, text, kTextFont, kWhite);
-  std::snprintf(text, sizeof text, "in '%s'", unwrapShownFolder(gPackageFullPath).c_str());
+  // The folder is spelled as the file system spells it; the screen draws the code page's text.
+  std::string shown = unwrapShownFolder(gPackageFullPath);
+  if (!pal_TextFromSystem(shown, &shown)) shown = unwrapShownFolder(gPackageFullPath);
+  std::snprintf(text, sizeof text, "in '%s'", shown.c_str());
   pag_DrawTextOnBuff(0, -1, 120, text, kTextFont, kWhite);
   pag_DrawButtonType1(0, 320, 220, 60, 24, PAG_BUTTON_BORDER_TOP, PAG_BUTTON_BORDER_BOTTOM, PAG_BUTTON_FACE_TOP,
                       PAG_BUTTON_FACE_BOTTOM, "OK", kButtonFont, PAG_BUTTON_LABEL, 1, 1);
@@ -243,7 +247,7 @@ void doUnwrap() {
   makeSingleFilePackage();
   std::printf("\r%62s", "");
   std::fflush(stdout);
-  std::printf("\n\n'%s%s' is ready to present", gPackageName, gPMPonlyFlag ? ".PMP" : "");
+  std::printf("\n\n'%s%s' is ready to present", pal_SystemText(gPackageName).c_str(), gPMPonlyFlag ? ".PMP" : "");
   std::fflush(stdout);
   gCurrProgress = 100;
   gUnwrapDone.store(1, std::memory_order_release);
@@ -254,7 +258,7 @@ void makeSingleFilePackage() {
   const char* program = gUnwrapProgramPath[0] != '\0' ? gUnwrapProgramPath : gpal_ExePath;
   const std::string folder = std::strlen(program) < PAL_PATH_LEN - 1 ? unwrapOutputFolder(program) : "";
   if (folder.empty()) wrapFail("Unwrap Fail", "Unwrap Error 099p");
-  const std::string name = gPackageName;
+  const std::string name = pal_SystemText(gPackageName);  // the file's name as the file system spells it
   std::snprintf(gPackageFullPath, sizeof gPackageFullPath, "%s%s", folder.c_str(), name.c_str());
   const std::string path = folder + name + (gPMPonlyFlag ? ".PMP" : WRAP_PROGRAM_EXTENSION);
   const std::string temp = folder + "." + name + ".unwrapping";

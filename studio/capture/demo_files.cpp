@@ -375,10 +375,7 @@ int listDemos(DemoListEntry* entries) {
     time_t mtime;
   };
   std::vector<Found> found;
-  DIR* dir = ::opendir(demosFolderPath().c_str());
-  if (dir == nullptr) return 0;
-  while (dirent* e = ::readdir(dir)) {
-    const std::string name = e->d_name;
+  for (const std::string& name : demosFolderEntries()) {
     if (demoNameCode(name.c_str()) != 1 || !canOpen(demoFilePath(name, ".DMR"))) continue;
     const bool hasWindowFile = canOpen(demoFilePath(name, ".DMW"));
     struct stat st;
@@ -386,7 +383,6 @@ int listDemos(DemoListEntry* entries) {
     if (!canOpen(dmd) || ::stat(dmd.c_str(), &st) != 0) continue;
     if (hasWindowFile && found.size() < DEMO_LIST_CAP) found.push_back({name, st.st_mtime});
   }
-  ::closedir(dir);
   // Newest first; equal times keep directory order.
   std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.mtime > b.mtime; });
   for (size_t i = 0; i < found.size(); ++i) {

@@ -6,6 +6,7 @@
 #include "studio/capture/demo_files.h"
 
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -49,18 +50,28 @@ std::string demoInsideWorkName(const std::string& name, const char* suffix) {
 
 int moveBuiltDemoIntoPlace(const std::string& built, const std::string& newName) {
   for (const char* ext : kDemoExtensions)
-    if (std::rename(demoFilePath(built, ext).c_str(), (demoFolderPath(built) + "/" + newName + ext).c_str()) != 0)
+    if (std::rename(demoFilePath(built, ext).c_str(),
+                    (demoFolderPath(built) + "/" + pal_SystemText(newName) + ext).c_str()) != 0)
       return -1;
   // Over the empty folder that reserved the name, if there is one.
   return std::rename(demoFolderPath(built).c_str(), demoFolderPath(newName).c_str()) == 0 ? 1 : -1;
 }
 
-int removeInterruptedCopies() {
+std::vector<std::string> demosFolderEntries() {
+  std::vector<std::string> names;
   DIR* dir = ::opendir(demosFolderPath().c_str());
-  if (dir == nullptr) return 0;
+  if (dir == nullptr) return names;
+  std::string name;
+  while (const dirent* e = ::readdir(dir))
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0 && pal_TextFromSystem(e->d_name, &name))
+      names.push_back(name);
+  ::closedir(dir);
+  return names;
+}
+
+int removeInterruptedCopies() {
   std::vector<std::string> found;
-  while (dirent* e = ::readdir(dir)) {
-    const std::string name = e->d_name;
+  for (const std::string& name : demosFolderEntries()) {
     if (!demoInsideWorkName(name, kCopying).empty()) {
       found.push_back(name);
     } else if (demoNameCode(name.c_str()) == 1) {
@@ -70,7 +81,6 @@ int removeInterruptedCopies() {
       if (exists(partial) && !exists(demoFilePath(name, ".DMR"))) found.push_back(name);
     }
   }
-  ::closedir(dir);
   for (const std::string& name : found) {
     const std::string inner = demoInsideWorkName(name, kCopying);
     if (inner.empty()) {

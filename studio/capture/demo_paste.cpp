@@ -9,7 +9,6 @@
 #include "demo/demo_model.h"
 #include "pal/pal.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -369,13 +368,9 @@ bool isPasteTemporaryName(const std::string& name) {
 }
 
 int removeInterruptedPastes() {
-  DIR* dir = ::opendir(demosFolderPath().c_str());
-  if (dir == nullptr) return 0;
   std::vector<std::string> found;
-  while (dirent* e = ::readdir(dir))
-    if (isPasteTemporaryName(e->d_name) || !demoInsideWorkName(e->d_name, kPasting).empty())
-      found.emplace_back(e->d_name);
-  ::closedir(dir);
+  for (const std::string& name : demosFolderEntries())
+    if (isPasteTemporaryName(name) || !demoInsideWorkName(name, kPasting).empty()) found.push_back(name);
   for (const std::string& name : found) deleteDemoFolder(name);
   return static_cast<int>(found.size()) + removeInterruptedCopies();
 }

@@ -9,6 +9,7 @@
 
 #include "demo/demo_frames.h"
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -81,13 +82,14 @@ struct DemoPaths {
 };
 DemoPaths pathsOf(const std::string& folder, const std::string& name) {
   DemoPaths p;
+  const std::string disk = pal_SystemText(name);
   p.folder = folder;
-  p.dmr = folder + "/" + name + ".DMR";
-  p.dmd = folder + "/" + name + ".DMD";
+  p.dmr = folder + "/" + disk + ".DMR";
+  p.dmd = folder + "/" + disk + ".DMD";
   p.dmrNew = p.dmr + ".new";
   p.dmdNew = p.dmd + ".new";
   p.dmrOld = p.dmr + ".old";
-  p.journal = folder + "/" + name + ".import";
+  p.journal = folder + "/" + disk + ".import";
   return p;
 }
 
@@ -650,15 +652,8 @@ bool recoverImportIn(const std::string& folder, const std::string& name) {
 }
 
 int recoverInterruptedImports() {
-  const std::string demos = demosFolderPath();
-  DIR* dir = ::opendir(demos.c_str());
-  if (dir == nullptr) return 0;
-  std::vector<std::string> names;
-  while (const dirent* e = ::readdir(dir))
-    if (e->d_name[0] != '.') names.emplace_back(e->d_name);
-  ::closedir(dir);
   int mended = 0;
-  for (const std::string& name : names)
-    if (recoverImportIn(demos + name, name)) ++mended;
+  for (const std::string& name : demosFolderEntries())
+    if (name[0] != '.' && recoverImportIn(demoFolderPath(name), name)) ++mended;
   return mended;
 }

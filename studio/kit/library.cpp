@@ -3,6 +3,7 @@
 #include "studio/kit/library.h"
 
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 
 #include <cstring>
 
@@ -13,12 +14,20 @@ namespace {
 
 constexpr const char* kIllegal = "&?./>^<\\:*!;,|\"";
 
+// The letters of Windows-1252 a name may hold beyond ASCII: 0xC0 .. 0xFF and
+// the code page's own Œ œ Š š Ž ž Ÿ. Its other bytes of 128 and above are
+// signs, spaces and undefined bytes, not letters.
+bool codePageLetter(unsigned char c) {
+  return c >= 0xC0 || c == 0x8A || c == 0x8C || c == 0x8E || c == 0x9A || c == 0x9C || c == 0x9E || c == 0x9F;
+}
+
 }  // namespace
 
 std::string demosFolderPath() { return std::string(gProgramFolder) + "Demos/"; }
-std::string demoFolderPath(const std::string& name) { return demosFolderPath() + name; }
+std::string demoFolderPath(const std::string& name) { return demosFolderPath() + pal_SystemText(name); }
 std::string demoFilePath(const std::string& name, const char* ext) {
-  return demosFolderPath() + name + "/" + name + ext;
+  const std::string disk = pal_SystemText(name);
+  return demosFolderPath() + disk + "/" + disk + ext;
 }
 std::string captureSlotPath(const char* ext) { return std::string(gProgramFolder) + "TempCapture" + ext; }
 
@@ -30,7 +39,7 @@ int demoNameCode(const char* name) {
   if (name[n - 1] == ' ') return -6;
   for (size_t i = 0; i < n; ++i) {
     const auto c = static_cast<unsigned char>(name[i]);
-    if (c < 32 || c > 126 || std::strchr(kIllegal, c) != nullptr) return -1;
+    if (c >= 128 ? !codePageLetter(c) : c < 32 || c == 127 || std::strchr(kIllegal, c) != nullptr) return -1;
   }
   return 1;
 }

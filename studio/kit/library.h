@@ -5,7 +5,8 @@
 // The program folder holds the capture slot (TempCapture.DMR and .DMW) and
 // the "Demos" folder with one folder per demo, NAME/NAME.DMR, .DMW, .DMD.
 // A demo's name is its folder's name, so the name rule keeps every name a
-// plain, portable folder name.
+// plain, portable folder name. Names are Windows-1252 like every stored
+// text; the paths spell them as the file system does (UTF-8 on Linux).
 //
 // Threads: the paths and demoNameCode are pure and callable anywhere. The
 // program folder is set once at start-up; the current demo is changed only
@@ -30,7 +31,9 @@ std::string captureSlotPath(const char* ext);                        // "<progra
 // ---- Demo names -------------------------------------------------------------
 // The first rule a name breaks: -9 empty, -8 longer than 69 characters,
 // -7 starts with a space, -6 ends with one, -1 holds a character that is not
-// printable or one of & ? . / > ^ < \ : * ! ; , | and the double quote; 1 good.
+// printable or one of & ? . / > ^ < \ : * ! ; , | and the double quote, or a
+// byte of 128 and above that is not a letter (0xC0 .. 0xFF, Œ œ Š š Ž ž Ÿ);
+// 1 good.
 int demoNameCode(const char* name);
 // The message of a rule code; empty for 1.
 const char* demoNameMessage(int code);

@@ -7,6 +7,8 @@
 // failure leaves that guide as it was. No window calls: refusals come back
 // with a reason.
 #include "studio/publishing/line_pool.h"
+
+#include "pal/pal_codepage.h"
 #include "studio/publishing/web_export.h"
 #include "studio/publishing/publishing_support.h"
 
@@ -48,7 +50,7 @@ bool put(PieceFile& file, const std::string& text) { return file.write(text.data
 bool line(PieceFile& file, const std::string& text) { return put(file, text + kLineEnd); }
 
 std::string guideFolderPath(const std::string& name) {
-  return std::string(gProgramFolder) + "Demo_Guides/" + name + "/";
+  return std::string(gProgramFolder) + "Demo_Guides/" + pal_SystemText(name) + "/";
 }
 
 int32_t frameCount() { return std::clamp(gFrameCount, 0, DEMO_FRAME_CAP); }
@@ -248,7 +250,7 @@ int writeMarkdown(const WebExportSettings& s, PieceFile& file, const std::string
   if (!s.notes.empty()) head += markdownText(s.notes) + "\n\n";
   if (!put(file, head)) return refuse(why, file.error());
   std::vector<unsigned char> placeholder;
-  const std::string folderLink = linkPath(s.name + "_files");
+  const std::string folderLink = linkPath(pal_SystemText(s.name + "_files"));
   const int r = forEachStep(why, [&](int32_t step, int32_t f, const std::string& note,
                                      const std::vector<unsigned char>& rgba) {
     std::vector<unsigned char> png = pngBytes(rgba.data(), w, h);
@@ -287,7 +289,7 @@ int beginGuide(const WebExportSettings& settings, Failure* why) {
 
 }  // namespace
 
-std::string guidePagePath(const std::string& name) { return guideFolderPath(name) + name + ".html"; }
+std::string guidePagePath(const std::string& name) { return guideFolderPath(name) + pal_SystemText(name) + ".html"; }
 
 int writeDemoGuide(const WebExportSettings& settings, Failure* why, std::vector<std::string>* warnings) {
   Failure ignored;
@@ -295,7 +297,7 @@ int writeDemoGuide(const WebExportSettings& settings, Failure* why, std::vector<
   if (beginGuide(settings, why) != 1) return -1;
   const std::string folder = guideFolderPath(settings.name), page = guidePagePath(settings.name);
 
-  const std::string temp = publishing::unfinishedPath(folder, settings.name + ".html");
+  const std::string temp = publishing::unfinishedPath(folder, pal_SystemText(settings.name) + ".html");
   // Failures of the page file itself carry the page's code.
   const std::string code = "Unexpected PG2-002 - " + quoted(page);
   int result;
@@ -320,8 +322,10 @@ int writeDemoGuide(const WebExportSettings& settings, Failure* why, std::vector<
   return 1;
 }
 
-std::string markdownGuidePath(const std::string& name) { return guideFolderPath(name) + name + ".md"; }
-std::string markdownPicturesPath(const std::string& name) { return guideFolderPath(name) + name + "_files"; }
+std::string markdownGuidePath(const std::string& name) { return guideFolderPath(name) + pal_SystemText(name) + ".md"; }
+std::string markdownPicturesPath(const std::string& name) {
+  return guideFolderPath(name) + pal_SystemText(name) + "_files";
+}
 
 int writeMarkdownGuide(const WebExportSettings& settings, Failure* why, std::vector<std::string>* warnings) {
   Failure ignored;
@@ -330,9 +334,10 @@ int writeMarkdownGuide(const WebExportSettings& settings, Failure* why, std::vec
   const std::string folder = guideFolderPath(settings.name), page = markdownGuidePath(settings.name);
   const std::string pictures = markdownPicturesPath(settings.name);
 
-  const std::string temp = publishing::unfinishedPath(folder, settings.name + ".md");
-  const std::string newPictures = publishing::unfinishedPath(folder, settings.name + "_files");
-  const std::string oldPictures = publishing::unfinishedPath(folder, settings.name + "_files.old");
+  const std::string disk = pal_SystemText(settings.name);
+  const std::string temp = publishing::unfinishedPath(folder, disk + ".md");
+  const std::string newPictures = publishing::unfinishedPath(folder, disk + "_files");
+  const std::string oldPictures = publishing::unfinishedPath(folder, disk + "_files.old");
   pal_DeleteDirectory(newPictures.c_str(), 2);  // what a run cut short left
   const std::string code = "Unexpected PG2-003 - " + quoted(page);
   int result;

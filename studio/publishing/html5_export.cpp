@@ -14,6 +14,8 @@
 // only once complete; a refusal leaves that page as it was and comes back
 // with a reason.
 #include "studio/publishing/web_export.h"
+
+#include "pal/pal_codepage.h"
 #include "studio/publishing/publishing_support.h"
 
 #include "studio/publishing/html5_assets.h"
@@ -235,8 +237,8 @@ bool splashPicture(const Branding& b, const WebExportSettings& s, std::vector<un
   std::string line;
   int32_t i = 0;
   for (size_t at = 0; at <= s.notes.size(); ++at) {
-    // A byte below 16 as a signed byte ends a line: control bytes and bytes of 128 and above.
-    if (at < s.notes.size() && static_cast<signed char>(s.notes[at]) >= 16) {
+    // A byte below 16 ends a line; bytes of 128 and above are Windows-1252 letters.
+    if (at < s.notes.size() && static_cast<unsigned char>(s.notes[at]) >= 16) {
       line += s.notes[at];
       continue;
     }
@@ -795,7 +797,7 @@ std::string html5JumpNote(const std::string& note) {
 
 // ---- The page as a whole ---------------------------------------------------------------------
 
-std::string html5PagePath(const std::string& name) { return packageFolderPath(name) + name + ".html"; }
+std::string html5PagePath(const std::string& name) { return packageFolderPath(name) + pal_SystemText(name) + ".html"; }
 
 int writeHtml5Page(const WebExportSettings& settings, Failure* why, std::vector<std::string>* warnings) {
   Failure ignored;
@@ -805,7 +807,8 @@ int writeHtml5Page(const WebExportSettings& settings, Failure* why, std::vector<
   const std::string refused = refusal(settings);
   if (!refused.empty()) return refuse(why, refused);
   const std::string page = html5PagePath(settings.name);
-  const std::string temp = publishing::unfinishedPath(packageFolderPath(settings.name), settings.name + ".html");
+  const std::string temp =
+      publishing::unfinishedPath(packageFolderPath(settings.name), pal_SystemText(settings.name) + ".html");
   const int result = exportPage(settings, page, temp, why, warnings);
   if (result != 1) {
     // Nothing half-written stays; the page handed out before is kept as it was.

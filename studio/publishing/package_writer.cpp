@@ -9,6 +9,8 @@
 // leaves a half-written file under its final name. No window calls and no
 // shell: the screens show the reasons.
 #include "studio/publishing/package_writer.h"
+
+#include "pal/pal_codepage.h"
 #include "studio/publishing/publishing_support.h"
 
 #include "studio/capture/frame_cursor.h"
@@ -367,8 +369,8 @@ int wrapperFailure(Failure* why, const char* title, const std::string& file, con
 // 1, 0 when the program is ending (the unfinished file is removed), -1.
 int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, int64_t span, Failure* why) {
   const std::string folder = packageFolderPath(s.name);
-  const std::string file = s.name + t.suffix;
-  const std::string temp = publishing::unfinishedPath(folder, file);
+  const std::string file = s.name + t.suffix, disk = pal_SystemText(file);
+  const std::string temp = publishing::unfinishedPath(folder, disk);
   std::string paths[kWrapPieces] = {piecePath(kHeadPiece), piecePath(kLinesPiece), piecePath(kComprPiece),
                                     piecePath(kFlowPiece), systemFilePath(t.piece4)};
   if (t.piece5 != nullptr) paths[5] = systemFilePath(t.piece5);
@@ -417,7 +419,7 @@ int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, i
     std::remove(temp.c_str());
     return wrapperFailure(why, "WrapperAppendFail", file, out.error());
   }
-  if (std::rename(temp.c_str(), (folder + file).c_str()) != 0) {
+  if (std::rename(temp.c_str(), (folder + disk).c_str()) != 0) {
     const std::string reason = quoted(temp) + " cannot be renamed: " + std::strerror(errno);
     std::remove(temp.c_str());
     return refuse(why, kPackageFail, "", "Writing " + quoted(file) + " failed: " + reason);
@@ -536,7 +538,7 @@ int removeUnfinishedPackages(const std::string& folder, const std::string& name)
 }
 
 std::string packageFolderPath(const std::string& name) {
-  return std::string(gProgramFolder) + "Demo_Packages/" + name + "/";
+  return std::string(gProgramFolder) + "Demo_Packages/" + pal_SystemText(name) + "/";
 }
 
 int preparePackage(Failure* why) {

@@ -1,6 +1,8 @@
 // publishing_support.cpp: what the publishing workers share.
 #include "studio/publishing/publishing_support.h"
 
+#include "pal/pal_codepage.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +29,12 @@ int refuse(Failure* failure, const char* title, const std::string& code, const s
   return -1;
 }
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+std::string quoted(const std::string& s) {
+  // A path is spelled as the file system spells it (UTF-8 on Linux); the
+  // reason is a text of the code page, like every text the screens show.
+  std::string shown;
+  return "'" + (pal_TextFromSystem(s, &shown) ? shown : s) + "'";
+}
 
 std::string frameName(int32_t f) { return "frame " + std::to_string(gFrameData[f].frameId); }
 

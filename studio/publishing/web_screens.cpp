@@ -12,6 +12,7 @@
 
 #include "pag/pag.h"
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 
 #include <atomic>
 #include <cstdio>
@@ -130,7 +131,7 @@ int onOk(const WebKind& work) {
   gWorkKind = &work;
   const std::string top = topFolder(*gKind);
   const int topMade = pal_FindOrCreateDirectory(top.c_str());
-  const int named = topMade == -1 ? -1 : pal_FindOrCreateDirectory((top + "/" + gSettings.name).c_str());
+  const int named = topMade == -1 ? -1 : pal_FindOrCreateDirectory((top + "/" + pal_SystemText(gSettings.name)).c_str());
   gMadeFolders = (topMade == 1 ? kMadeTop : 0) | (named == 1 ? kMadeNamed : 0);
   if (named == -1) {
     removeUnusedFolders();

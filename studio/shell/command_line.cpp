@@ -13,10 +13,12 @@
 #include "studio/publishing/mirrit.h"
 #include "studio/publishing/package_screens.h"
 #include "studio/publishing/package_writer.h"
+#include "studio/publishing/publishing_support.h"
 #include "studio/publishing/web_export.h"
 
 #include "demo/demo_model.h"
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,10 +79,30 @@ int usage(const std::string& message) {
   return kUsage;
 }
 
+// Messages are texts of the code page (names and the workers' reasons);
+// the terminal takes them as the system spells text.
 int failed(const std::string& message) {
   std::fflush(stdout);
-  std::fprintf(stderr, "Pictomira: %s\n", message.c_str());
+  std::fprintf(stderr, "Pictomira: %s\n", pal_SystemText(message).c_str());
   return kFailed;
+}
+
+// A path in quotes, as a message of the code page shows it.
+std::string shownPath(const std::string& path) { return publishing::quoted(path); }
+
+// The names and texts of the arguments as the code page holds them; false
+// after the usage message when one holds a character it cannot.
+bool argumentTexts(Args* a) {
+  for (std::string* text : {&a->demo, &a->name, &a->notes, &a->newName}) {
+    std::string held;
+    if (pal_TextFromSystem(*text, &held)) {
+      *text = held;
+      continue;
+    }
+    usage("'" + *text + "' holds a character that Pictomira's texts cannot hold (Windows-1252)");
+    return false;
+  }
+  return true;
 }
 
 // Reads "X,Y,W,H" into crop; false unless it is four whole numbers.
@@ -153,7 +175,7 @@ int parse(int argc, char** argv, Args* a) {
     return usage("'--small', '--fast', '--no-red-boxes' and '--no-notes' belong to '--publish simulation'");
   if ((a->nameGiven || !a->notes.empty()) && (a->command != "--publish" || a->kind == "mirrit"))
     return usage("'--package-name' and '--notes' belong to '--publish simulation', 'html5', 'guide' or 'markdown'");
-  return 0;
+  return argumentTexts(a) ? 0 : kUsage;
 }
 
 // The program folder: --folder, or the program's own; gProgramFolder ends in '/'.
@@ -202,9 +224,9 @@ int list() {
     char reason[300];
     const bool loaded = loadCurrentDemo(reason, sizeof reason) == 1;
     if (loaded)
-      std::printf("%s\t%d\t%dx%d\t%s\n", entries[i].name, gFrameCount, gCropSize[2], gCropSize[3], entries[i].date);
+      std::printf("%s\t%d\t%dx%d\t%s\n", pal_SystemText(entries[i].name).c_str(), gFrameCount, gCropSize[2], gCropSize[3], entries[i].date);
     else
-      std::printf("%s\t?\t?\t%s\n", entries[i].name, entries[i].date);
+      std::printf("%s\t?\t?\t%s\n", pal_SystemText(entries[i].name).c_str(), entries[i].date);
   }
   std::fflush(stdout);
   return 0;
@@ -216,7 +238,7 @@ std::string openDemo(const std::string& demo) {
   struct stat st;
   const std::string data = demoFilePath(demo, ".DMD");
   if (::stat(data.c_str(), &st) != 0)
-    return "there is no demo '" + demo + "' in '" + demosFolderPath() + "'";
+    return "there is no demo '" + demo + "' in " + shownPath(demosFolderPath());
   std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", demo.c_str());
   char why[400];
   if (loadCurrentDemo(why, sizeof why) != 1) return "the demo '" + demo + "' could not be opened: " + why;
@@ -237,7 +259,7 @@ std::string checkSettings(const std::string& name, const std::string& notes) {
 bool makeOutputFolder(const char* top, const std::string& name) {
   const std::string folder = std::string(gProgramFolder) + top;
   return pal_FindOrCreateDirectory(folder.c_str()) != -1 &&
-         pal_FindOrCreateDirectory((folder + "/" + name).c_str()) != -1;
+         pal_FindOrCreateDirectory((folder + "/" + pal_SystemText(name)).c_str()) != -1;
 }
 
 // The web pages: the HTML5 page, the Demo Guide and its Markdown form.
@@ -263,7 +285,7 @@ int publishWeb(const Args& a, const WebKind& kind) {
   std::vector<std::string> warnings;
   const int r = withProgress(kind.progress, [] { return gExportProgress.load() / 10; },
                              [&] { return kind.write(s, &why, &warnings); });
-  for (const std::string& w : warnings) std::fprintf(stderr, "Pictomira: %s\n", w.c_str());
+  for (const std::string& w : warnings) std::fprintf(stderr, "Pictomira: %s\n", pal_SystemText(w).c_str());
   if (r == 0) return failed("stopped");
   if (r != 1) return failed(why.title + ": " + why.text());
   std::printf("%s\n", kind.path(s.name).c_str());
@@ -297,7 +319,7 @@ int publishSimulation(const Args& a) {
   const std::string folder = packageFolderPath(s.name);
   for (const WrapTarget& t : wrapTargets()) {
     if (!t.possible) continue;
-    const std::string file = folder + s.name + " " + t.system + (std::strcmp(t.system, "Windows") == 0 ? ".exe" : "");
+    const std::string file = folder + pal_SystemText(s.name) + " " + t.system + (std::strcmp(t.system, "Windows") == 0 ? ".exe" : "");
     struct stat st;
     if (::stat(file.c_str(), &st) == 0) std::printf("%s\n", file.c_str());
   }
@@ -333,7 +355,7 @@ int abstractCapture(const Args& a) {
     return failed("'" + a.newName + "' cannot be the demo's name: " + demoNameMessage(demoNameCode(a.newName.c_str())));
   replayCaptureIfPresent();
   if (!exists(captureSlotPath(".DMR")) || !exists(captureSlotPath(".DMW")))
-    return failed("there is no capture to abstract in '" + std::string(gProgramFolder) + "'");
+    return failed("there is no capture to abstract in " + shownPath(gProgramFolder));
   std::string name = a.newName;
   for (int n = 1; name.empty(); ++n)
     if (!exists(demoFolderPath("Demo " + std::to_string(n)))) name = "Demo " + std::to_string(n);
@@ -362,7 +384,7 @@ int abstractCapture(const Args& a) {
     return 1;
   });
   if (pal_FindOrCreateDirectory(demosFolderPath().c_str()) == -1)
-    return failed("the folder '" + demosFolderPath() + "' cannot be created");
+    return failed("the folder " + shownPath(demosFolderPath()) + " cannot be created");
   std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", name.c_str());
   gCreateFilesProgress = 0;
   withProgress("Creating the files", [] { return gCreateFilesProgress.load() / 10; }, [] {
@@ -384,7 +406,7 @@ int multiPath() {
   if (r.stopped) return failed("stopped");
   int status = 0;
   for (const MultiPathNotice& n : multiPathNotices(r, gCurrDemoName)) {
-    std::fprintf(stderr, "Pictomira: %s: %s\n", n.title.c_str(), n.text.c_str());
+    std::fprintf(stderr, "Pictomira: %s: %s\n", n.title.c_str(), pal_SystemText(n.text).c_str());
     if (n.failed) status = kFailed;
   }
   if (status != 0) return status;
@@ -412,8 +434,8 @@ int studioCommandLine(int argc, char** argv) {
   ::setenv("PICTOMIRA_TRACES", "off", 1);  // standard output holds only what was written
   pal_InitPAL();
   if (!setProgramFolder(a.folder))
-    return failed("the program folder '" + (a.folder.empty() ? std::string(gpal_ProgPath) : a.folder) +
-                  "' is not a folder");
+    return failed("the program folder " + shownPath(a.folder.empty() ? std::string(gpal_ProgPath) : a.folder) +
+                  " is not a folder");
   if (a.command == "--list") return list();
   if (a.command == "--abstract") return abstractCapture(a);
   const std::string bad = openDemo(a.demo);

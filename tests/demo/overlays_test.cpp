@@ -114,6 +114,13 @@ TEST_F(Overlays, TwoLineNoteOnAThousandBySevenHundredFrame) {
   demoDrawSpeakerNotes(0);
   EXPECT_EQ(gNoteRect[3], 20);
   EXPECT_EQ(gNoteRect[2], pal_GetTextWidth("Oneline", 2) + 10);
+  // The code page's letters and signs are text, never line ends: one line each.
+  for (const char* text : {"Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8", "\x80 \x85 \x8C\x9C \x93\x94", "\xA0\xBF\xC0\xFF"}) {
+    note(0, text);
+    demoDrawSpeakerNotes(0);
+    EXPECT_EQ(gNoteRect[3], 20) << text;
+    EXPECT_EQ(gNoteRect[2], pal_GetTextWidth(text, 2) + 10) << text;
+  }
 }
 
 TEST_F(Overlays, LastFrameShowsTheEndTextInsteadOfTheDefaultNote) {

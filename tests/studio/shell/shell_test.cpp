@@ -78,7 +78,15 @@ TEST(DemoNames, RulesApplyInOrderWithTheirCodes) {
                {"a\\b", -1},
                {"say \"hi\"", -1},
                {"tab\there", -1},
-               {"caf\xE9", -1},  // bytes above 127 are tested unsigned
+               {"Caf\xE9 D\xE9mo", 1},  // the code page's letters
+               {"\xC0\xFF \x8A\x9A\x8C\x9C\x8E\x9E\x9F", 1},
+               {std::string(69, '\xE9'), 1},  // 69 characters, though 138 bytes on disk
+               {"Price \x80", -1},  // the code page's signs are not letters
+               {"a\x85", -1},
+               {"a\x81", -1},  // undefined
+               {"a\xA0" "b", -1},  // no-break space
+               {"\xBFQu\xE9?", -1},
+               {"a\x7F", -1},
                {"pipe|", -1}};
   for (const auto& c : cases) EXPECT_EQ(validateDemoName(c.name.c_str(), 0), c.code) << c.name;
   testing::internal::CaptureStderr();
@@ -475,7 +483,9 @@ TEST_F(Shell, ChooseDemoListsEverySameSizeDemoPageByPage) {
       for (int i = 0; i < PAL_CLICKABLE_CAP; ++i) {
         if (gpal_ClickableRectList[i][0] == PAL_FREE_CLICKABLE) continue;
         const std::string rect = gpal_ClickableRectNames[i];
-        if (rect[0] == '&') EXPECT_TRUE(shown.insert(rect.substr(1)).second) << rect;
+        if (rect[0] == '&') {
+          EXPECT_TRUE(shown.insert(rect.substr(1)).second) << rect;
+        }
         if (rect[0] == ':' && rect[1] == 'A' + pages + 1) next = rect;
       }
     }
