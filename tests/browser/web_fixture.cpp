@@ -10,6 +10,7 @@
 #include "demo/demo_model.h"
 #include "demo/demo_overlays.h"
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 #include "studio/capture/demo_files.h"
 #include "studio/publishing/web_export.h"
 #include "tests/support/demo_builder.h"
@@ -28,7 +29,7 @@ namespace {
 
 constexpr const char* kName = "Tour";
 constexpr const char* kSplashNotes = "Walk the tour & see";
-constexpr const char* kTitleNotes = "First line & <b>bold</b>\nSecond line";
+constexpr const char* kTitleNotes = "First line & <b>bold</b>\nSecond line, d\xE9j\xE0 vu";
 constexpr int32_t kScreenW = 520, kScreenH = 340;
 constexpr int32_t kCrop[4] = {24, 16, 480, 300};
 
@@ -92,7 +93,7 @@ DemoFixture tourDemo() {
       {"Working more", "Almost there", -999, -999, {timer(700)}},                         // 5
       {"Confirm", "Press Enter to continue", -999, -999, {key(13)}},                      // 6
       {"", kScriptNote, -999, -999, {rect('L', kD)}},                                     // 7
-      {"", "Step eight", -999, -999, {rect('L', kA)}},                                    // 8
+      {"", "Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8 \x80", -999, -999, {rect('L', kA)}},         // 8: Windows-1252
       {"", kLongNote, -999, -999, {rect('L', kB), rect('U', kU)}},                        // 9
       {"", "Step ten", -999, -999, {rect('L', kC)}},                                      // 10
       {"", "Two lines\nsecond line here", -999, -999, {rect('L', kD)}},                   // 11
@@ -110,7 +111,9 @@ DemoFixture tourDemo() {
   return fx;
 }
 
-std::string jsonString(const std::string& s) {
+// The texts are Windows-1252; demo.json is UTF-8.
+std::string jsonString(const std::string& text) {
+  const std::string s = pal_Cp1252ToUtf8(text);
   std::string out = "\"";
   for (const unsigned char c : s) {
     if (c == '"' || c == '\\') {

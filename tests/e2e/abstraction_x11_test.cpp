@@ -213,6 +213,27 @@ TEST_F(Abstraction, AReplayPairIsAbstractedIntoANamedDemo) {
   EXPECT_LT(second[0], gFrameCount);
 }
 
+// On a French keyboard the name arrives as typed, letters beyond ASCII
+// included, and the demo's folder holds it in UTF-8.
+TEST_F(Abstraction, AFrenchKeyboardTypesTheNameAndTheFolderIsUtf8) {
+  start();
+  ASSERT_TRUE(button("Ready to Abstract - Pictomira", 280, kRow));
+  click(360, kRow + 13);  // "The Crop is Correct"
+  ASSERT_TRUE(button("Abstracting New Demo - Pictomira", 650, 226));
+  click(480, 239);  // "NewNameEditBox"
+  input->key(XK_a, {XK_Control_L});
+  ASSERT_TRUE(input->setLayout("fr"));
+  ASSERT_TRUE(input->typeOnLayout("Café Démo"));  // é is a key of its own; m is where ; is on a US keyboard
+  sleepMs(150);
+  click(680, 239);  // "OK"
+  ASSERT_TRUE(button("Café Démo - Pictomira", 5, 287));  // the title is UTF-8 too
+  EXPECT_EQ(slurp(demoFilePath("Caf\xE9 D\xE9mo", ".DMR")), slurp(dir.file("pmra.DMR")));
+  EXPECT_TRUE(exists(dir.file("Demos/Café Démo/Café Démo.DMD")));
+  const CommandResult list = runCommand("{ env -u DISPLAY '" + dir.file("Pictomira") + "' --list 2>/dev/null; }");
+  EXPECT_EQ(list.out.rfind("Café Démo\t", 0), 0u) << list.out;
+  input->setLayout("us");
+}
+
 TEST_F(Abstraction, ADraggedAndFineTunedCropIsTheDemosCrop) {
   start();
   ASSERT_TRUE(button("Ready to Abstract - Pictomira", 460, kRow));

@@ -123,7 +123,9 @@ TEST_F(CommandLine, ListsAndPublishesEveryKindWithoutADisplay) {
   EXPECT_EQ(r.out, page + "\n");
   EXPECT_TRUE(slurp(page) == fixturePage);
   EXPECT_NE(r.err.find("Writing the HTML5 page: 100%\n"), std::string::npos) << r.err;
-  r = pictomira(scratch_, folder() + "--publish guide Tour --notes \"$(printf 'First line & <b>bold</b>\\nSecond line')\"");
+  // Arguments in UTF-8 reach the page as the fixture's Windows-1252 notes.
+  r = pictomira(scratch_,
+                folder() + "--publish guide Tour --notes \"$(printf 'First line & <b>bold</b>\\nSecond line, déjà vu')\"");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, guide + "\n");
   EXPECT_TRUE(slurp(guide) == fixtureGuide);

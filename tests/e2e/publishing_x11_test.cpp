@@ -9,6 +9,7 @@
 #include "studio/capture/demo_files.h"
 
 #include "demo/demo_frames.h"
+#include "pal/pal.h"
 #include "tests/support/demo_builder.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
@@ -16,6 +17,7 @@
 #include "tests/support/wine_prefix.h"
 #include "tests/support/xsession.h"
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -182,9 +184,9 @@ class Publishing : public StudioSession {
     ASSERT_TRUE(titled("Pictomira (v151)"));
   }
   // Runs a wrapped file (with arguments) in a fresh folder until its "OK" ends it.
-  void unwrap(const TempDir& into, const std::vector<std::string>& args) {
-    const std::string program = into.file("Share Me Linux");
-    ASSERT_TRUE(copyFile(output(" Linux"), program, 0755));
+  void unwrap(const TempDir& into, const std::vector<std::string>& args, const std::string& name = "Share Me") {
+    const std::string program = into.file(name + " Linux");
+    ASSERT_TRUE(copyFile(dir.path() + "/Demo_Packages/" + name + "/" + name + " Linux", program, 0755));
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     Child unwrapper(argv, {"PICTOMIRA_ALERTS=stderr"});
@@ -221,6 +223,56 @@ TEST_F(Publishing, TheLinuxFileUnpacksAPresenterThatShowsTheRecordedFrames) {
   ASSERT_TRUE(presents(0));
   input->click(kPX + 70, kPY + 40);  // inside frame 0's click box (boxes switched off)
   ASSERT_TRUE(presents(1));
+}
+
+// A note typed on a German keyboard in the speaker note editor arrives as
+// typed ("/" is Shift + 7 there), is stored as Windows-1252 bytes, and the
+// Presenter of the Linux simulation shows it on one line; "Ł", outside the
+// code page, gets the notice and changes nothing.
+TEST_F(Publishing, ANoteTypedOnAGermanKeyboardReachesThePresenterOnOneLine) {
+  const std::string note = "Grüße, Straße / 7&8", stored = "Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8";
+  openDemoScreen();
+  clickAt(kX + 900 - 450, kY + 600 - 58 + 11);  // "Edit Demo"
+  ASSERT_TRUE(titled("Editing 'Share Me' - Pictomira"));
+  ASSERT_TRUE(input->waitForPixel(189, 50, 0x767D98, 5000));  // the editor's panel
+  constexpr int kW = 1040, kH = 710;                            // the editor for a 640 x 400 crop
+  ASSERT_TRUE(input->setLayout("de"));
+  ASSERT_TRUE(input->typeOnLayout("n"));  // the note editor, its box active
+  ASSERT_TRUE(input->waitForPixel(kW - 5 - 630 + 5, kH - 174 + 100, 0xF4F899, 3000));  // below the old note
+  input->key(XK_a, {XK_Control_L});  // the old note replaced
+  ASSERT_TRUE(input->typeOnLayout(note));
+  ASSERT_EQ(std::system("xdotool type --delay 15 'Ł'"), 0);
+  EXPECT_TRUE(app->waitFor("ALERT 0 Character Not Available | That character cannot be typed here", 3000));
+  sleepMs(150);
+  clickAt(kW - 5 - 315 - 10 - 30, kH - 174 + 147 + 12);  // "OK"
+  clickAt(290 + 45, 50 + 12);                              // "Exit": unsaved edits, so the question
+  ASSERT_TRUE(input->waitForPixel(410 + 4, 90, 0xFFFFFF, 3000));
+  clickAt(410 + 70, 90 + 13);  // "Save and Exit"
+  ASSERT_TRUE(titled("Share Me - Pictomira"));
+  input->setLayout("us");
+  const std::string data = slurp(dir.path() + "/Demos/Share Me/Share Me.DMD");
+  EXPECT_NE(data.find(stored + '\0'), std::string::npos) << "the note is not stored as Windows-1252";
+
+  // Shared under a name beyond ASCII: every file is named in UTF-8.
+  for (const char* kind : {"simulation", "html5"})
+    ASSERT_EQ(runCommand("{ env -u DISPLAY '" + dir.file("Pictomira") + "' --publish " + kind +
+                         " 'Share Me' --package-name 'Café Démo' >/dev/null 2>&1; }").status, 0) << kind;
+  const std::string page = slurp(dir.path() + "/Demo_Packages/Café Démo/Café Démo.html");
+  EXPECT_NE(page.find("Gr&#252;&#223;e, Stra&#223;e / 7&amp;8"), std::string::npos);
+  EXPECT_NE(page.find("<TITLE>Caf&#233; D&#233;mo"), std::string::npos);
+  TempDir fresh;
+  unwrap(fresh, {}, "Café Démo");
+  auto presenter = present(fresh.file("Café Démo"));
+  // The note box of one line (18 + 2 rows) centred at the frame's bottom,
+  // 8 rows above it, as wide as the whole text: judged down its left inside
+  // column, left of the text.
+  resetRuntime();
+  const int boxW = pal_GetTextWidth(stored.c_str(), 2) + 10, x = kPX + (640 - boxW) / 2, bottom = kPY + 400 - 8 - 1;
+  ASSERT_TRUE(input->waitForPixel(x + 2, bottom, 0xF4F899, 5000));
+  EXPECT_EQ(input->pixel(x + 2, bottom - 19), 0xF4F899u);
+  EXPECT_EQ(input->pixel(x + 2, bottom - 20), 0x000000u) << "the note has more than one line";
+  EXPECT_EQ(input->pixel(x + boxW - 1, bottom), 0xF4F899u);
+  EXPECT_EQ(input->pixel(x + boxW, bottom), 0x000000u);
 }
 
 TEST_F(Publishing, SmallSizePackageOnlyAndTheMacFileReadByTheExaminer) {

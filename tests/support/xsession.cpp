@@ -4,6 +4,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -238,6 +239,50 @@ int XInput::keycodeOf(unsigned long keysym) { return XKeysymToKeycode(dpy(displa
 void XInput::keycode(int code, bool down) {
   XTestFakeKeyEvent(dpy(display_), static_cast<unsigned>(code), down ? True : False, CurrentTime);
   sync();
+}
+
+bool XInput::setLayout(const std::string& layout) {
+  const std::string cmd = "setxkbmap -display " + std::string(DisplayString(dpy(display_))) + " " + layout;
+  if (std::system(cmd.c_str()) != 0) return false;
+  sleepMs(300);  // the programs take the new map from their MappingNotify
+  return true;
+}
+
+bool XInput::typeOnLayout(const std::string& utf8) {
+  // A connection of its own reads the layout as it is now (Xlib caches a map).
+  Display* d = XOpenDisplay(DisplayString(dpy(display_)));
+  if (d == nullptr) return false;
+  int low = 8, high = 255;
+  XDisplayKeycodes(d, &low, &high);
+  const int shift = XKeysymToKeycode(d, XK_Shift_L);
+  bool ok = true;
+  for (size_t i = 0; i < utf8.size() && ok;) {
+    // Latin-1 characters are their own keysyms.
+    unsigned long sym = static_cast<unsigned char>(utf8[i]);
+    if (sym >= 0xC0 && i + 1 < utf8.size()) {
+      sym = ((sym & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F);
+      i += 2;
+    } else {
+      ++i;
+    }
+    int found = -1, level = 0;
+    int perCode = 0;
+    KeySym* map = XGetKeyboardMapping(d, static_cast<KeyCode>(low), high - low + 1, &perCode);
+    for (int code = low; code <= high && found < 0; ++code)
+      for (int l = 0; l < 2 && l < perCode && found < 0; ++l)
+        if (map[(code - low) * perCode + l] == sym) found = code, level = l;
+    XFree(map);
+    ok = found >= 0;
+    if (!ok) break;
+    if (level == 1) XTestFakeKeyEvent(d, static_cast<unsigned>(shift), True, CurrentTime);
+    XTestFakeKeyEvent(d, static_cast<unsigned>(found), True, CurrentTime);
+    XTestFakeKeyEvent(d, static_cast<unsigned>(found), False, CurrentTime);
+    if (level == 1) XTestFakeKeyEvent(d, static_cast<unsigned>(shift), False, CurrentTime);
+    XSync(d, False);
+    sleepMs(25);
+  }
+  XCloseDisplay(d);
+  return ok;
 }
 
 void XInput::key(unsigned long keysym, const std::vector<unsigned long>& modifiers) {

@@ -62,6 +62,12 @@ class XInput {
   void key(unsigned long keysym, const std::vector<unsigned long>& modifiers = {});
   void keycode(int code, bool down);
   int keycodeOf(unsigned long keysym);
+  // Switches the server's keyboard layout (setxkbmap: "de", "fr", "us").
+  bool setLayout(const std::string& layout);
+  // Types UTF-8 text of Latin-1 characters as a typist of the current
+  // layout does: each character's own key, with Shift where the layout puts
+  // it on the second level. False when the layout has no key for one.
+  bool typeOnLayout(const std::string& utf8);
   void sync();
   // The pointer's position on the root window.
   void pointer(int* x, int* y);
