@@ -141,6 +141,11 @@ bool replaceSelection(int slot, const std::string& insert) {
 // cannot hold; once per activation, so fast typing does not stack alerts.
 bool gRefusedNoticeShown = false;
 
+// Whether a box was active when the last key went down. The window system
+// sends a key's text after the key itself: the N that opens the note editor
+// must not type an "n" into the box it opens.
+bool gKeyWentToBox = false;
+
 void saveUndo(int slot) { std::memcpy(textOf(kUndo), textOf(slot), kTextCap); }
 
 int commandKey(int slot, int vk) {
@@ -371,7 +376,7 @@ int pal_TextEditTypeText(const char* text) {
 }
 
 void palEditTextInput(const std::string& utf8) {
-  if (gpal_TextEditCurrSlot < 0) return;
+  if (gpal_TextEditCurrSlot < 0 || !gKeyWentToBox) return;
   int refused = 0;
   const std::string text = pal_Utf8ToCp1252(utf8, &refused);
   if (!text.empty()) pal_TextEditTypeText(text.c_str());
@@ -527,7 +532,11 @@ bool palEditRouteEvent(int32_t event[4], char* name) {
       if (before < 0) return false;
       pal_TextEditHandler(event);
       return true;
+    case PAL_EV_NO_KEY:
+      gKeyWentToBox = before >= 0;
+      return before >= 0;
     case PAL_EV_KEY: {
+      gKeyWentToBox = before >= 0;
       if (before < 0) return false;
       // A Control or Alt key the box has no command for is the screen's
       // (Control + P on the demo screen); a key without a code stays here.

@@ -239,20 +239,15 @@ bool isInput(const SDL_Event& e) {
   return e.type == SDL_KEYDOWN || e.type == SDL_TEXTINPUT || e.type == SDL_SYSWMEVENT || e.type == SDL_MOUSEMOTION || e.type == gTimerEvent;
 }
 
-// The last key press, for the text it types (SDL sends the text after it),
-// and whether an edit box was active when it went down: the N that opens the
-// note editor must not type an "n" into it.
+// The last key press, for the text it types (SDL sends the text after it).
 SDL_Keysym gLastKey{};
-bool gLastKeyForBox = false;
 
-// A key that went to a screen rather than to an edit box types no text, nor
-// does Control or Alt with a key: Alt + Z is the edit box's undo,
+// Control or Alt with a key types no text: Alt + Z is the edit box's undo,
 // not a "z". The right Alt key is the AltGr of many layouts, which types a
 // key's third character ("@" on a German keyboard's Q, "€" on its E): that
 // text stands, unless it is only the key's own character (the right Alt of
 // a US keyboard).
 bool commandKeyText(const char* text) {
-  if (!gLastKeyForBox) return true;
   const Uint16 mod = gLastKey.mod;
   if ((mod & (KMOD_CTRL | KMOD_LALT | KMOD_GUI)) != 0) return true;
   if ((mod & KMOD_RALT) == 0) return false;
@@ -321,7 +316,6 @@ bool translate(const SDL_Event& e, int32_t ev[4], char* name) {
       return false;
     case SDL_KEYDOWN:
       gLastKey = e.key.keysym;
-      gLastKeyForBox = gpal_TextEditCurrSlot >= 0;
       pal_MapKeyToEventCode(keyOf(e.key.keysym), ev);
       if (ev[0] == PAL_EV_START) return false;
       return !palEditRouteEvent(ev, name);

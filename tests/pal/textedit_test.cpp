@@ -358,28 +358,44 @@ TEST_F(TextEdit, HelpersOfTheFittingTable) {
 
 namespace {
 
-// Text from the window system (UTF-8) arrives in the box as Windows-1252;
-// keys with characters type nothing themselves, and a character outside the
-// code page changes nothing and gets one notice per activation.
+// Text from the window system (UTF-8) arrives in the box as Windows-1252
+// after its key; keys with characters type nothing themselves, a key that
+// went to the screen (the N that opens the note editor) types nothing into
+// the box it opened, and a character outside the code page changes nothing
+// and gets one notice per activation.
 TEST_F(TextEdit, WindowSystemTextArrivesAsTheCodePagesBytes) {
   mark(300, 36);
+  char name[PAL_NAME_LEN] = "";
+  const auto typed = [&](const char* utf8) {
+    int32_t k[4] = {PAL_EV_KEY, 'g', PAL_MOD_NONE, 'G'};
+    EXPECT_TRUE(palEditRouteEvent(k, name));
+    palEditTextInput(utf8);
+  };
   EXPECT_EQ(key('G', 'G', PAL_MOD_SHIFT), 1);  // the key alone: its text comes separately
   EXPECT_EQ(text(), "");
-  palEditTextInput("Grüße, Straße / 7&8");
-  EXPECT_EQ(text(), "Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8");
+  typed("Grüße, Straße / 7&8");
+  const std::string stored = "Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8";
+  EXPECT_EQ(text(), stored);
   testing::internal::CaptureStderr();
-  palEditTextInput("Ł");
-  palEditTextInput("Łź");
+  typed("Ł");
+  typed("Łź");
   const std::string alerts = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(text(), "Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8");
+  EXPECT_EQ(text(), stored);
   EXPECT_NE(alerts.find("ALERT 0 Character Not Available | That character cannot be typed here"), std::string::npos);
   EXPECT_EQ(alerts.find("ALERT", 1), std::string::npos);  // once
-  palEditTextInput("€Ł!");  // what the code page holds still arrives
-  EXPECT_EQ(text().substr(text().size() - 2), "\x80!");
+  typed("€Ł!");  // what the code page holds still arrives
+  EXPECT_EQ(text(), stored + "\x80!");
   pal_StartTextEdit("box");  // a new activation may tell again
   testing::internal::CaptureStderr();
-  palEditTextInput("Ł");
+  typed("Ł");
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Character Not Available"), std::string::npos);
+
+  gpal_TextEditCurrSlot = -1;
+  int32_t n[4] = {PAL_EV_KEY, 'n', PAL_MOD_NONE, 'N'};
+  EXPECT_FALSE(palEditRouteEvent(n, name));  // the screen's key...
+  pal_StartTextEdit("box");                   // ...opens the box
+  palEditTextInput("n");
+  EXPECT_EQ(text(), stored + "\x80!");
 }
 
 }  // namespace
