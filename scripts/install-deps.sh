@@ -11,6 +11,7 @@ packages=(
   libpixman-1-dev liblodepng-dev
   libsdl2-dev libx11-dev libxext-dev libxtst-dev libxrandr-dev
   xvfb xdotool openbox x11-apps x11-utils x11-xserver-utils
+  x11-xkb-utils xkb-data libx11-data  # setxkbmap and the layouts for the keyboard tests; dead keys (Compose)
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev  # the fuzz harnesses: clang with libFuzzer and the sanitizers
   g++-mingw-w64-x86-64-posix wine wine64  # the Windows programs, cross-built and run under wine
