@@ -226,11 +226,11 @@ TEST_F(Publishing, TheLinuxFileUnpacksAPresenterThatShowsTheRecordedFrames) {
 }
 
 // A note typed on a German keyboard in the speaker note editor arrives as
-// typed ("/" is Shift + 7 there), is stored as Windows-1252 bytes, and the
-// Presenter of the Linux simulation shows it on one line; "Ł", outside the
-// code page, gets the notice and changes nothing.
+// typed ("/" is Shift + 7 there, dead keys and AltGr included), is stored as
+// Windows-1252 bytes, and the Presenter of the Linux simulation shows it on
+// one line; "Ł", outside the code page, gets the notice and changes nothing.
 TEST_F(Publishing, ANoteTypedOnAGermanKeyboardReachesThePresenterOnOneLine) {
-  const std::string note = "Grüße, Straße / 7&8", stored = "Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8";
+  const std::string note = "Grüße, Straße / 7&8", stored = "Gr\xFC\xDF" "e, Stra\xDF" "e / 7&8 \xEA@\x80";
   openDemoScreen();
   clickAt(kX + 900 - 450, kY + 600 - 58 + 11);  // "Edit Demo"
   ASSERT_TRUE(titled("Editing 'Share Me' - Pictomira"));
@@ -241,6 +241,8 @@ TEST_F(Publishing, ANoteTypedOnAGermanKeyboardReachesThePresenterOnOneLine) {
   ASSERT_TRUE(input->waitForPixel(kW - 5 - 630 + 5, kH - 174 + 100, 0xF4F899, 3000));  // below the old note
   input->key(XK_a, {XK_Control_L});  // the old note replaced
   ASSERT_TRUE(input->typeOnLayout(note));
+  // A dead key before a letter, then AltGr's "@" (on Q) and "€" (on E).
+  ASSERT_TRUE(input->pressOnLayout({XK_space, XK_dead_circumflex, XK_e, XK_at, XK_EuroSign}));
   ASSERT_EQ(std::system("xdotool type --delay 15 'Ł'"), 0);
   EXPECT_TRUE(app->waitFor("ALERT 0 Character Not Available | That character cannot be typed here", 3000));
   sleepMs(150);
@@ -258,7 +260,7 @@ TEST_F(Publishing, ANoteTypedOnAGermanKeyboardReachesThePresenterOnOneLine) {
     ASSERT_EQ(runCommand("{ env -u DISPLAY '" + dir.file("Pictomira") + "' --publish " + kind +
                          " 'Share Me' --package-name 'Café Démo' >/dev/null 2>&1; }").status, 0) << kind;
   const std::string page = slurp(dir.path() + "/Demo_Packages/Café Démo/Café Démo.html");
-  EXPECT_NE(page.find("Gr&#252;&#223;e, Stra&#223;e / 7&amp;8"), std::string::npos);
+  EXPECT_NE(page.find("Gr&#252;&#223;e, Stra&#223;e / 7&amp;8 &#234;@&#8364;"), std::string::npos);
   EXPECT_NE(page.find("<TITLE>Caf&#233; D&#233;mo"), std::string::npos);
   TempDir fresh;
   unwrap(fresh, {}, "Café Démo");

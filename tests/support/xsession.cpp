@@ -249,14 +249,8 @@ bool XInput::setLayout(const std::string& layout) {
 }
 
 bool XInput::typeOnLayout(const std::string& utf8) {
-  // A connection of its own reads the layout as it is now (Xlib caches a map).
-  Display* d = XOpenDisplay(DisplayString(dpy(display_)));
-  if (d == nullptr) return false;
-  int low = 8, high = 255;
-  XDisplayKeycodes(d, &low, &high);
-  const int shift = XKeysymToKeycode(d, XK_Shift_L);
-  bool ok = true;
-  for (size_t i = 0; i < utf8.size() && ok;) {
+  std::vector<unsigned long> syms;
+  for (size_t i = 0; i < utf8.size();) {
     // Latin-1 characters are their own keysyms.
     unsigned long sym = static_cast<unsigned char>(utf8[i]);
     if (sym >= 0xC0 && i + 1 < utf8.size()) {
@@ -265,22 +259,44 @@ bool XInput::typeOnLayout(const std::string& utf8) {
     } else {
       ++i;
     }
-    int found = -1, level = 0;
-    int perCode = 0;
-    KeySym* map = XGetKeyboardMapping(d, static_cast<KeyCode>(low), high - low + 1, &perCode);
+    syms.push_back(sym);
+  }
+  return pressOnLayout(syms);
+}
+
+bool XInput::pressOnLayout(const std::vector<unsigned long>& keysyms) {
+  // A connection of its own reads the layout as it is now (Xlib caches a map).
+  Display* d = XOpenDisplay(DisplayString(dpy(display_)));
+  if (d == nullptr) return false;
+  int low = 8, high = 255, perCode = 0;
+  XDisplayKeycodes(d, &low, &high);
+  KeySym* map = XGetKeyboardMapping(d, static_cast<KeyCode>(low), high - low + 1, &perCode);
+  const int shift = XKeysymToKeycode(d, XK_Shift_L), level3 = XKeysymToKeycode(d, XK_ISO_Level3_Shift);
+  // The core map's columns of the first group: plain, Shift, AltGr, AltGr + Shift.
+  const int columns[4] = {0, 1, 4, 5};
+  bool ok = true;
+  for (const unsigned long sym : keysyms) {
+    int found = -1, column = 0;
     for (int code = low; code <= high && found < 0; ++code)
-      for (int l = 0; l < 2 && l < perCode && found < 0; ++l)
-        if (map[(code - low) * perCode + l] == sym) found = code, level = l;
-    XFree(map);
-    ok = found >= 0;
-    if (!ok) break;
-    if (level == 1) XTestFakeKeyEvent(d, static_cast<unsigned>(shift), True, CurrentTime);
-    XTestFakeKeyEvent(d, static_cast<unsigned>(found), True, CurrentTime);
-    XTestFakeKeyEvent(d, static_cast<unsigned>(found), False, CurrentTime);
-    if (level == 1) XTestFakeKeyEvent(d, static_cast<unsigned>(shift), False, CurrentTime);
+      for (int c = 0; c < 4 && found < 0; ++c)
+        if (columns[c] < perCode && map[(code - low) * perCode + columns[c]] == sym) found = code, column = c;
+    if (found < 0 || (column >= 2 && level3 == 0)) {
+      ok = false;
+      break;
+    }
+    const auto press = [d](int code, bool down) {
+      XTestFakeKeyEvent(d, static_cast<unsigned>(code), down ? True : False, CurrentTime);
+    };
+    if (column >= 2) press(level3, true);
+    if (column % 2 == 1) press(shift, true);
+    press(found, true);
+    press(found, false);
+    if (column % 2 == 1) press(shift, false);
+    if (column >= 2) press(level3, false);
     XSync(d, False);
     sleepMs(25);
   }
+  XFree(map);
   XCloseDisplay(d);
   return ok;
 }

@@ -68,6 +68,9 @@ class XInput {
   // layout does: each character's own key, with Shift where the layout puts
   // it on the second level. False when the layout has no key for one.
   bool typeOnLayout(const std::string& utf8);
+  // Presses the keys of keysyms (dead keys, AltGr's third level included) as
+  // the current layout places them.
+  bool pressOnLayout(const std::vector<unsigned long>& keysyms);
   void sync();
   // The pointer's position on the root window.
   void pointer(int* x, int* y);
