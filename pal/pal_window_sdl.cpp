@@ -17,8 +17,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -236,7 +236,8 @@ void wakeLoop(Uint32 type) {
 }
 
 bool isInput(const SDL_Event& e) {
-  return e.type == SDL_KEYDOWN || e.type == SDL_TEXTINPUT || e.type == SDL_SYSWMEVENT || e.type == SDL_MOUSEMOTION || e.type == gTimerEvent;
+  return e.type == SDL_KEYDOWN || e.type == SDL_TEXTINPUT || e.type == SDL_SYSWMEVENT || e.type == SDL_MOUSEMOTION ||
+         e.type == gTimerEvent;
 }
 
 // The last key press, for the text it types (SDL sends the text after it).

@@ -64,8 +64,9 @@ int writePackages(const PackageSettings& settings, publishing::Failure* why);
 void removePackagePieces();
 // The same for the demo folder at demoFolder (no trailing '/').
 void removePackagePiecesIn(const std::string& demoFolder);
-// Removes the unfinished wrapped files of the package name from its folder
-// (ending in '/'); the number removed.
+// Removes the unfinished wrapped files of the package name (spelled as the
+// file system spells it, as read from the folder) from its folder (ending
+// in '/'); the number removed.
 int removeUnfinishedPackages(const std::string& folder, const std::string& name);
 
 // The folder the package NAME is written to: "<program>Demo_Packages/NAME/".

@@ -88,7 +88,8 @@ std::string topFolder(const WebKind& kind) { return std::string(gProgramFolder) 
 // The folders "OK" made, removed again while they are empty.
 void removeUnusedFolders() {
   const int made = gMadeFolders.exchange(0);
-  if ((made & kMadeNamed) != 0) publishing::removeIfEmpty(topFolder(*gWorkKind) + "/" + gSettings.name);
+  if ((made & kMadeNamed) != 0)
+    publishing::removeIfEmpty(topFolder(*gWorkKind) + "/" + pal_SystemText(gSettings.name));
   if ((made & kMadeTop) != 0) publishing::removeIfEmpty(topFolder(*gWorkKind));
 }
 
@@ -131,7 +132,8 @@ int onOk(const WebKind& work) {
   gWorkKind = &work;
   const std::string top = topFolder(*gKind);
   const int topMade = pal_FindOrCreateDirectory(top.c_str());
-  const int named = topMade == -1 ? -1 : pal_FindOrCreateDirectory((top + "/" + pal_SystemText(gSettings.name)).c_str());
+  const std::string folder = top + "/" + pal_SystemText(gSettings.name);
+  const int named = topMade == -1 ? -1 : pal_FindOrCreateDirectory(folder.c_str());
   gMadeFolders = (topMade == 1 ? kMadeTop : 0) | (named == 1 ? kMadeNamed : 0);
   if (named == -1) {
     removeUnusedFolders();
