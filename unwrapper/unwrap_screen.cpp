@@ -199,8 +199,9 @@ void drawFinalScreen() {
   std::snprintf(text, sizeof text, gPMPonlyFlag ? "'%s.PMP' is ready to run" : "'%s' is ready", gPackageName);
   pag_DrawTextOnBuff(0, -1, 80, text, kTextFont, kWhite);
   // The folder is spelled as the file system spells it; the screen draws the code page's text.
-  std::string shown = unwrapShownFolder(gPackageFullPath);
-  if (!pal_TextFromSystem(shown, &shown)) shown = unwrapShownFolder(gPackageFullPath);
+  const std::string folder = unwrapShownFolder(gPackageFullPath);
+  std::string shown;
+  if (!pal_TextFromSystem(folder, &shown)) shown = folder;
   std::snprintf(text, sizeof text, "in '%s'", shown.c_str());
   pag_DrawTextOnBuff(0, -1, 120, text, kTextFont, kWhite);
   pag_DrawButtonType1(0, 320, 220, 60, 24, PAG_BUTTON_BORDER_TOP, PAG_BUTTON_BORDER_BOTTOM, PAG_BUTTON_FACE_TOP,

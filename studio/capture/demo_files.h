@@ -104,11 +104,11 @@ void startCopyDemoFiles(const std::string& newName);
 // author's demo. demoInsideWorkName gives the demo name back (empty when
 // name is no such work name).
 std::string hiddenWorkName(const std::string& newName, const char* suffix);
+std::string demoInsideWorkName(const std::string& name, const char* suffix);
 // The names of the Demos folder's entries, as names (Windows-1252) rather
 // than as the file system spells them; entries that stand for no such name
 // (a character the code page lacks) are left out, as are "." and "..".
 std::vector<std::string> demosFolderEntries();
-std::string demoInsideWorkName(const std::string& name, const char* suffix);
 // Moves the demo built under the name built into place as newName: its
 // three files take newName's names, then its folder takes newName's place
 // (newName must not exist or be an empty folder). 1, or -1 when a rename fails.

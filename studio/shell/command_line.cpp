@@ -87,9 +87,6 @@ int failed(const std::string& message) {
   return kFailed;
 }
 
-// A path in quotes, as a message of the code page shows it.
-std::string shownPath(const std::string& path) { return publishing::quoted(path); }
-
 // The names and texts of the arguments as the code page holds them; false
 // after the usage message when one holds a character it cannot.
 bool argumentTexts(Args* a) {
@@ -238,7 +235,7 @@ std::string openDemo(const std::string& demo) {
   struct stat st;
   const std::string data = demoFilePath(demo, ".DMD");
   if (::stat(data.c_str(), &st) != 0)
-    return "there is no demo '" + demo + "' in " + shownPath(demosFolderPath());
+    return "there is no demo '" + demo + "' in " + publishing::quoted(demosFolderPath());
   std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", demo.c_str());
   char why[400];
   if (loadCurrentDemo(why, sizeof why) != 1) return "the demo '" + demo + "' could not be opened: " + why;
@@ -355,7 +352,7 @@ int abstractCapture(const Args& a) {
     return failed("'" + a.newName + "' cannot be the demo's name: " + demoNameMessage(demoNameCode(a.newName.c_str())));
   replayCaptureIfPresent();
   if (!exists(captureSlotPath(".DMR")) || !exists(captureSlotPath(".DMW")))
-    return failed("there is no capture to abstract in " + shownPath(gProgramFolder));
+    return failed("there is no capture to abstract in " + publishing::quoted(gProgramFolder));
   std::string name = a.newName;
   for (int n = 1; name.empty(); ++n)
     if (!exists(demoFolderPath("Demo " + std::to_string(n)))) name = "Demo " + std::to_string(n);
@@ -384,7 +381,7 @@ int abstractCapture(const Args& a) {
     return 1;
   });
   if (pal_FindOrCreateDirectory(demosFolderPath().c_str()) == -1)
-    return failed("the folder " + shownPath(demosFolderPath()) + " cannot be created");
+    return failed("the folder " + publishing::quoted(demosFolderPath()) + " cannot be created");
   std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", name.c_str());
   gCreateFilesProgress = 0;
   withProgress("Creating the files", [] { return gCreateFilesProgress.load() / 10; }, [] {
@@ -434,8 +431,8 @@ int studioCommandLine(int argc, char** argv) {
   ::setenv("PICTOMIRA_TRACES", "off", 1);  // standard output holds only what was written
   pal_InitPAL();
   if (!setProgramFolder(a.folder))
-    return failed("the program folder " + shownPath(a.folder.empty() ? std::string(gpal_ProgPath) : a.folder) +
-                  " is not a folder");
+    return failed("the program folder " +
+                  publishing::quoted(a.folder.empty() ? std::string(gpal_ProgPath) : a.folder) + " is not a folder");
   if (a.command == "--list") return list();
   if (a.command == "--abstract") return abstractCapture(a);
   const std::string bad = openDemo(a.demo);
