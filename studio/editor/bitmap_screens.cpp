@@ -30,7 +30,7 @@ constexpr int32_t kPanelX = 10, kPanelY = 70, kPanelW = 540, kPanelH = 250, kCen
 // then does the loop thread read the job and commit it.
 ImportBitmap gPending;
 ImportJob gJob;
-std::atomic<int> gImportResult{IMPORT_FAILED};
+std::atomic<int> gImportResult{REWRITE_FAILED};
 std::atomic<bool> gImportFinished{false};
 
 
@@ -61,7 +61,7 @@ int backToEditor() {
 }
 
 int pollImport() {
-  const int progress = gImportProgress.load();
+  const int progress = gRewriteProgress.load();
   pag_FillRect(0, kPanelX, kPanelY, kPanelW, kPanelH, 0x000000);
   char text[80];
   std::snprintf(text, sizeof text, "Import BMP is working: %d %% complete...", std::clamp(progress, 0, 999) / 10);
@@ -69,11 +69,11 @@ int pollImport() {
   if (!gImportFinished.load(std::memory_order_acquire)) return PAL_SHOW;
   pal_DisableAllTimers();
   int result = gImportResult.load();
-  if (result == IMPORT_DONE) result = commitImport(&gJob);
+  if (result == REWRITE_DONE) result = commitRewrite(&gJob);
   const std::string why = gJob.why;
   gJob = ImportJob{};
-  if (result == IMPORT_AT_NEXT_START) pal_FatalAlert("Import Fail", ("ImportFail: " + why + ".").c_str());
-  if (result != IMPORT_DONE) {
+  if (result == REWRITE_AT_NEXT_START) pal_FatalAlert("Import Fail", ("ImportFail: " + why + ".").c_str());
+  if (result != REWRITE_DONE) {
     // The import rolled back: the demo's files are as they were before it.
     pal_Alert(1, "Import Fail", ("ImportFail: " + why + ".  The demo was left unchanged.").c_str());
   }
@@ -105,8 +105,8 @@ int confirmHandler(int32_t event[4], char* name) {
         if (gEditCount > 0 && editorSave() != 1) return backToEditor();
         gEditCount = 0;
         pal_UnmarkAllClickableRects();
-        gImportProgress = 0;
-        gImportResult = IMPORT_FAILED;
+        gRewriteProgress = 0;
+        gImportResult = REWRITE_FAILED;
         gImportFinished = false;
         gJob = importJobOf(gPending);
         pal_BeginThread(importWorker);

@@ -7,6 +7,7 @@
 #include "studio/editor/editor_screens.h"
 #include "studio/editor/editor_state.h"
 #include "studio/editor/frame_view_edits.h"
+#include "studio/editor/redaction.h"
 
 #include "studio/capture/demo_files.h"
 #include "studio/kit/screen_kit.h"
@@ -343,18 +344,6 @@ int moreHandler(int32_t event[4], char* name) {
   return PAL_NOTHING;
 }
 
-// The recorded screen's size from the recording's first record.
-bool recordedScreen(int64_t* W, int64_t* H) {
-  std::FILE* f = std::fopen(editorRecordingPath().c_str(), "rb");
-  if (f == nullptr) return false;
-  RecordLine r{};
-  const bool ok = recReadRecord(f, 0, &r, nullptr) >= 0;
-  std::fclose(f);
-  *W = r.W;
-  *H = r.H;
-  return ok;
-}
-
 int cropChangeHandler(int32_t event[4], char* name) {
   if (event[0] == PAL_EV_START) {
     greyWindow();
@@ -378,7 +367,7 @@ int cropChangeHandler(int32_t event[4], char* name) {
   const int64_t x = getLinePosValue(text.c_str(), 0), y = getLinePosValue(text.c_str(), 1);
   const int64_t w = getLinePosValue(text.c_str(), 2), h = getLinePosValue(text.c_str(), 3);
   int64_t W = 0, H = 0;
-  if (!recordedScreen(&W, &H)) {
+  if (!recordedScreenSize(&W, &H)) {
     pal_Alert(1, "Error", "The demo's recording cannot be read, so the crop cannot be checked.");
     return PAL_NOTHING;
   }

@@ -116,7 +116,7 @@ int studioMain() {
     return 0;
   }
   checkSystemFolders();
-  recoverInterruptedImports();  // finishes or rolls back a bitmap import cut short
+  recoverInterruptedRewrites();  // finishes or rolls back an import or a redaction cut short
   removeInterruptedPastes();    // hidden demos a paste or copy cut short left behind
   removeInterruptedExports();   // pieces and unfinished outputs of packaging or an export cut short
   char homeTitle[40];

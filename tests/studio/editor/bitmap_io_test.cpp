@@ -69,7 +69,7 @@ void blockRow(int32_t f, int32_t y, int32_t width, unsigned char* bgr) {
 class BitmapIo : public testing::Test {
  protected:
   void SetUp() override { makeDemo(); }
-  void TearDown() override { gImportSeam = nullptr; }
+  void TearDown() override { gRewriteSeam = nullptr; }
 
   void makeDemo() {
     std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
@@ -421,7 +421,7 @@ TEST_F(BitmapIo, FailureOrInterruptionAtEachStepLeavesTheDemoWhole) {
   const Bytes dmrDone = bytesOf(dmr()), dmdDone = bytesOf(dmd());
   ASSERT_NE(dmrDone, dmrBefore);
 
-  using S = ImportStep;
+  using S = RewriteStep;
   using A = SeamAction;
   struct Case {
     S fail, crash;      // Count: none
@@ -442,13 +442,13 @@ TEST_F(BitmapIo, FailureOrInterruptionAtEachStepLeavesTheDemoWhole) {
   }
   static const Case kNone{S::Count, S::Count, A::Go, 0, 0, false};
   static const Case* current;
-  gImportSeam = [](S s) {
+  gRewriteSeam = [](S s) {
     if (s == current->fail) return A::Fail;
     if (s == current->crash) return A::Crash;
     return s == S::RollbackJournal ? current->rollbackJournal : A::Go;
   };
   for (bool links : {true, false}) {
-    gImportLink = links ? ::link : [](const char*, const char*) {
+    gRewriteLink = links ? ::link : [](const char*, const char*) {
       errno = EPERM;
       return -1;
     };
@@ -465,7 +465,7 @@ TEST_F(BitmapIo, FailureOrInterruptionAtEachStepLeavesTheDemoWhole) {
         for (size_t i = 0; i < model.size(); ++i) EXPECT_EQ(gFrameData[i].imageRefB, model[i].imageRefB) << label;
       }
       current = &kNone;  // the next start runs without the seam
-      EXPECT_EQ(recoverInterruptedImports(), c.mended) << label;
+      EXPECT_EQ(recoverInterruptedRewrites(), c.mended) << label;
       EXPECT_TRUE(bytesOf(dmr()) == (c.finished ? dmrDone : dmrBefore)) << label;
       EXPECT_TRUE(bytesOf(dmd()) == (c.finished ? dmdDone : dmdBefore)) << label;
       EXPECT_EQ(entriesOf(folder()), entries) << label;
@@ -479,9 +479,9 @@ TEST_F(BitmapIo, FailureOrInterruptionAtEachStepLeavesTheDemoWhole) {
       }
     }
   }
-  gImportSeam = nullptr;
-  gImportLink = ::link;
-  EXPECT_EQ(recoverInterruptedImports(), 0);  // nothing left to mend
+  gRewriteSeam = nullptr;
+  gRewriteLink = ::link;
+  EXPECT_EQ(recoverInterruptedRewrites(), 0);  // nothing left to mend
 }
 
 // The pieces a writer cut short leaves (a journal or data file not yet
@@ -492,7 +492,7 @@ TEST_F(BitmapIo, StartUpRemovesTemporaryFilesOfCutShortWriters) {
   for (const std::string& piece : {std::string(kName) + ".import.part", std::string(kName) + ".DMD.new.saving",
                                    std::string("3.bmp.part")}) {
     writeBytes(folder() + "/" + piece, Bytes{'c', 'o', 'm'});
-    EXPECT_EQ(recoverInterruptedImports(), 1) << piece;
+    EXPECT_EQ(recoverInterruptedRewrites(), 1) << piece;
     EXPECT_EQ(entriesOf(folder()), entries) << piece;
   }
   EXPECT_EQ(bytesOf(dmr()), dmrBefore);
@@ -507,13 +507,13 @@ TEST_F(BitmapIo, WorkerPartLeavesModelAndFilesToTheCommit) {
   const Bytes dmrBefore = bytesOf(dmr()), dmdBefore = bytesOf(dmd());
   const std::vector<FrameRec> model = frames();
   ImportJob job = importJobOf(readIn(2, 6));
-  ASSERT_EQ(writeImportedRecording(&job), IMPORT_DONE) << job.why;
-  EXPECT_LT(gImportProgress.load(), 1000);
+  ASSERT_EQ(writeImportedRecording(&job), REWRITE_DONE) << job.why;
+  EXPECT_LT(gRewriteProgress.load(), 1000);
   for (size_t i = 0; i < model.size(); ++i) EXPECT_EQ(gFrameData[i].imageRefB, model[i].imageRefB) << i;
   EXPECT_EQ(bytesOf(dmr()), dmrBefore);
   EXPECT_EQ(bytesOf(dmd()), dmdBefore);
   EXPECT_GT(job.frames.back().imageRefB, model.back().imageRefB);
-  ASSERT_EQ(commitImport(&job), IMPORT_DONE) << job.why;
+  ASSERT_EQ(commitRewrite(&job), REWRITE_DONE) << job.why;
   for (size_t i = 0; i < model.size(); ++i) EXPECT_EQ(gFrameData[i].imageRefB, job.frames[i].imageRefB) << i;
   EXPECT_NE(bytesOf(dmr()), dmrBefore);
   expectReadable();
