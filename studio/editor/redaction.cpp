@@ -98,11 +98,13 @@ int writeRedactedRecording(RedactJob* job) {
     job->why = stopped ? "the program was closed" : text;
     return static_cast<int>(stopped ? REWRITE_STOPPED : REWRITE_FAILED);
   };
-  SeamAction act = rewriteSeam(RewriteStep::Expand);
-  if (act == SeamAction::Crash) {
+  auto crashed = [&]() {
     job->why = "interrupted";
-    return REWRITE_FAILED;
-  }
+    return static_cast<int>(REWRITE_FAILED);
+  };
+  SeamAction act = rewriteSeam(RewriteStep::Expand);
+  if (act == SeamAction::Crash) return crashed();
+  if (act == SeamAction::Fail) return fail("the recording could not be read");
   const std::vector<RecordEntry> records = indexRecording(dmr.c_str());
   if (records.empty()) return fail("the demo's recording cannot be read");
   const Redaction& r = job->r;
@@ -114,6 +116,8 @@ int writeRedactedRecording(RedactJob* job) {
   if (!expansionOf(dmr, records, static_cast<size_t>(r.from), r.rect, &expand[0]) ||
       (to < last && !expansionOf(dmr, records, static_cast<size_t>(to + 1), r.rect, &expand[1])))
     return fail("the demo's recording cannot be decoded");
+  act = rewriteSeam(RewriteStep::WritePixels);
+  if (act == SeamAction::Crash) return crashed();
   const RecordPaint paint = [&](int64_t number, const int32_t rect[4], unsigned char* pixels) {
     if (number >= r.from && number <= to) paintBox(pixels, rect, r.rect, r.colour);
   };

@@ -9,6 +9,8 @@
 #include "studio/abstraction/abstraction_screens.h"
 #include "studio/abstraction/multipath.h"
 #include "studio/capture/demo_files.h"
+#include "studio/editor/frame_commands.h"
+#include "studio/editor/redaction.h"
 #include "studio/kit/library.h"
 #include "studio/publishing/mirrit.h"
 #include "studio/publishing/package_screens.h"
@@ -51,6 +53,8 @@ const char* const kHelp =
     "  --multipath DEMO            adds MultiPath to DEMO and saves it\n"
     "  --publish KIND DEMO         shares DEMO where its dialog would: KIND is\n"
     "                              simulation, html5, guide, markdown or mirrit\n"
+    "  --redact DEMO X,Y,W,H       paints a box over the rectangle (recorded-screen\n"
+    "                              pixels) in DEMO's recording for good\n"
     "  --help                      this text\n"
     "  --version                   the program's version\n"
     "\n"
@@ -64,12 +68,15 @@ const char* const kHelp =
     "  --small, --fast             the simulation's package type (default: small)\n"
     "  --no-red-boxes, --no-notes  a simulation without red help boxes and speaker notes\n"
     "                              (the package dialog's one check box)\n"
+    "  --frames A-B                the frames to redact, by frame number, hidden frames\n"
+    "                              between them included (default: the whole demo)\n"
+    "  --colour RRGGBB             the redaction box's colour (default: 000000, black)\n"
     "\n"
     "Progress goes to standard error, the files written to standard output.\n"
     "Exit status: 0 done, 1 failed (with the reason), 2 a usage error.\n";
 
 struct Args {
-  std::string folder, command, kind, demo, name, notes, newName, crop;
+  std::string folder, command, kind, demo, name, notes, newName, crop, rect, frames, colour;
   bool nameGiven = false;
   bool fast = false, small = false, noRedBoxes = false;
 };
@@ -115,6 +122,13 @@ bool readCrop(const std::string& text, int32_t crop[4]) {
   return true;
 }
 
+// Reads "RRGGBB" (six hexadecimal digits) into rgb.
+bool readColour(const std::string& text, uint32_t* rgb) {
+  if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+  *rgb = static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 16));
+  return true;
+}
+
 // Reads argv into *a; 0, or the usage error's status after its message.
 int parse(int argc, char** argv, Args* a) {
   const auto setCommand = [a](const char* c) {
@@ -137,6 +151,13 @@ int parse(int argc, char** argv, Args* a) {
     } else if (arg == "--multipath") {
       if (!setCommand("--multipath")) return usage("give one command only ('--multipath' after '" + a->command + "')");
       if (!value(&a->demo)) return usage("'--multipath' needs a DEMO");
+    } else if (arg == "--redact") {
+      if (!setCommand("--redact")) return usage("give one command only ('--redact' after '" + a->command + "')");
+      if (!value(&a->demo) || !value(&a->rect)) return usage("'--redact' needs a DEMO and X,Y,W,H");
+    } else if (arg == "--frames") {
+      if (!value(&a->frames)) return usage("'--frames' needs A-B");
+    } else if (arg == "--colour") {
+      if (!value(&a->colour)) return usage("'--colour' needs RRGGBB");
     } else if (arg == "--name") {
       if (!value(&a->newName)) return usage("'--name' needs a name");
     } else if (arg == "--crop") {
@@ -163,6 +184,12 @@ int parse(int argc, char** argv, Args* a) {
     return usage("'--name' and '--crop' belong to '--abstract'");
   int32_t crop[4];
   if (!a->crop.empty() && !readCrop(a->crop, crop)) return usage("'" + a->crop + "' is not a crop X,Y,W,H");
+  if ((!a->frames.empty() || !a->colour.empty()) && a->command != "--redact")
+    return usage("'--frames' and '--colour' belong to '--redact'");
+  int32_t rect[4];
+  if (a->command == "--redact" && !readCrop(a->rect, rect)) return usage("'" + a->rect + "' is not a rectangle X,Y,W,H");
+  uint32_t colour = 0;
+  if (!a->colour.empty() && !readColour(a->colour, &colour)) return usage("'" + a->colour + "' is not a colour RRGGBB");
   if (a->small && a->fast) return usage("'--small' and '--fast' exclude each other");
   if (a->command == "--publish" && a->kind != "simulation" && a->kind != "html5" && a->kind != "guide" &&
       a->kind != "markdown" && a->kind != "mirrit")
@@ -412,6 +439,37 @@ int multiPath() {
   return 0;
 }
 
+// The frames "A-B" (or "A") read as the editor reads its range boxes:
+// visible frames, B at or after A.
+bool readRedactFrames(const std::string& text, Redaction* r, std::string* why) {
+  if (text.empty()) return true;
+  const size_t dash = text.find('-');
+  const std::string from = text.substr(0, dash), to = dash == std::string::npos ? std::string() : text.substr(dash + 1);
+  Outcome out;
+  if (!readFrameRange(from.c_str(), to.c_str(), false, true, &out, &r->from, &r->to)) {
+    *why = "the frames '" + text + "' cannot be redacted: " + out.notices[0].text;
+    return false;
+  }
+  return true;
+}
+
+int redact(const Args& a) {
+  Redaction r;
+  readCrop(a.rect, r.rect);  // checked with the arguments
+  if (!a.colour.empty()) readColour(a.colour, &r.colour);
+  std::string why = checkRedactRect(r);
+  if (!why.empty()) return failed(why);
+  if (!readRedactFrames(a.frames, &r, &why)) return failed(why);
+  RedactJob job = redactJobOf(r);
+  int result = withProgress("Redacting", [] { return gRewriteProgress.load() / 10; },
+                            [&] { return writeRedactedRecording(&job); });
+  if (result == REWRITE_DONE) result = commitRewrite(&job);
+  if (result == REWRITE_AT_NEXT_START) return failed("Redact Fail: " + job.why);
+  if (result != REWRITE_DONE) return failed("Redact Fail: " + job.why + "; the demo was left unchanged");
+  std::printf("%s\n", demoFilePath(gCurrDemoName, ".DMR").c_str());
+  return 0;
+}
+
 }  // namespace
 
 int studioCommandLine(int argc, char** argv) {
@@ -438,6 +496,7 @@ int studioCommandLine(int argc, char** argv) {
   const std::string bad = openDemo(a.demo);
   if (!bad.empty()) return failed(bad);
   if (a.command == "--multipath") return multiPath();
+  if (a.command == "--redact") return redact(a);
   if (a.kind == "html5") return publishWeb(a, kHtml5);
   if (a.kind == "guide") return publishWeb(a, kGuide);
   if (a.kind == "markdown") return publishWeb(a, kMarkdown);
