@@ -5,13 +5,21 @@
 // frame with its speaker note drawn, the frame with its red boxes drawn,
 // and demo.json describing the frames and their instructions.
 //
-// Usage: web_fixture FOLDER
+// Every frame shows a private patch of a colour found nowhere else, which
+// the fixture redacts over the whole demo before anything is exported, so
+// the pages are checked to show the box as the rebuilt frames do. With
+// --unredacted the demo is written as recorded and nothing else is done
+// (the command line's test redacts it itself).
+//
+// Usage: web_fixture FOLDER [--unredacted]
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
 #include "demo/demo_overlays.h"
 #include "pal/pal.h"
 #include "pal/pal_codepage.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/frame_cursor.h"
+#include "studio/editor/redaction.h"
 #include "studio/publishing/web_export.h"
 #include "tests/support/demo_builder.h"
 #include "tests/support/package_builder.h"
@@ -43,6 +51,12 @@ constexpr Rect kU{420, 40, 480, 90};
 constexpr Rect kSmall{440, 24, 456, 36};
 // Small patches that make the wait frames differ from the frame before.
 constexpr Rect kPatch1{200, 230, 260, 240}, kPatch2{260, 230, 320, 240};
+// The private patch, drawn over everything in every frame; the wait frames'
+// partial records hold part of it. The box redacting it (x, y, width, height).
+constexpr Rect kSecret{204, 233, 315, 238};
+constexpr unsigned char kSecretBgr[3] = {0x07, 0xEE, 0x11};
+constexpr int32_t kRedactBox[4] = {kSecret.l, kSecret.t, kSecret.r - kSecret.l + 1, kSecret.b - kSecret.t + 1};
+constexpr uint32_t kRedactColour = 0x3366CC;
 
 InstrRec rect(int32_t type, const Rect& r, int32_t target = -1) {
   return InstrRec{0, target, type, {r.l, r.t, r.r, r.b}};
@@ -76,6 +90,7 @@ void pixel(int32_t f, int32_t x, int32_t y, unsigned char* bgr) {
   }
   if (f >= 4 && f <= 5 && inside(kPatch1, x, y)) bgr[0] = bgr[1] = bgr[2] = 250;
   if (f == 5 && inside(kPatch2, x, y)) bgr[0] = bgr[1] = bgr[2] = 5;
+  if (inside(kSecret, x, y)) std::memcpy(bgr, kSecretBgr, 3);
 }
 
 DemoFixture tourDemo() {
@@ -155,10 +170,41 @@ int fail(const std::string& what) {
   return 1;
 }
 
+// The number of pixels of the private patch's colour in the records of the
+// recording; -1 when it cannot be read.
+int64_t secretPixels(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return -1;
+  int64_t n = 0;
+  std::vector<unsigned char> pixels;
+  for (const RecordEntry& e : indexRecording(path.c_str())) {
+    pixels.resize(static_cast<size_t>(e.w * e.h * 3));
+    if (fseeko(f, e.pixels, SEEK_SET) != 0 || std::fread(pixels.data(), 1, pixels.size(), f) != pixels.size()) n = -1;
+    for (size_t p = 0; n >= 0 && p < pixels.size(); p += 3) n += std::memcmp(&pixels[p], kSecretBgr, 3) == 0;
+    if (n < 0) break;
+  }
+  std::fclose(f);
+  return n;
+}
+
+// Redacts the private patch over the whole demo; empty, or what went wrong.
+std::string redactSecret() {
+  const std::string rec = demoFilePath(kName, ".DMR");
+  if (secretPixels(rec) < kRedactBox[2] * kRedactBox[3]) return "the recording does not hold the private patch";
+  Redaction r;
+  std::copy(kRedactBox, kRedactBox + 4, r.rect);
+  r.colour = kRedactColour;
+  std::string why;
+  if (runRedaction(r, &why) != REWRITE_DONE) return "the redaction failed: " + why;
+  if (secretPixels(rec) != 0) return "a record still holds the private patch's colour";
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) return fail("usage: web_fixture FOLDER");
+  const bool unredacted = argc == 3 && std::strcmp(argv[2], "--unredacted") == 0;
+  if (argc != 2 && !unredacted) return fail("usage: web_fixture FOLDER [--unredacted]");
   std::error_code ec;
   const std::string folder = std::filesystem::absolute(argv[1], ec).string();
   std::filesystem::create_directories(folder + "/zPictomiraSystemFiles", ec);
@@ -180,6 +226,8 @@ int main(int argc, char** argv) {
   if (!writeDemoFolder(folder, kName, fx)) return fail("cannot write the demo folder");
   std::copy(fx.crop, fx.crop + 4, gCropSize);
   const int32_t w = gCropSize[2], h = gCropSize[3];
+  if (unredacted) return 0;
+  if (const std::string bad = redactSecret(); !bad.empty()) return fail(bad);
 
   // What the pages should show, before any writer touches the model.
   pal_InitWinBuf(1, w, h);
@@ -188,6 +236,11 @@ int main(int argc, char** argv) {
     if (!decodeToBuffer(f)) return fail("cannot decode frame " + std::to_string(f));
     const std::string base = folder + "/expected/";
     const std::vector<unsigned char> plain = bufferRGB();
+    // The box shows where the patch was: its top left and bottom right pixels, in red, green, blue.
+    for (const size_t at : {static_cast<size_t>(kSecret.t - kCrop[1]) * w + (kSecret.l - kCrop[0]),
+                            static_cast<size_t>(kSecret.b - kCrop[1]) * w + (kSecret.r - kCrop[0])})
+      if (plain[at * 3] != 0x33 || plain[at * 3 + 1] != 0x66 || plain[at * 3 + 2] != 0xCC)
+        return fail("frame " + std::to_string(f) + " does not show the redaction box");
     writeFile(base + "plain_" + std::to_string(f) + ".rgb", plain);
 
     gNoteRect[0] = gNoteRect[1] = gNoteRect[2] = gNoteRect[3] = 0;

@@ -81,6 +81,15 @@ TEST_F(CommandLine, UsageErrorsAndBadInputEndWithTheirStatusAndOneReason) {
       {folder() + "--publish html5 Plain", 1, "there is no demo 'Plain'"},
       {folder() + "--publish html5 Tour --package-name 'x*y'", 1, "'x*y' cannot be the package name"},
       {folder() + "--publish guide Tour --notes '" + std::string(50, 'n') + "'", 1, "longer than 49 characters"},
+      {"--redact Tour", 2, "'--redact' needs a DEMO and X,Y,W,H"},
+      {"--redact Tour 1,2,3", 2, "'1,2,3' is not a rectangle X,Y,W,H"},
+      {"--redact Tour 1,1,2,2 --colour red", 2, "'red' is not a colour RRGGBB"},
+      {"--list --frames 1-2", 2, "'--frames' and '--colour' belong to '--redact'"},
+      {folder() + "--redact 'No Such' 1,1,2,2", 1, "there is no demo 'No Such'"},
+      {folder() + "--redact Tour 500,0,30,10", 1, "the rectangle 500,0,30,10 is not inside the recorded 520x340 screen"},
+      {folder() + "--redact Tour 1,1,2,0", 1, "is not inside the recorded"},
+      {folder() + "--redact Tour 1,1,2,2 --frames 5-2", 1, "'To frame#' must be equal to or greater"},
+      {folder() + "--redact Tour 1,1,2,2 --frames x", 1, "Please Enter a frame number in 'From frame#'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
@@ -167,6 +176,27 @@ TEST_F(CommandLine, ListsAndPublishesEveryKindWithoutADisplay) {
   const std::string flow = dir_.file("Demos/Tour/DemoFlow.txt"), stack = dir_.file("Demos/Tour/DemoStack.bws");
   EXPECT_EQ(r.out, flow + "\n" + stack + "\n");
   EXPECT_TRUE(isFile(flow) && isFile(stack));
+}
+
+// The fixture's demo as recorded, redacted from the command line, is the
+// demo the fixture redacts in-process: the same recording and data file,
+// and so the same pages, which the browser tests check show the box.
+TEST_F(CommandLine, RedactGivesTheFixturesRedactedDemoAndItsPages) {
+  TempDir raw;
+  ASSERT_EQ(runCommand("'" PICTOMIRA_WEB_FIXTURE "' '" + raw.path() + "' --unredacted >/dev/null 2>&1").status, 0);
+  const std::string rec = raw.file("Demos/Tour/Tour.DMR");
+  ASSERT_FALSE(slurp(rec) == slurp(dir_.file("Demos/Tour/Tour.DMR")));
+  Outcome r = pictomira(scratch_, "--folder '" + raw.path() + "' --redact Tour 204,233,112,6 --colour 3366cc");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, rec + "\n");
+  EXPECT_NE(r.err.find("Redacting: 100%\n"), std::string::npos) << r.err;
+  EXPECT_TRUE(slurp(rec) == slurp(dir_.file("Demos/Tour/Tour.DMR")));
+  EXPECT_TRUE(slurp(raw.file("Demos/Tour/Tour.DMD")) == slurp(dir_.file("Demos/Tour/Tour.DMD")));
+  for (const char* left : {"Tour.DMR.old", "Tour.DMR.new", "Tour.import"})
+    EXPECT_FALSE(isFile(raw.file("Demos/Tour/") + left)) << left;
+  r = pictomira(scratch_, "--folder '" + raw.path() + "' --publish html5 Tour --notes 'Walk the tour & see'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(slurp(raw.file("Demo_Packages/Tour/Tour.html")) == slurp(dir_.file("Demo_Packages/Tour/Tour.html")));
 }
 
 }  // namespace
