@@ -268,19 +268,10 @@ const char* writeRangePixels(const ImportJob& job, bool failSeam) {
 
 int writeImportedRecording(ImportJob* job) {
   gRewriteProgress = 0;
-  const std::string made = newRecordingOf(*job);
   // Nothing of the demo's own is touched here: a failure or a stop removes
   // the one file written so far.
-  auto fail = [&](const char* text) {
-    std::remove(made.c_str());
-    const bool stopped = pal_StopRequested();
-    job->why = stopped ? "the program was closed" : text;
-    return static_cast<int>(stopped ? REWRITE_STOPPED : REWRITE_FAILED);
-  };
-  auto crashed = [&]() {
-    job->why = "interrupted";
-    return static_cast<int>(REWRITE_FAILED);
-  };
+  auto fail = [&](const char* text) { return workerFailed(job, text); };
+  auto crashed = [&]() { return workerInterrupted(job); };
   SeamAction act = rewriteSeam(RewriteStep::Expand);
   if (act == SeamAction::Crash) return crashed();
   if (const char* failed = expandRecording(*job, act == SeamAction::Fail)) return fail(failed);

@@ -187,6 +187,18 @@ void takeCurrentDemo(RecordingJob* job) {
 std::string recordingOf(const RecordingJob& job) { return pathsOf(job.folder, job.name).dmr; }
 std::string newRecordingOf(const RecordingJob& job) { return pathsOf(job.folder, job.name).dmrNew; }
 
+int workerFailed(RecordingJob* job, const std::string& why) {
+  std::remove(newRecordingOf(*job).c_str());
+  const bool stopped = pal_StopRequested();
+  job->why = stopped ? "the program was closed" : why;
+  return stopped ? REWRITE_STOPPED : REWRITE_FAILED;
+}
+
+int workerInterrupted(RecordingJob* job) {
+  job->why = "interrupted";
+  return REWRITE_FAILED;
+}
+
 bool copyRecording(const std::string& from, const std::string& to, RecordExpansion expand[2], const RecordPaint& paint,
                    int progressEnd) {
   File in = openFile(from, "rb");

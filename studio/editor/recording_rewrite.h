@@ -79,6 +79,12 @@ void takeCurrentDemo(RecordingJob* job);
 // The files of the job's demo.
 std::string recordingOf(const RecordingJob& job);     // NAME.DMR
 std::string newRecordingOf(const RecordingJob& job);  // NAME.DMR.new
+// A worker's way out: removes NAME.DMR.new, the one file it writes, and
+// says why in job->why; REWRITE_STOPPED when the program is ending, else
+// REWRITE_FAILED. workerInterrupted is the seam's stop on the spot (the
+// file, if any, is left for the start-up recovery).
+int workerFailed(RecordingJob* job, const std::string& why);
+int workerInterrupted(RecordingJob* job);
 // The loop thread's part after a done worker: writes the data file with the
 // job's offsets, commits and renames; on REWRITE_DONE the model holds the new
 // offsets, otherwise the old ones (job->why says what failed).

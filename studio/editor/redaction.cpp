@@ -92,16 +92,8 @@ bool expansionOf(const std::string& dmr, const std::vector<RecordEntry>& records
 int writeRedactedRecording(RedactJob* job) {
   gRewriteProgress = 0;
   const std::string dmr = recordingOf(*job), made = newRecordingOf(*job);
-  auto fail = [&](const std::string& text) {
-    std::remove(made.c_str());
-    const bool stopped = pal_StopRequested();
-    job->why = stopped ? "the program was closed" : text;
-    return static_cast<int>(stopped ? REWRITE_STOPPED : REWRITE_FAILED);
-  };
-  auto crashed = [&]() {
-    job->why = "interrupted";
-    return static_cast<int>(REWRITE_FAILED);
-  };
+  auto fail = [&](const std::string& text) { return workerFailed(job, text); };
+  auto crashed = [&]() { return workerInterrupted(job); };
   SeamAction act = rewriteSeam(RewriteStep::Expand);
   if (act == SeamAction::Crash) return crashed();
   if (act == SeamAction::Fail) return fail("the recording could not be read");
