@@ -16,7 +16,6 @@
 
 #include "demo/demo_model.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -14,9 +14,6 @@
 #include <cstring>
 #include <vector>
 
-const RedactColour REDACT_COLOURS[REDACT_COLOUR_COUNT] = {
-    {"Black", 0x000000}, {"White", 0xFFFFFF}, {"Grey", 0x808080}, {"Blue", 0x1F3A93}};
-
 void paintBox(unsigned char* pixels, const int32_t area[4], const int32_t box[4], uint32_t colour) {
   const int64_t x0 = std::max<int64_t>(area[0], box[0]), y0 = std::max<int64_t>(area[1], box[1]);
   const int64_t x1 = std::min<int64_t>(int64_t{area[0]} + area[2], int64_t{box[0]} + box[2]);

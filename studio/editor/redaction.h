@@ -21,14 +21,6 @@ struct Redaction {
   uint32_t colour = 0x000000;      // 0xRRGGBB
 };
 
-// The colours the editor offers, black first.
-struct RedactColour {
-  const char* name;
-  uint32_t rgb;
-};
-constexpr int REDACT_COLOUR_COUNT = 4;
-extern const RedactColour REDACT_COLOURS[REDACT_COLOUR_COUNT];
-
 // Fills the part of box (x, y, width, height) that lies in area with
 // colour, in pixels: area's rows of 3 bytes (blue, green, red). Both
 // rectangles are in the same pixels.
