@@ -6,6 +6,7 @@
 #include "studio/editor/editor_panels.h"
 #include "studio/editor/editor_screens.h"
 #include "studio/editor/editor_state.h"
+#include "studio/editor/rewrite_screen.h"
 
 #include "studio/capture/demo_files.h"
 #include "studio/kit/screen_kit.h"
@@ -15,24 +16,16 @@
 #include "pal/pal.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 namespace {
 
-constexpr int kProgressTimer = 1;
-constexpr int32_t kPanelX = 10, kPanelY = 70, kPanelW = 540, kPanelH = 250, kCentre = 280;
-
-// The bitmap read when the author asked. The job is the worker's alone
-// from its start until it sets gImportFinished (after its result); only
-// then does the loop thread read the job and commit it.
+// The bitmap read when the author asked, and the job made of it, which is
+// the worker's alone while it runs.
 ImportBitmap gPending;
 ImportJob gJob;
-std::atomic<int> gImportResult{REWRITE_FAILED};
-std::atomic<bool> gImportFinished{false};
-
 
 // The text of an open edit box; empty when no box of that name is open (the
 // Advanced tab has no range boxes).
@@ -43,48 +36,17 @@ std::string openBoxText(const char* box) {
   return std::string();
 }
 
-void showNotices(const Outcome& o) {
-  for (int i = 0; i < o.noticeCount; ++i) pal_Alert(1, o.notices[i].title.c_str(), o.notices[i].text.c_str());
-}
-
-void yellow(const char* text, int32_t y) { studioCentredText(text, kCentre, y, STUDIO_FONT, STUDIO_YELLOW); }
-
-void importWorker() {
-  gImportResult = writeImportedRecording(&gJob);
-  gImportFinished.store(true, std::memory_order_release);
-}
+void yellow(const char* text, int32_t y) { rewritePanelText(text, y); }
 
 int backToEditor() {
-  pal_DisableAllTimers();
   pal_SetNewEventHandler(editorHandler);
   return PAL_NOTHING;
-}
-
-int pollImport() {
-  const int progress = gRewriteProgress.load();
-  pag_FillRect(0, kPanelX, kPanelY, kPanelW, kPanelH, 0x000000);
-  char text[80];
-  std::snprintf(text, sizeof text, "Import BMP is working: %d %% complete...", std::clamp(progress, 0, 999) / 10);
-  yellow(text, 160);
-  if (!gImportFinished.load(std::memory_order_acquire)) return PAL_SHOW;
-  pal_DisableAllTimers();
-  int result = gImportResult.load();
-  if (result == REWRITE_DONE) result = commitRewrite(&gJob);
-  const std::string why = gJob.why;
-  gJob = ImportJob{};
-  if (result == REWRITE_AT_NEXT_START) pal_FatalAlert("Import Fail", ("ImportFail: " + why + ".").c_str());
-  if (result != REWRITE_DONE) {
-    // The import rolled back: the demo's files are as they were before it.
-    pal_Alert(1, "Import Fail", ("ImportFail: " + why + ".  The demo was left unchanged.").c_str());
-  }
-  return backToEditor();
 }
 
 int confirmHandler(int32_t event[4], char* name) {
   switch (event[0]) {
     case PAL_EV_START: {
-      pag_FlattenColorsToGrey(0, 0, 0, studioWinW(), studioWinH());
-      pag_FillRect(0, kPanelX, kPanelY, kPanelW, kPanelH, 0x000000);
+      drawRewritePanel();
       yellow("WARNING - Import BMP makes irreversible changes to your demo!", 90);
       if (gPending.to > gPending.from) {
         yellow("You may want to first 'Save As...' to make a copy of the demo.", 115);
@@ -102,19 +64,18 @@ int confirmHandler(int32_t event[4], char* name) {
     case PAL_EV_PRESS:
       if (std::strcmp(name, "No, Cancel Import") == 0) return backToEditor();
       if (std::strcmp(name, "Yes, Import BMP") == 0) {
-        if (gEditCount > 0 && editorSave() != 1) return backToEditor();
-        gEditCount = 0;
-        pal_UnmarkAllClickableRects();
-        gRewriteProgress = 0;
-        gImportResult = REWRITE_FAILED;
-        gImportFinished = false;
+        if (!saveBeforeRewrite()) return backToEditor();
         gJob = importJobOf(gPending);
-        pal_BeginThread(importWorker);
-        pal_SetTimer(kProgressTimer, 200, 1);
-        return pollImport();
+        RewriteRun run;
+        run.working = "Import BMP";
+        run.failTitle = "Import Fail";
+        run.failPrefix = "ImportFail: ";
+        run.job = &gJob;
+        run.write = [] { return writeImportedRecording(&gJob); };
+        run.release = [] { gJob = ImportJob{}; };
+        return beginRewrite(std::move(run));
       }
       return PAL_NOTHING;
-    case PAL_EV_TIMER: return event[1] == kProgressTimer ? pollImport() : PAL_NOTHING;
     default: return PAL_NOTHING;
   }
 }
@@ -142,7 +103,7 @@ int importBitmapCommand() {
   int64_t first = 0, last = 0;
   if (!readImportRange(from.c_str(), to.c_str(), &refused, &first, &last) ||
       !readImportBitmap(first, &gPending, &refused)) {
-    showNotices(refused);
+    editorShowNotices(refused);
     return PAL_NOTHING;
   }
   gPending.from = first;

@@ -7,6 +7,7 @@
 #include "studio/editor/editor_screens.h"
 #include "studio/editor/editor_state.h"
 #include "studio/editor/frame_view_edits.h"
+#include "studio/editor/redact_screens.h"
 #include "studio/editor/redaction.h"
 
 #include "studio/capture/demo_files.h"
@@ -101,6 +102,9 @@ constexpr HelpTopic kHelp[] = {
     {"Save as", "Saves a copy of the demo under a new name and goes on editing the copy."},
     {"Home Frame Number", "The frame Shift + Left Arrow returns to while presenting. It must be a visible frame."},
     {"Window Top Corner Rounding", "Square or rounded top corners of the presenting window."},
+    {"Redact", "Ctrl+R, or 'Redact' behind 'More >'. Drag a rectangle over private data in the frame, pick the box's "
+               "colour and the frames, and confirm: the pixels inside are removed from the demo's recording for good "
+               "and a solid box shows there. Packages, pages and bitmaps made before are not changed."},
 };
 constexpr int kHelpRows = static_cast<int>(sizeof kHelp / sizeof kHelp[0]);
 constexpr int32_t kHelpRowH = 21, kHelpTop = 40, kHelpTextX = 400;
@@ -256,6 +260,7 @@ void moreScreen() {
   if (rounded != 0) pag_FillRect(0, 585, 395, 8, 8, 0x004444);
   pal_MarkClickableRect("wrRounded", 507, 388, 92, 22);
   studioButton("Cancel", 420, 450, 60, 26);
+  studioButton("Redact", 600, 450, 90, 26);
 }
 
 int copyProgressHandler(int32_t event[4], char* name);
@@ -331,10 +336,11 @@ int moreHandler(int32_t event[4], char* name) {
     return backToEditor();
   }
   if (studioNamed(name, "Save")) return saveAs();
+  if (studioNamed(name, "Redact")) return openRedactMode();
   if (studioNamed(name, "Set Number")) {
     const int64_t n = numberIn("HomeFrameEditBox", &ok);
     const Outcome o = setHomeFrame(ok ? n : -1);
-    for (int i = 0; i < o.noticeCount; ++i) pal_Alert(1, o.notices[i].title.c_str(), o.notices[i].text.c_str());
+    editorShowNotices(o);
     return o.refused ? PAL_NOTHING : backToEditor();
   }
   if (studioNamed(name, "wrSquare") || studioNamed(name, "wrRounded")) {

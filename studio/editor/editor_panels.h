@@ -21,6 +21,8 @@ void editorMessage(const char* text);
 void editorFrameViewRect(int32_t view[4]);
 // Saves the demo data file; 1, or 0 after saying why (the edits are kept).
 int editorSave();
+// Shows each of o's notices as an alert.
+void editorShowNotices(const Outcome& o);
 // Checks the Advanced text, marks bad lines and, with commit 1 and no
 // error, replaces the frame's instructions. Returns the error count.
 int applyAdvancedText(int commit);

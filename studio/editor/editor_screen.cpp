@@ -8,6 +8,7 @@
 #include "studio/editor/frame_commands.h"
 #include "studio/editor/frame_view_edits.h"
 #include "studio/editor/instruction_text.h"
+#include "studio/editor/redact_screens.h"
 
 #include "studio/capture/demo_files.h"
 #include "studio/kit/screen_kit.h"
@@ -182,10 +183,6 @@ int redraw(int keepRange = 1) {
   return PAL_SHOW;
 }
 
-void showNotices(const Outcome& o) {
-  for (int i = 0; i < o.noticeCount; ++i) pal_Alert(1, o.notices[i].title.c_str(), o.notices[i].text.c_str());
-}
-
 int goTo(int32_t frame) {
   gEditorFrame = std::clamp<int32_t>(frame, 0, std::max(0, gFrameCount - 1));
   return redraw(0);
@@ -236,7 +233,7 @@ int onSet() {
     const std::string text = editorBoxText("MouseoverEditBox");
     const long long n = std::atoll(text.c_str());
     if (n == 0 && (text.empty() || text[0] != '0')) return redraw();
-    showNotices(setMouseover(n));
+    editorShowNotices(setMouseover(n));
     return redraw();
   } else {
     return PAL_NOTHING;
@@ -246,7 +243,7 @@ int onSet() {
 }
 
 int afterRange(const Outcome& o, RangeCommand command, bool keepRange) {
-  showNotices(o);
+  editorShowNotices(o);
   // A refusal changed nothing, but "Show All" had greyed the window: the
   // editor comes back with the range as the author typed it.
   if (o.refused) return redraw();
@@ -295,7 +292,7 @@ bool isRangeCommand(const char* name) {
 
 int onHide() {
   const Outcome o = hideCurrentFrame();
-  showNotices(o);
+  editorShowNotices(o);
   return o.refused ? PAL_NOTHING : redraw();
 }
 
@@ -362,6 +359,7 @@ int onKey(int32_t event[4]) {
     if (vk == 'M') return markRecordedPointer();
     if (vk == 'E') return exportBitmapCommand();
     if (vk == 'I') return importBitmapCommand();
+    if (vk == 'R') return openRedactMode();
     return PAL_NOTHING;
   }
   const int32_t last = std::max(0, gFrameCount - 1);
@@ -409,6 +407,10 @@ void editorFrameViewRect(int32_t view[4]) {
 }
 
 int editorSave() { return save(); }
+
+void editorShowNotices(const Outcome& o) {
+  for (int i = 0; i < o.noticeCount; ++i) pal_Alert(1, o.notices[i].title.c_str(), o.notices[i].text.c_str());
+}
 
 int applyAdvancedText(int commit) {
   static char text[PAL_EDIT_TEXT_LEN];

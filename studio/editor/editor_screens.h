@@ -3,16 +3,17 @@
 // the editor's frame view.
 //
 // The editor family changes a demo the author has made:
-//   - screens (this header, bitmap_screens.h and editor_panels.h): loop
-//     thread only, on studio/kit and on the Presenter's way of showing a
-//     frame (demo/);
+//   - screens (this header, bitmap_screens.h, redact_screens.h,
+//     rewrite_screen.h and editor_panels.h): loop thread only, on
+//     studio/kit and on the Presenter's way of showing a frame (demo/);
 //   - commands on the demo model, free of window calls and called from the
 //     loop thread: frame_commands.h (steps, hiding, ranges, timing),
 //     frame_view_edits.h (notes, boxes), instruction_text.h (the
 //     instruction lines), editor_state.h (the frame shown, the edit count);
-//   - bitmap_io.h: the bitmap export, and the import's worker, which runs on
-//     a thread of its own over a copy of the frame table and commits on the
-//     loop thread.
+//   - bitmap_io.h and redaction.h: the bitmap export, and the workers of
+//     the import and the redaction, which run on a thread of their own over
+//     a copy of the frame table and commit on the loop thread
+//     (recording_rewrite.h).
 // Saving goes through the capture family's demo files.
 #pragma once
 

@@ -1,8 +1,10 @@
 // Bitmap export and import in the built authoring program under Xvfb: the
 // editor exports the frame (Ctrl+E), the test paints into the bitmap file,
 // the editor imports it ("From frame#" and "Import BMP", confirmed) and the
-// frame view shows the painted pixels; and a window closed while a range
-// import runs ends the program cleanly with the demo as it was.
+// frame view shows the painted pixels; a rectangle dragged in the "Redact"
+// mode becomes a box in the chosen frames' recorded pictures; and a window
+// closed while a range import runs ends the program cleanly with the demo as
+// it was.
 #include "studio/capture/demo_files.h"
 
 #include "tests/support/demo_builder.h"
@@ -100,6 +102,58 @@ TEST_F(Bitmaps, ExportedBitmapPaintedAndImportedShowsInTheFrameView) {
   EXPECT_TRUE(input->waitForPixel(kView + 5, 5, colourOf(0), 3000));  // untouched around it
   input->key(XK_Down);
   EXPECT_TRUE(input->waitForPixel(kView + 150, 75, colourOf(1), 3000));  // the next frame as before
+}
+
+// "Redact" from "More >" over frames 1 and 2 in white, then Ctrl+R over the
+// whole demo in the default black: the view shows each box while it is
+// dragged and afterwards exactly where it was dragged, in the chosen frames
+// only, and the recording is rewritten in place.
+TEST_F(Bitmaps, RedactedBoxesShowInTheirFramesOnly) {
+  openEditor();
+  ASSERT_TRUE(input->waitForPixel(kView + 5, 5, colourOf(0), 3000));
+  const std::vector<std::string> before = listing();
+  clickAt(332 + 30, 646 + 12);                                       // "More >"
+  ASSERT_TRUE(input->waitForPixel(600 + 4, 450, 0xFFFFFF, 3000));
+  clickAt(600 + 45, 450 + 13);                                       // "Redact"
+  ASSERT_TRUE(input->waitForPixel(20 + 4, 380, 0xFFFFFF, 3000));     // "Redact..."
+  clickAt(220 + 18, 162 + 11);                                       // the white swatch
+  clickAt(25, 300 + 8);                                              // "From frame#"
+  typeInto(150 + 40, 300 + 9, "1");
+  typeInto(150 + 40, 330 + 9, "2");
+  drag(kView + 100, 150, kView + 199, 189);  // frame pixels 100..199 x 150..189
+  EXPECT_TRUE(input->waitForPixel(kView + 150, 170, 0xFFFFFF, 3000));  // shown on frame 0 as it will look
+  clickAt(20 + 50, 380 + 13);                                        // "Redact..."
+  ASSERT_TRUE(input->waitForPixel(215 + 4, 235, 0xFFFFFF, 3000));    // the question's "Redact"
+  clickAt(215 + 65, 235 + 13);
+  ASSERT_TRUE(input->waitForPixel(430 + 3, 30 + 3, 0x444444, 8000));  // "Redacted ..." in the message box
+  EXPECT_TRUE(input->waitForPixel(kView + 150, 170, colourOf(0), 1000));  // frame 0 is outside the range
+  for (int f = 1; f <= 2; ++f) {
+    input->key(XK_Down);
+    ASSERT_TRUE(input->waitForPixel(kView + 5, 5, colourOf(f), 3000));
+    const std::vector<unsigned char> view = input->grab(kView + 99, 149, 102, 42);
+    for (int y = 0; y < 42; ++y)
+      for (int x = 0; x < 102; ++x) {
+        const bool inBox = x >= 1 && x <= 100 && y >= 1 && y <= 40;
+        const unsigned char* p = &view[3 * (y * 102 + x)];
+        const uint32_t got = uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+        ASSERT_EQ(got, inBox ? 0xFFFFFFu : colourOf(f)) << "frame " << f << " at " << x << "," << y;
+      }
+  }
+
+  input->key(XK_r, {XK_Control_L});
+  ASSERT_TRUE(input->waitForPixel(20 + 4, 380, 0xFFFFFF, 3000));
+  drag(kView + 300, 300, kView + 340, 320);
+  clickAt(20 + 50, 380 + 13);
+  ASSERT_TRUE(input->waitForPixel(215 + 4, 235, 0xFFFFFF, 3000));
+  clickAt(215 + 65, 235 + 13);
+  ASSERT_TRUE(input->waitForPixel(430 + 3, 30 + 3, 0x444444, 8000));
+  for (int f = 2; f >= 0; --f) {
+    if (f < 2) input->key(XK_Up);
+    ASSERT_TRUE(input->waitForPixel(kView + 5, 5, colourOf(f), 3000));
+    EXPECT_TRUE(input->waitForPixel(kView + 320, 310, 0x000000, 1000)) << "frame " << f;
+    EXPECT_TRUE(input->waitForPixel(kView + 320, 325, colourOf(f), 1000)) << "frame " << f;
+  }
+  EXPECT_EQ(listing(), before);  // rewritten in place: no old copy, no journal
 }
 
 // A recording of kRecorded identical frames of which only the first and

@@ -74,18 +74,6 @@ class Editor : public StudioSession {
     input->key(sym, mods);
     sleepMs(120);
   }
-  void drag(int x0, int y0, int x1, int y1) {
-    input->move(x0, y0);
-    sleepMs(50);
-    input->button(1, true);
-    sleepMs(80);
-    for (int i = 1; i <= 5; ++i) {
-      input->move(x0 + (x1 - x0) * i / 5, y0 + (y1 - y0) * i / 5);
-      sleepMs(40);
-    }
-    input->button(1, false);
-    sleepMs(150);
-  }
 };
 
 TEST_F(Editor, ChangesMadeThroughTheEditorAreSavedAndFoundAgain) {

@@ -1,7 +1,7 @@
 // "Simulation" in the built authoring program under Xvfb: a demo written by
 // the fixture builder packaged through the package dialog with real input;
-// the Linux wrapped file run from a fresh folder unpacks a Presenter that
-// presents the demo, frames compared pixel for pixel with the demo's own
+// the Linux wrapped file of a redacted demo run from a fresh folder unpacks
+// a Presenter that presents the demo, frames compared pixel for pixel with the demo's own
 // decoded frames; the package-only mode's package presented by a plain
 // Presenter; the Mac wrapped file read back by the examiner; the Windows
 // wrapped file run under wine; the window closed while packaging and while
@@ -205,7 +205,18 @@ class Publishing : public StudioSession {
   }
 };
 
+// The demo is redacted first, so the frames presented must show its box.
 TEST_F(Publishing, TheLinuxFileUnpacksAPresenterThatShowsTheRecordedFrames) {
+  ASSERT_EQ(runCommand("{ env -u DISPLAY '" + dir.file("Pictomira") + "' --redact 'Share Me' 150,200,120,30 "
+                       ">/dev/null 2>&1; }").status, 0);
+  for (int f = 0; f < 3; ++f) {
+    const std::vector<unsigned char> frame = recordedFrame(f);
+    for (int y : {100, 129})
+      for (int x : {70, 189}) {
+        const unsigned char* p = &frame[3 * (y * kW + x)];
+        ASSERT_EQ(p[0] + p[1] + p[2], 0) << "frame " << f << " at " << x << "," << y;
+      }
+  }
   package(true, false);
   EXPECT_TRUE(exists(output(" Linux")));
   EXPECT_FALSE(exists(output(" Windows.exe")));  // no Windows system files here

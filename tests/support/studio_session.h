@@ -31,6 +31,8 @@ class StudioSession : public testing::Test {
   bool alert(const std::string& line, int ms = 3000);
   // Clicks at root point (x, y) after resting the pointer there.
   void clickAt(int x, int y);
+  // Drags with the left button from (x0, y0) to (x1, y1) in five moves.
+  void drag(int x0, int y0, int x1, int y1);
   // Replaces the text of the edit box at root point (x, y) with text.
   void typeInto(int x, int y, const std::string& text);
   // Every file and folder below the program folder (hidden ones too), as
