@@ -57,7 +57,7 @@ present: build
 # Every benchmark runs, even after one has failed (a loaded machine can make
 # the capture benchmarks miss); the failed ones are named at the end. The
 # programs' trace lines are left out of their output.
-BENCHES := frame demo_screen abstraction editor package html5 multipath capture capture_loop paste redact
+BENCHES := frame demo_screen abstraction editor package html5 multipath capture capture_loop paste redact control_label press_query
 
 bench: build
 	@scripts/install-deps.sh --bench

@@ -17,6 +17,8 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64  # the Windows programs, cross-built and run under wine
   chromium chromium-driver python3-selenium  # the browser tests of the HTML5 and Demo Guide pages
   cmark  # the CommonMark check of the Markdown guide
+  libatspi2.0-dev libtesseract-dev tesseract-ocr-eng  # step captions: the accessibility tree, OCR of labels
+  at-spi2-core dbus-x11 gtk-3-examples  # the caption tests' accessibility bus and GTK application
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(ffmpeg)

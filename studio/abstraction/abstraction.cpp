@@ -6,9 +6,11 @@
 // again, so the recording is read about once. While abstracting, a frame's
 // nameText holds its record's time and noteX, noteY its pointer position.
 #include "studio/abstraction/abstraction.h"
+#include "studio/abstraction/step_captions.h"
 
 #include "studio/capture/demo_files.h"
 #include "studio/capture/frame_cursor.h"
+#include "studio/capture/press_objects.h"
 
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,7 +37,12 @@ constexpr int kCaretDark = -63;
 constexpr int kHoverChange = 47;
 constexpr int kNoteMax = 999;
 
+constexpr const char* kDefaultNote = "Click in a red box";
+
 std::unique_ptr<FrameCursor> gCursor;  // the worker's decoder
+std::map<int64_t, PressObject> gPresses;  // the side file's presses by their click key frame's time
+std::vector<char> gFitted;                // per frame: its click box is the pressed object's extents
+std::vector<int32_t> gCaptioned;          // the note records the last buildSteps wrote a caption into
 std::vector<int8_t> gMap;              // change map of the last analysis: d per crop pixel, 0 outside gDirty
 int32_t gDirty[4] = {0, 0, 0, 0};      // the part of gMap the last analysis wrote
 
@@ -584,6 +592,74 @@ void buildFrameList() {
   setTimerWaits();
 }
 
+// ---- What the presses landed on ----------------------------------------------------------
+
+void readPresses() {
+  gPresses.clear();
+  std::vector<PressObject> presses;
+  readPressFile(captureSlotPath(".DMA"), &presses);  // none: the boxes and notes are made as without a tree
+  for (PressObject& p : presses) gPresses.emplace(p.time, std::move(p));
+}
+
+const PressObject* pressOf(int32_t f) {
+  const auto it = gPresses.find(timeOf(f));
+  return it == gPresses.end() ? nullptr : &it->second;
+}
+
+bool isPress(int32_t f) { return isClick(f) || instrOf(f).type == INSTR_MOVE_IN; }
+
+// A press's click box becomes the pressed object's extents where they hold
+// the press point, lie inside the crop and cover less than a quarter of it;
+// the changed pixels do not always outline a control.
+void fitClickBoxes() {
+  gFitted.assign(static_cast<size_t>(gFrameCount), 0);
+  for (int32_t f = 0; f < gFrameCount; ++f) {
+    const PressObject* p = isPress(f) ? pressOf(f) : nullptr;
+    if (p == nullptr) continue;
+    const int64_t x = p->extents[0], y = p->extents[1], w = p->extents[2], h = p->extents[3];
+    const int64_t px = gFrameData[f].noteX, py = gFrameData[f].noteY;
+    if (px < x || px >= x + w || py < y || py >= y + h) continue;
+    if (x < cropL() || y < cropT() || x + w > int64_t{cropL()} + cropW() || y + h > int64_t{cropT()} + cropH()) continue;
+    if (w * h * 4 >= int64_t{cropW()} * cropH()) continue;
+    setRect(instrOf(f), static_cast<int32_t>(x - cropL()), static_cast<int32_t>(y - cropT()),
+            static_cast<int32_t>(x + w - 1 - cropL()), static_cast<int32_t>(y + h - 1 - cropT()));
+    gFitted[static_cast<size_t>(f)] = 1;
+  }
+}
+
+// The caption of every press frame that has one, by frame (before the
+// finishing pass, which turns a mouseover into a pair and the times into names).
+std::vector<std::string> pressCaptions() {
+  std::vector<std::string> captions(static_cast<size_t>(gFrameCount));
+  for (int32_t f = 0; f < gFrameCount; ++f) {
+    const PressObject* p = isPress(f) ? pressOf(f) : nullptr;
+    if (p == nullptr) continue;
+    CaptionPress press;
+    press.role = p->role;
+    press.name = p->name;
+    press.hover = instrOf(f).type == INSTR_MOVE_IN && f > 0;
+    press.typingFollows = f + 1 < gFrameCount && isTimer(f + 1);
+    captions[static_cast<size_t>(f)] = captionOf(press);
+  }
+  return captions;
+}
+
+// Writes each caption as its frame's note where the note is still the
+// default one; a mouseover pair shares its note, so both frames say it.
+void writeCaptions(const std::vector<std::string>& captions) {
+  gCaptioned.clear();
+  for (size_t f = 0; f < captions.size() && f < static_cast<size_t>(gFrameCount); ++f) {
+    if (captions[f].empty()) continue;
+    const int64_t note = gFrameData[f].noteText;
+    if (note < DEMO_FIRST_TEXT_REC || note >= DEMO_TEXT_RECS) continue;
+    char text[DEMO_TEXT_LEN] = "";
+    demoGetTextValue(static_cast<int32_t>(note), text);
+    if (std::strcmp(text, kDefaultNote) != 0) continue;
+    if (demoUpdateTextValue(static_cast<int32_t>(note), captions[f].c_str()) >= 0)
+      gCaptioned.push_back(static_cast<int32_t>(note));
+  }
+}
+
 }  // namespace
 
 // ---- Exported parts ---------------------------------------------------------------------------
@@ -631,6 +707,7 @@ void growClickRects() {
   for (int32_t i = 0; i < gInstrCount; ++i) {
     InstrRec& in = gInstrData[i];
     if (in.type == INSTR_TIMER) continue;
+    if (in.frame == i && static_cast<size_t>(i) < gFitted.size() && gFitted[static_cast<size_t>(i)] != 0) continue;
     in.v[0] = std::max(in.v[0] - 3, cropL());
     in.v[1] = std::max(in.v[1] - 3, cropT());
     in.v[2] = std::min(in.v[2] + 3, cropL() + cropW() - 1);
@@ -643,7 +720,7 @@ void finishInstructions() {
   gHeaderCount = 4;
   const int32_t frames = gFrameCount;
   for (int32_t i = 0; i < frames; ++i) gFrameData[i].noteText = 0;
-  const char* note = "Click in a red box";
+  const char* note = kDefaultNote;
   for (int32_t i = 0; i < frames; ++i) {
     const char* name = "wait";
     InstrRec& in = gInstrData[i];
@@ -672,6 +749,11 @@ void finishInstructions() {
   }
 }
 
+void removeStepCaptions() {
+  for (int32_t note : gCaptioned) demoUpdateTextValue(note, kDefaultNote);
+  gCaptioned.clear();
+}
+
 void analyseCapture() {
   gCursor.reset();
   gAbstractProgress = 0;
@@ -691,6 +773,7 @@ void analyseCapture() {
 
 void buildSteps() {
   gAbstractProgress = 0;
+  readPresses();
   openFrames();
   stopPoint();
   if (!gCursor->ok()) fatal("Exiting...", "Unexpected WID002");
@@ -736,9 +819,14 @@ void buildSteps() {
     i = end + 1;
     while (i < gFrameCount && !isTimer(i)) ++i;
   }
+  fitClickBoxes();
   growClickRects();
   gAbstractProgress = 970;
+  const std::vector<std::string> captions = pressCaptions();
   finishInstructions();
+  writeCaptions(captions);
+  gFitted.clear();
+  gPresses.clear();
   gCursor.reset();
   gAbstractProgress = 1000;
 }

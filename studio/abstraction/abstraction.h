@@ -18,6 +18,7 @@ constexpr int ABSTRACT_RUN_CAP = 10000;  // change entries of one run
 extern int32_t gRecordedW, gRecordedH;
 extern std::atomic<int> gAbstractProgress;  // 0 .. 1000
 
+
 // What the analysis found, for the screen to say once progress is 1000.
 enum { ABSTRACT_OK = 0, ABSTRACT_EMPTY = 1, ABSTRACT_CUT = 2 };
 extern std::atomic<int> gAbstractOutcome;  // ABSTRACT_EMPTY: no usable record; ABSTRACT_CUT: more records than frames
@@ -38,8 +39,15 @@ struct FrameChange {
 // the frame list and first instructions, sets the timer waits; progress ends
 // at 1000. A capture slot that cannot be read ends the program.
 void analyseCapture();
-// Builds the steps of the frame list; progress ends at 1000.
+// Builds the steps of the frame list; progress ends at 1000. Where the
+// capture slot's side file names what a press landed on, the press's note
+// is a caption saying so instead of the default, and its click box fits
+// the object.
 void buildSteps();
+// Puts the default note back where the last buildSteps wrote a caption
+// (the naming screen's "Write step notes" unchecked); loop thread, after
+// buildSteps has ended.
+void removeStepCaptions();
 
 // ---- Their parts, for tests --------------------------------------------------------
 // The crop chosen from the window file for a W x H screen (left, top, width, height).

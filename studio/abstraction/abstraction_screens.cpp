@@ -69,6 +69,7 @@ struct ManualCrop {
 // The naming screen.
 int gBestProgress = 0;      // the highest step-building progress seen
 bool gNameAccepted = false;
+bool gWriteNotes = true;  // "Write step notes"
 
 void releaseBuffers() {
   pal_DestroyWinBuff(kPreviewSlot);
@@ -355,6 +356,14 @@ void progressLine(char* out, size_t cap) {
   else std::snprintf(out, cap, "Background Abstraction Progress: %0.1f %%", gBestProgress / 10.0);
 }
 
+constexpr int32_t kNotesBoxX = 330, kNotesBoxY = kNameRowY + 40;
+
+void drawNotesBox() {
+  pag_FillRect(0, kNotesBoxX, kNotesBoxY + 3, 12, 12, 0xEEEEEE);
+  pag_FillRect(0, kNotesBoxX + 2, kNotesBoxY + 5, 8, 8, gWriteNotes ? 0x004444 : 0xEEEEEE);
+  pal_MarkClickableRect("WriteStepNotes", kNotesBoxX - 4, kNotesBoxY - 2, 160, 22);
+}
+
 void drawNaming(const char* text) {
   pal_UnmarkAllClickableRects();
   studioPaintWholeBackground(Gradient::Rounded);
@@ -367,6 +376,8 @@ void drawNaming(const char* text) {
   pag_DrawTextOnBuff(0, 190, kNameRowY, "New Demo Name:", STUDIO_FONT, STUDIO_WHITE);
   pal_MarkTextEditRect("NewNameEditBox", 330, kNameRowY, 300, PAL_EDIT_LINE_HEIGHT, text, 99, 0xFFFFFF);
   studioButton("OK", 650, kNameRowY - 4, 60, 26);
+  pag_DrawTextOnBuff(0, kNotesBoxX + 18, kNotesBoxY, "Write step notes", STUDIO_FONT, STUDIO_WHITE);
+  drawNotesBox();
 }
 
 void drawWaiting() {
@@ -578,13 +589,20 @@ int namingScreenHandler(int32_t event[4], char* name) {
       gAbstractProgress = 0;
       gBestProgress = 0;
       gNameAccepted = false;
+      gWriteNotes = true;
       gCurrDemoName[0] = '\0';
       pal_BeginThread(buildSteps);
       pal_SetTimer(ABSTRACT_TIMER, NAMING_POLL_MS, 1);
       drawNaming(nullptr);
       return PAL_SHOW;
     case PAL_EV_TIMER: return event[1] == ABSTRACT_TIMER ? pollSteps() : PAL_NOTHING;
-    case PAL_EV_PRESS: return studioNamed(name, "OK") ? onNameOk() : PAL_NOTHING;
+    case PAL_EV_PRESS:
+      if (studioNamed(name, "WriteStepNotes") && !gNameAccepted) {
+        gWriteNotes = !gWriteNotes;
+        drawNotesBox();
+        return PAL_SHOW;
+      }
+      return studioNamed(name, "OK") ? onNameOk() : PAL_NOTHING;
     default: return PAL_NOTHING;
   }
 }
@@ -594,6 +612,7 @@ int createFilesHandler(int32_t event[4], char* /*name*/) {
     case PAL_EV_START: {
       pal_DisableAllTimers();
       pal_UnmarkAllClickableRects();
+      if (!gWriteNotes) removeStepCaptions();  // the steps are built by now
       studioPaintWholeBackground(Gradient::Rounded);
       char text[200];
       std::snprintf(text, sizeof text, "Creating files for '%s' - please wait...", gCurrDemoName);

@@ -7,6 +7,7 @@
 // program ending) leaves its closing click as the last record. Positions
 // are relative to the primary monitor's origin, the origin of the grab.
 #include "studio/capture/capture_recorder.h"
+#include "studio/capture/press_queries.h"
 
 #include "studio/capture/demo_files.h"
 
@@ -267,7 +268,7 @@ int startCaptureSlot(std::string* reason) {
     return code;
   };
   // An earlier capture's file that stays would have the new run appended to it.
-  for (const char* ext : {".DMR", ".DMW"}) {
+  for (const char* ext : {".DMR", ".DMW", ".DMA"}) {
     const std::string path = captureSlotPath(ext);
     struct stat st;
     if (std::remove(path.c_str()) != 0 && errno != ENOENT) return fail(-2, path, "cannot be removed", errno);
@@ -295,6 +296,7 @@ void startCaptureWorkers() {
   gClickState = 0;     // here, not after the first grab: a press made from now on is written
   gPressesAtStop = 0;
   gWatcherEnded = 0;
+  startPressQueries(captureSlotPath(".DMA"));
   startThread(clickWatcherThread);
   startThread(captureThread);
 }
@@ -304,9 +306,13 @@ bool stopCaptureWorkers() {
   gCaptureActive.compare_exchange_strong(running, 2);  // a full recording has stopped itself already
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(CAPTURE_STOP_WAIT_MS);
   while (gCaptureWorkers.load() > 0) {
-    if (std::chrono::steady_clock::now() >= until) return false;  // still 2: the late one ends by itself
+    if (std::chrono::steady_clock::now() >= until) {
+      stopPressQueries(0);
+      return false;  // still 2: the late one ends by itself
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  stopPressQueries();  // the closing clicks are queued by now
   gCaptureActive = 0;
   return true;
 }
@@ -438,6 +444,7 @@ class CaptureSession {
   void click(int64_t t) {
     pointer(&x_, &y_);
     if (!run_.clickKeyFrame(t, x_, y_)) failCapture(fd_, "Exiting...", "Unexpected RecErr007_W");
+    queuePressQuery(t, x_, y_);  // after the key frame: the query never delays it
   }
 
   // Grabs the screen and records what changed. After a click the

@@ -34,6 +34,11 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool canOpen(const std::string& path) { return File(std::fopen(path.c_str(), "rb")) != nullptr; }
 
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
 std::string format(const char* fmt, const std::string& a) {
   char text[1200];
   std::snprintf(text, sizeof text, fmt, a.c_str());
@@ -396,9 +401,10 @@ int listDemos(DemoListEntry* entries) {
 
 // Once the program is ending it stops before the moves and removes the
 // folder it made, so the capture slot stays whole (abstracted again at the
-// next start) and the name stays free. The two moves are renames, made one
-// after the other without a stop between them; a failed second one puts the
-// first back.
+// next start) and the name stays free. The moves are renames, made one
+// after the other without a stop between them: the window file, the press
+// side file when the capture has one, the recording last; a failed move
+// puts the earlier ones back.
 void createDemoFolder() {
   const std::string folder = demoFolderPath(gCurrDemoName);
   if (pal_StopRequested()) return;
@@ -420,9 +426,18 @@ void createDemoFolder() {
     pal_DeleteDirectory(folder.c_str(), 1);
     pal_FatalAlert("Fatal Error", format("Unexpected DPDF-003 -1 on '%s'", window).c_str());
   }
+  const std::string presses = demoFilePath(gCurrDemoName, ".DMA");
+  const bool hasPresses = exists(captureSlotPath(".DMA"));
+  if (hasPresses && std::rename(captureSlotPath(".DMA").c_str(), presses.c_str()) != 0) {
+    std::rename(window.c_str(), captureSlotPath(".DMW").c_str());
+    pal_DeleteDirectory(folder.c_str(), 1);
+    pal_FatalAlert("Fatal Error", format("Unexpected DPDF-003 -1 on '%s'", presses).c_str());
+  }
   gCreateFilesProgress = 200;
   if (std::rename(captureSlotPath(".DMR").c_str(), recording.c_str()) != 0) {
-    std::rename(window.c_str(), captureSlotPath(".DMW").c_str());  // the capture slot whole again
+    // The capture slot whole again.
+    if (hasPresses) std::rename(presses.c_str(), captureSlotPath(".DMA").c_str());
+    std::rename(window.c_str(), captureSlotPath(".DMW").c_str());
     pal_DeleteDirectory(folder.c_str(), 1);
     pal_FatalAlert("Fatal Error", format("Unexpected DPDF-003 -1 on '%s'", recording).c_str());
   }

@@ -1,9 +1,10 @@
 // demo_files.h: the authoring program's files. The program folder holds
 // the capture slot (TempCapture.DMR and .DMW) and the "Demos" folder with
 // one folder per demo: NAME.DMR (recording: a text line and raw blue,
-// green, red pixels per record), NAME.DMW (foreground-window rectangles)
-// and NAME.DMD (the demo model: header values, frames, instructions and
-// texts, big-endian). Also the exchange files used when demos are joined,
+// green, red pixels per record), NAME.DMW (foreground-window rectangles),
+// NAME.DMD (the demo model: header values, frames, instructions and
+// texts, big-endian) and, when the capture could ask the accessibility
+// tree, NAME.DMA (what each press landed on, press_objects.h; optional). Also the exchange files used when demos are joined,
 // and the demo library's file operations. Callable without any window.
 #pragma once
 
@@ -89,7 +90,7 @@ int listDemos(DemoListEntry* entries);
 // after writing its data file; progress on gCreateFilesProgress. A worker:
 // once the program is ending it removes the folder and leaves the slot.
 void createDemoFolder();
-// Copies the current demo's three files as newName's, in the hidden folder
+// Copies the current demo's files (the side file too, when it has one) as newName's, in the hidden folder
 // "." NEWNAME ".copying", which then takes the place of newName's existing
 // empty folder; the recording's copy reports gCopyFilesPercent. Ends with
 // gCopyFilesPercent 100 and gCopyFilesDone 1. Once the program is ending
@@ -110,7 +111,7 @@ std::string demoInsideWorkName(const std::string& name, const char* suffix);
 // (a character the code page lacks) are left out, as are "." and "..".
 std::vector<std::string> demosFolderEntries();
 // Moves the demo built under the name built into place as newName: its
-// three files take newName's names, then its folder takes newName's place
+// files take newName's names, then its folder takes newName's place
 // (newName must not exist or be an empty folder). 1, or -1 when a rename fails.
 int moveBuiltDemoIntoPlace(const std::string& built, const std::string& newName);
 // Removes what interrupted copies left in the Demos folder: their hidden
@@ -119,8 +120,8 @@ int moveBuiltDemoIntoPlace(const std::string& built, const std::string& newName)
 int removeInterruptedCopies();
 
 // ---- Renaming -------------------------------------------------------------------------
-// Moves oldName's .DMW, .DMD and .DMR (in that order) into newName's existing
-// folder under the new name, then deletes the old folder with whatever is
+// Moves oldName's .DMW, .DMD and .DMR (in that order, then the side file
+// .DMA when there is one) into newName's existing folder under the new name, then deletes the old folder with whatever is
 // left in it. Returns 1; when a move fails the files already moved go back,
 // newName's folder is removed and the result names the file: -1 .DMW, -2
 // .DMD, -3 .DMR. -4: everything moved but the old folder is still there.

@@ -2,7 +2,8 @@
 // that must never lose a demo: renaming (undone file by file when a move
 // fails) and copying on a worker thread (the new demo is built in a hidden
 // folder and renamed into place once complete, so a cut-short copy is
-// never listed and never blocks its name). No window calls.
+// never listed and never blocks its name). The press side file (.DMA) goes
+// along when a demo has one; a demo without one is whole. No window calls.
 #include "studio/capture/demo_files.h"
 
 #include "pal/pal.h"
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 std::atomic<int> gCopyFilesDone{0};
@@ -21,6 +23,7 @@ std::atomic<int> gCopyFilesDone{0};
 namespace {
 
 constexpr const char* kDemoExtensions[] = {".DMW", ".DMD", ".DMR"};
+constexpr const char* kPressFile = ".DMA";  // optional
 
 std::string gCopyTarget;  // handed to the copy worker before it starts
 
@@ -29,6 +32,12 @@ void copyWorker() { copyDemoFiles(gCopyTarget); }
 bool exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
+}
+
+// A side file a copy can take: a readable file (one that is not is left behind).
+bool copyable(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) == 0;
 }
 
 void deleteFolder(const std::string& path) {
@@ -49,10 +58,13 @@ std::string demoInsideWorkName(const std::string& name, const char* suffix) {
 }
 
 int moveBuiltDemoIntoPlace(const std::string& built, const std::string& newName) {
+  const auto move = [&](const char* ext) {
+    return std::rename(demoFilePath(built, ext).c_str(),
+                       (demoFolderPath(built) + "/" + pal_SystemText(newName) + ext).c_str()) == 0;
+  };
   for (const char* ext : kDemoExtensions)
-    if (std::rename(demoFilePath(built, ext).c_str(),
-                    (demoFolderPath(built) + "/" + pal_SystemText(newName) + ext).c_str()) != 0)
-      return -1;
+    if (!move(ext)) return -1;
+  if (exists(demoFilePath(built, kPressFile)) && !move(kPressFile)) return -1;
   // Over the empty folder that reserved the name, if there is one.
   return std::rename(demoFolderPath(built).c_str(), demoFolderPath(newName).c_str()) == 0 ? 1 : -1;
 }
@@ -87,6 +99,7 @@ int removeInterruptedCopies() {
       std::remove((demoFilePath(name, ".DMR") + ".partial").c_str());
       std::remove(demoFilePath(name, ".DMD").c_str());
       std::remove(demoFilePath(name, ".DMW").c_str());
+      std::remove(demoFilePath(name, kPressFile).c_str());
       ::rmdir(demoFolderPath(name).c_str());
     } else {
       deleteFolder(demoFolderPath(name));
@@ -107,6 +120,13 @@ int renameDemoFiles(const std::string& oldName, const std::string& newName) {
     ::rmdir(demoFolderPath(newName).c_str());
     return -1 - i;
   }
+  // The demo is whole without its side file: when that cannot move, the old
+  // folder stays with it rather than being deleted (-4, nothing lost).
+  const std::string presses = demoFilePath(oldName, kPressFile);
+  if (exists(presses) && std::rename(presses.c_str(), demoFilePath(newName, kPressFile).c_str()) != 0) {
+    std::printf("Rename: moving %s failed; the old folder keeps it\n", kPressFile);
+    return -4;
+  }
   return pal_DeleteDirectory(demoFolderPath(oldName).c_str(), 2) == 1 ? 1 : -4;
 }
 
@@ -119,7 +139,9 @@ void copyDemoFiles(const std::string& newName) {
     std::snprintf(text, sizeof text, "Unexpected DCPY-002 on '%s'", folder.c_str());
     pal_FatalAlert("Exiting...", text);
   }
-  for (const char* ext : kDemoExtensions) {
+  std::vector<const char*> files(std::begin(kDemoExtensions), std::end(kDemoExtensions));
+  if (copyable(demoFilePath(gCurrDemoName, kPressFile))) files.push_back(kPressFile);
+  for (const char* ext : files) {
     pal_CopyOrAppendFile(demoFilePath(gCurrDemoName, ext).c_str(), demoFilePath(built, ext).c_str(), 0,
                          std::strcmp(ext, ".DMR") == 0 ? &gCopyFilesPercent : nullptr);
     if (pal_StopRequested()) {

@@ -4,6 +4,7 @@
 #include "studio/capture/demo_paste.h"
 
 #include "studio/capture/demo_files.h"
+#include "studio/capture/press_objects.h"
 
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
@@ -356,6 +357,31 @@ void deleteDemoFolder(const std::string& name) {
   if (::lstat(folder.c_str(), &st) == 0) pal_DeleteDirectory(folder.c_str(), 2);
 }
 
+// The new demo's press side file: the lines of first's, then second's (once
+// when they are one demo), of those that have one; none when neither has.
+// The file is optional: one that cannot be read is left out, and one that
+// cannot be written leaves the new demo without it rather than failing.
+void joinPressFiles(const std::string& first, const std::string& second, const std::string& newDemo) {
+  std::string text;
+  bool any = false;
+  std::vector<std::string> sources{first};
+  if (second != first) sources.push_back(second);
+  for (const std::string& name : sources) {
+    const std::string path = demoFilePath(name, ".DMA");
+    struct stat st;
+    std::vector<PressObject> presses;
+    if (::lstat(path.c_str(), &st) != 0 || !readPressFile(path, &presses)) continue;
+    any = true;
+    for (const PressObject& p : presses) text += pressLine(p);
+  }
+  if (!any) return;
+  const std::string path = demoFilePath(newDemo, ".DMA");
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return;
+  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (std::fclose(f) != 0 || !ok) std::remove(path.c_str());
+}
+
 }  // namespace
 
 std::string pasteTemporaryName(long seconds, int i) { return "tmp_" + std::to_string(seconds + i) + "_tmp?"; }
@@ -674,6 +700,7 @@ void pasteBuild(const PasteRequest& q) {
   } else {
     combineDemoData(tmp[0], tmp[1], built, records[0], bytes[0], newHome);
   }
+  joinPressFiles(q.into, q.from, built);
   stopPoint();
   if (moveBuiltDemoIntoPlace(built, q.newName) != 1) pal_FatalAlert("Exiting...", "Unexpected wcd003");
   setCurrent(q.newName);

@@ -3,7 +3,8 @@
 // and the rule for demo names.
 //
 // The program folder holds the capture slot (TempCapture.DMR and .DMW) and
-// the "Demos" folder with one folder per demo, NAME/NAME.DMR, .DMW, .DMD.
+// the "Demos" folder with one folder per demo, NAME/NAME.DMR, .DMW, .DMD
+// (and the optional side file .DMA, which the slot holds as TempCapture.DMA).
 // A demo's name is its folder's name, so the name rule keeps every name a
 // plain, portable folder name. Names are Windows-1252 like every stored
 // text; the paths spell them as the file system does (UTF-8 on Linux).

@@ -30,8 +30,8 @@ int studioMain();
 int checkZippedFolder(const char* path);
 // Creates the system files and Demos folders when missing; warns when that fails.
 void checkSystemFolders();
-// Moves a replay pair pmra.DMR / pmra.DMW of the program folder into the
-// capture slot: the start state, 30 when it did, else 10.
+// Moves a replay pair pmra.DMR / pmra.DMW (with pmra.DMA when there is
+// one) of the program folder into the capture slot: the start state, 30 when it did, else 10.
 int replayCaptureIfPresent();
 
 // ---- Home and demo management --------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "studio/capture/capture_screens.h"
 #include "studio/capture/demo_files.h"
 #include "studio/capture/demo_paste.h"
+#include "studio/capture/press_queries.h"
 #include "studio/editor/bitmap_io.h"
 #include "studio/editor/editor_screens.h"
 #include "studio/editor/editor_state.h"
@@ -15,6 +16,7 @@
 #include "demo/demo_model.h"
 #include "pag/pag.h"
 #include "pal/pal.h"
+#include "pal/pal_accessibility.h"
 
 #include <strings.h>
 
@@ -98,17 +100,20 @@ void checkSystemFolders() {
 int replayCaptureIfPresent() {
   const std::string recording = std::string(gProgramFolder) + "pmra.DMR";
   const std::string windows = std::string(gProgramFolder) + "pmra.DMW";
+  const std::string presses = std::string(gProgramFolder) + "pmra.DMA";  // optional
   if (!canRead(recording) || !canRead(windows)) return STATE_HOME;
-  std::remove(captureSlotPath(".DMR").c_str());
-  std::remove(captureSlotPath(".DMW").c_str());
+  // An earlier capture's side file must not pass for the pair's.
+  for (const char* ext : {".DMR", ".DMW", ".DMA"}) std::remove(captureSlotPath(ext).c_str());
   pal_CopyOrAppendFile(recording.c_str(), captureSlotPath(".DMR").c_str(), 0, nullptr);
   pal_CopyOrAppendFile(windows.c_str(), captureSlotPath(".DMW").c_str(), 0, nullptr);
+  if (canRead(presses)) pal_CopyOrAppendFile(presses.c_str(), captureSlotPath(".DMA").c_str(), 0, nullptr);
   return STATE_ABSTRACT;
 }
 
 int studioMain() {
   pal_InitPAL();
   pal_SetEndingHandler(endWithWorkers);
+  gAccessibleQueries = {pal_AccessibleAtPoint, pal_AccessiblePopupsNow};  // capture names what each press landed on
   studioSetDemoScreen(demoScreenHandler);  // where the dialogs opened from it return
   std::snprintf(gProgramFolder, sizeof gProgramFolder, "%.498s/", gpal_ProgPath);
   if (gpal_PlatformFlag == 10 && checkZippedFolder(gProgramFolder) == 1) {

@@ -3,8 +3,9 @@
 // XTest, "Pause Capture" and "Capture More"; the capture slot judged by the
 // tree's examiner, by decoding it against the live screen, and by the
 // foreground window's frame. Also the display checks, a display without a
-// window manager, a window partly off screen, a resolution change, and the
-// window closed while capturing.
+// window manager, a window partly off screen, a resolution change, the
+// window closed while capturing, and the captions and click boxes of a GTK
+// application's steps from its accessibility tree.
 #include "studio/capture/demo_files.h"
 
 #include "demo/demo_frames.h"
@@ -13,7 +14,10 @@
 #include "tests/support/runtime.h"
 #include "tests/support/xsession.h"
 
+#include <X11/keysym.h>
+#include <atspi/atspi.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -510,6 +514,161 @@ TEST_F(Capture, PositionsAreRelativeToThePrimaryMonitor) {
       EXPECT_EQ(r.line.mouseY, 300);
     }
   EXPECT_GE(found, 1);
+}
+
+// An object of the accessibility tree as the test reads it, walking every
+// showing object of the application.
+struct Accessible {
+  std::string role, name;
+  int32_t r[4];
+  bool leaf;
+};
+
+void walk(AtspiAccessible* a, int depth, std::vector<Accessible>* out) {
+  GError* e = nullptr;
+  const int n = atspi_accessible_get_child_count(a, &e);
+  if (e != nullptr) g_clear_error(&e);
+  Accessible me{};
+  if (AtspiComponent* c = atspi_accessible_get_component_iface(a)) {
+    if (AtspiRect* r = atspi_component_get_extents(c, ATSPI_COORD_TYPE_SCREEN, &e)) {
+      me.r[0] = r->x, me.r[1] = r->y, me.r[2] = r->width, me.r[3] = r->height;
+      g_free(r);
+    }
+    g_clear_error(&e);
+    g_object_unref(c);
+  }
+  gchar* role = atspi_accessible_get_role_name(a, &e);
+  g_clear_error(&e);
+  gchar* name = atspi_accessible_get_name(a, &e);
+  g_clear_error(&e);
+  me.role = role != nullptr ? role : "";
+  me.name = name != nullptr ? name : "";
+  g_free(role);
+  g_free(name);
+  me.leaf = n <= 0;
+  if (me.r[0] > -10000 && me.r[2] > 0) out->push_back(me);
+  for (int i = 0; i < n && depth < 40; ++i)
+    if (AtspiAccessible* child = atspi_accessible_get_child_at_index(a, i, &e)) {
+      walk(child, depth + 1, out);
+      g_object_unref(child);
+    } else {
+      g_clear_error(&e);
+    }
+}
+
+std::vector<Accessible> treeOf(const char* application) {
+  std::vector<Accessible> out;
+  AtspiAccessible* desktop = atspi_get_desktop(0);
+  GError* e = nullptr;
+  const int apps = atspi_accessible_get_child_count(desktop, &e);
+  g_clear_error(&e);
+  for (int i = 0; i < apps; ++i) {
+    AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, &e);
+    g_clear_error(&e);
+    if (app == nullptr) continue;
+    gchar* name = atspi_accessible_get_name(app, &e);
+    g_clear_error(&e);
+    if (name != nullptr && std::string(name) == application) walk(app, 0, &out);
+    g_free(name);
+    g_object_unref(app);
+  }
+  g_object_unref(desktop);
+  return out;
+}
+
+const Accessible* find(const std::vector<Accessible>& tree, const std::string& role, const std::string& name) {
+  for (const Accessible& a : tree)
+    if (a.role == role && a.name == name) return &a;
+  return nullptr;
+}
+
+// The wording a step's note must have, written out here from the roles.
+std::string expectedCaption(const Accessible& a, bool hover) {
+  const std::string q = "\"" + a.name + "\"";
+  if (hover) return "Point at " + q + ".";
+  if (a.role == "check box" || a.role == "radio button") return "Select " + q + ".";
+  if (a.role == "menu item") return "Choose " + q + ".";
+  if (a.role == "page tab") return "Open the " + q + " tab.";
+  return "Click " + q + ".";
+}
+
+// Presses on eight controls of several roles of a GTK application: each
+// step's note names its control as the tree does, and each click box is the
+// control's extents (within 2 pixels).
+TEST_F(Capture, StepsOfAGtkApplicationSayWhatWasPressed) {
+  server(1920, 1080);
+  AccessibilityBus bus;
+  ASSERT_TRUE(bus.ok());
+  ASSERT_GE(atspi_init(), 0);
+  startWindowManager();
+  Child factory({"gtk3-widget-factory"});
+  std::vector<Accessible> tree;
+  for (int i = 0; i < 100 && !find(tree, "table cell", "Andrea"); ++i, sleepMs(100)) tree = treeOf("gtk3-widget-factory");
+  ASSERT_TRUE(find(tree, "table cell", "Andrea")) << tree.size() << " objects";
+  sleepMs(500);  // placed and drawn
+  tree = treeOf("gtk3-widget-factory");
+  struct Target {
+    const char* role;
+    const char* name;
+  };
+  const Target targets[] = {{"check box", "checkbutton"}, {"radio button", "radiobutton"},
+                            {"toggle button", "togglebutton"}, {"table cell", "Otto"},
+                            {"toggle button", "Menu"}, {"combo box", "Left"},
+                            {"menu item", "Middle"}, {"page tab", "page 2"}};
+  startStudio();
+  newDemo();
+  startCapture();
+  std::vector<Accessible> pressed;
+  for (const Target& t : targets) {
+    if (std::string(t.role) == "menu item")  // the combo's list, open now
+      for (int i = 0; i < 30 && !find(tree, t.role, t.name); ++i, sleepMs(100)) tree = treeOf("gtk3-widget-factory");
+    const Accessible* a = find(tree, t.role, t.name);
+    ASSERT_NE(a, nullptr) << t.role << " " << t.name;
+    pressed.push_back(*a);
+    press(a->r[0] + a->r[2] / 2, a->r[1] + a->r[3] / 2, 150);
+    sleepMs(800);
+    if (std::string(t.name) == "Menu") {  // its pop-over closed again
+      input->key(XK_Escape);
+      sleepMs(500);
+    }
+  }
+  ASSERT_NE(window("8 Steps Captured - Pictomira", 5000), 0u);
+  pause("8 Steps Captured - Pictomira");
+  EXPECT_GE(slurp(captureSlotPath(".DMA")).size(), 8u * 20u) << "the side file";
+  clickButton(window("Capturing - Pictomira"), 200, 100);  // "Abstract Demo..."
+  clickButton(window("Ready to Abstract - Pictomira", 20000), 360, 600 - 31 + 10);  // "The Crop is Correct"
+  const unsigned long naming = window("Abstracting New Demo - Pictomira");
+  int nx = 0, ny = 0;
+  ASSERT_TRUE(buttonShown(naming, 680, 236, &nx, &ny));  // "OK"
+  input->click(nx + 480, ny + 239);
+  sleepMs(100);
+  ASSERT_EQ(std::system("xdotool type --delay 15 'Widgets'"), 0);
+  sleepMs(150);
+  input->click(nx + 680, ny + 239);
+  ASSERT_NE(window("Widgets - Pictomira", 20000), 0u);
+
+  resetRuntime();
+  ASSERT_EQ(demoDataRead(demoFilePath("Widgets", ".DMD")), 1);
+  EXPECT_TRUE(std::filesystem::exists(demoFilePath("Widgets", ".DMA")));
+  std::vector<InstrRec> clicksInOrder;
+  for (int32_t i = 0; i < gInstrCount; ++i)
+    if (gInstrData[i].type == INSTR_LEFT) clicksInOrder.push_back(gInstrData[i]);
+  ASSERT_EQ(clicksInOrder.size(), pressed.size());
+  for (size_t i = 0; i < pressed.size(); ++i) {
+    const Accessible& a = pressed[i];
+    SCOPED_TRACE("press " + std::to_string(i) + ": " + a.role + " '" + a.name + "'");
+    const InstrRec& in = clicksInOrder[i];
+    bool hover = false;
+    for (int32_t k = 0; k < gInstrCount; ++k)
+      hover = hover || (gInstrData[k].frame == in.frame && gInstrData[k].type == INSTR_MOVE_OUT);
+    char note[DEMO_TEXT_LEN] = "";
+    demoGetTextValue(static_cast<int32_t>(gFrameData[in.frame].noteText), note);
+    EXPECT_EQ(std::string(note), expectedCaption(a, hover));
+    EXPECT_LE(std::abs(in.v[0] - a.r[0]), 2);
+    EXPECT_LE(std::abs(in.v[1] - a.r[1]), 2);
+    EXPECT_LE(std::abs(in.v[2] - (a.r[0] + a.r[2] - 1)), 2);
+    EXPECT_LE(std::abs(in.v[3] - (a.r[1] + a.r[3] - 1)), 2);
+  }
 }
 
 TEST_F(Capture, DisplayChecksOfNewDemo) {

@@ -440,3 +440,28 @@ void XInput::frameRect(unsigned long window, int32_t out[4]) {
 }
 
 std::string builtProgram(const char* name) { return std::string(PICTOMIRA_BUILD_DIR) + "/" + name; }
+
+AccessibilityBus::AccessibilityBus() {
+  std::FILE* p = popen("dbus-launch --sh-syntax 2>/dev/null", "r");
+  char line[512];
+  while (p != nullptr && std::fgets(line, sizeof line, p)) {
+    const std::string l = line;
+    const size_t eq = l.find('='), end = l.find(';');
+    if (eq == std::string::npos || end == std::string::npos) continue;
+    std::string value = l.substr(eq + 1, end - eq - 1);
+    if (value.size() >= 2 && value.front() == '\'') value = value.substr(1, value.size() - 2);
+    if (l.rfind("DBUS_SESSION_BUS_ADDRESS", 0) == 0) address_ = value;
+    if (l.rfind("DBUS_SESSION_BUS_PID", 0) == 0) pid_ = std::atoi(value.c_str());
+  }
+  if (p != nullptr) pclose(p);
+  if (!ok()) return;
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+  launcher_ = new Child({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"});
+  sleepMs(500);
+}
+
+AccessibilityBus::~AccessibilityBus() {
+  delete launcher_;
+  if (pid_ > 0) ::kill(pid_, SIGTERM);
+  ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}

@@ -22,6 +22,21 @@ class XServer {
   std::string previous_;
 };
 
+// A session bus with the accessibility bus on it, for the programs started
+// from now on (DBUS_SESSION_BUS_ADDRESS is set while the object lives).
+class Child;
+class AccessibilityBus {
+ public:
+  AccessibilityBus();
+  ~AccessibilityBus();
+  bool ok() const { return !address_.empty() && pid_ > 0; }
+
+ private:
+  std::string address_;
+  int pid_ = -1;
+  Child* launcher_ = nullptr;
+};
+
 // A child program; its standard output (and standard error, merged) is read
 // line by line.
 class Child {

@@ -1,10 +1,13 @@
 // The abstraction worker's parts on small hand-built inputs: the crop from
 // the window file, the timer waits, the grown click rectangles and the
-// finishing pass over the instructions, names and notes.
+// finishing pass over the instructions, names and notes; the captions of
+// the steps and the click boxes fitted from the side file's presses.
 #include "studio/abstraction/abstraction.h"
+#include "studio/abstraction/step_captions.h"
 
 #include "demo/demo_model.h"
 #include "studio/capture/demo_files.h"
+#include "studio/capture/press_objects.h"
 #include "tests/support/abstraction_reference.h"
 #include "tests/support/capture_fixture.h"
 #include "tests/support/runtime.h"
@@ -258,6 +261,128 @@ TEST(AbstractionRules, ARunLongerThanTheEntriesIsScrubbedOverItsEnd) {
   int32_t clicks = 0;
   for (int32_t i = 0; i < gInstrCount; ++i) clicks += gInstrData[i].type == INSTR_LEFT ? 1 : 0;
   EXPECT_GE(clicks, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StepCaptions, WordingByRole) {
+  struct Case {
+    const char* role;
+    const char* name;
+    bool hover, typing;
+    const char* caption;
+  };
+  const Case cases[] = {
+      {"push button", "Save", false, false, "Click \"Save\"."},
+      {"menu item", "Open...", false, false, "Choose \"Open...\"."},
+      {"menu", "File", false, false, "Choose \"File\"."},
+      {"text", "Name", false, false, "Click in the \"Name\" field."},
+      {"entry", "Name", false, true, "Type in the \"Name\" field."},
+      {"check box", "Bold", false, false, "Select \"Bold\"."},
+      {"radio button", "Left", false, false, "Select \"Left\"."},
+      {"page tab", "General", false, false, "Open the \"General\" tab."},
+      {"table cell", "Otto", false, false, "Click \"Otto\"."},
+      {"push button", "Help", true, false, "Point at \"Help\"."},
+      {"", "7", false, false, "Click \"7\"."},  // read off the screen: no role
+      {"password text", "secret typed", false, true, "Type the password."},
+      {"password text", "", true, false, "Type the password."},
+      {"push button", "", false, false, ""},
+      {"push button", " \t\n ", false, false, ""},
+      {"push button", "  Two\nlines ", false, false, "Click \"Two lines\"."},
+      {"push button", "Caf\xC3\xA9", false, false, "Click \"Caf\xE9\"."},  // UTF-8 in, Windows-1252 out
+      {"push button", "\xE6\x97\xA5\xE6\x9C\xAC", false, false, ""},   // nothing the code page holds
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.role) + " '" + c.name + "'");
+    CaptionPress p;
+    p.role = c.role;
+    p.name = c.name;
+    p.hover = c.hover;
+    p.typingFollows = c.typing;
+    EXPECT_EQ(captionOf(p), c.caption);
+  }
+  CaptionPress longName;
+  longName.role = "push button";
+  longName.name = std::string(200, 'x');
+  const std::string caption = captionOf(longName);
+  EXPECT_EQ(caption, "Click \"" + std::string(CAPTION_NAME_CAP - 3, 'x') + "...\".");
+}
+
+// The side file's presses become the notes of their steps and, where the
+// object's extents hold the press and fit the crop, their click boxes; a
+// press without a line, and a capture without a side file, are abstracted
+// as before.
+TEST(AbstractionRules, PressesOfTheSideFileCaptionTheirStepsAndFitTheirBoxes) {
+  TempDir dir;
+  resetRuntime();
+  std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+  CaptureScript s;
+  s.frames(2).clickButton(0, 300).blink(3, s.fieldX(), s.fieldY(), 300).type().type().frames(2);
+  s.clickButton(1, 300).frames(2).clickButton(2, 300).frames(2).clickButton(0, 300).frames(2).pauseCapture();
+  ASSERT_TRUE(writeCaptureSlot(dir.path(), s.fixture()));
+  std::vector<int32_t> pressTimes;
+  for (const CaptureFrame& f : s.fixture().frames)
+    if (f.click == 1) pressTimes.push_back(f.time);
+  ASSERT_EQ(pressTimes.size(), 6u);  // four buttons, the field and "Pause Capture"
+
+  auto abstractSlot = [] {
+    gRecordedW = -1;
+    analyseCapture();
+    buildSteps();
+    std::vector<InstrRec> clicks;
+    std::vector<std::string> notes;
+    for (int32_t i = 0; i < gInstrCount; ++i)
+      if (gInstrData[i].type == INSTR_LEFT) {
+        clicks.push_back(gInstrData[i]);
+        char text[DEMO_TEXT_LEN] = "";
+        demoGetTextValue(static_cast<int32_t>(gFrameData[gInstrData[i].frame].noteText), text);
+        notes.push_back(text);
+      }
+    return std::make_pair(clicks, notes);
+  };
+  const auto plain = abstractSlot();
+  ASSERT_EQ(plain.first.size(), 5u);
+
+  const int32_t bx = s.buttonX(0) - 9, by = s.buttonY(0) - 11;
+  auto line = [&](size_t press, const char* role, const char* name, int32_t x, int32_t y, int32_t w, int32_t h) {
+    PressObject p;
+    p.time = pressTimes[press];
+    p.role = role;
+    p.name = name;
+    p.extents[0] = x, p.extents[1] = y, p.extents[2] = w, p.extents[3] = h;
+    ASSERT_TRUE(appendPressLine(captureSlotPath(".DMA"), p));
+  };
+  line(0, "push button", "OK", bx, by, 60, 22);
+  line(1, "text", "Name", s.fieldX() - 70, s.fieldY() - 10, 150, 20);
+  line(2, "password text", "hunter2", bx + 75, by, 60, 22);
+  line(3, "push button", "Far", bx + 300, by, 60, 22);  // extents that miss the press: the box as before
+  // press 4 has no line
+  const auto captioned = abstractSlot();
+  ASSERT_EQ(captioned.first.size(), 5u);
+  // The first button lights up under the pointer before its press: a mouseover pair.
+  const std::vector<std::string> want = {"Point at \"OK\".", "Type in the \"Name\" field.", "Type the password.",
+                                         "Click \"Far\".", "Click in a red box"};
+  EXPECT_EQ(captioned.second, want);
+  const int32_t fitted[3][4] = {{bx, by, bx + 59, by + 21},
+                                {s.fieldX() - 70, s.fieldY() - 10, s.fieldX() + 79, s.fieldY() + 9},
+                                {bx + 75, by, bx + 134, by + 21}};
+  for (size_t i = 0; i < 5; ++i) {
+    SCOPED_TRACE("press " + std::to_string(i));
+    const InstrRec& got = captioned.first[i];
+    const InstrRec& before = plain.first[i];
+    if (i < 3) EXPECT_EQ(std::vector<int32_t>(got.v, got.v + 4), std::vector<int32_t>(fitted[i], fitted[i] + 4));
+    else EXPECT_EQ(std::vector<int32_t>(got.v, got.v + 4), std::vector<int32_t>(before.v, before.v + 4));
+  }
+  // "Write step notes" unchecked: the default notes are back, the boxes stay fitted.
+  removeStepCaptions();
+  for (int32_t i = 0; i < gInstrCount; ++i) {
+    char text[DEMO_TEXT_LEN] = "";
+    if (gInstrData[i].type != INSTR_LEFT) continue;
+    demoGetTextValue(static_cast<int32_t>(gFrameData[gInstrData[i].frame].noteText), text);
+    EXPECT_STREQ(text, "Click in a red box");
+  }
 }
 
 }  // namespace

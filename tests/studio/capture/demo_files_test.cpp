@@ -379,17 +379,28 @@ TEST_F(DemoFiles, CreateDemoFolderMovesTheCaptureSlot) {
   std::string recording = "0,1,1,2,1,0,0,2,1,0,0\r\n" + std::string(6, 'p');
   put(captureSlotPath(".DMR"), recording);
   put(captureSlotPath(".DMW"), "1,2,3,4\r\n");
+  put(captureSlotPath(".DMA"), "1,push button,1,2,3,4,OK\r\n");
   gCreateFilesProgress = 0;
   createDemoFolder();
   EXPECT_EQ(gCreateFilesProgress.load(), 1000);
   EXPECT_EQ(slurp(demoFilePath("Alpha", ".DMR")), recording);  // moved byte for byte
   EXPECT_EQ(slurp(demoFilePath("Alpha", ".DMW")), "1,2,3,4\r\n");
+  EXPECT_EQ(slurp(demoFilePath("Alpha", ".DMA")), "1,push button,1,2,3,4,OK\r\n");
   EXPECT_FALSE(std::ifstream(captureSlotPath(".DMR")).good());
+  EXPECT_FALSE(std::ifstream(captureSlotPath(".DMA")).good());
+  // A capture without a side file makes a whole demo too.
+  put(captureSlotPath(".DMR"), recording);
+  put(captureSlotPath(".DMW"), "1,2,3,4\r\n");
+  std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", "Plain");
+  createDemoFolder();
+  EXPECT_EQ(gCreateFilesProgress.load(), 1000);
+  EXPECT_FALSE(std::ifstream(demoFilePath("Plain", ".DMA")).good());
+  std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", "Alpha");
   clearModel();
   EXPECT_EQ(saveOrLoadDemoData(2), 1);
   EXPECT_EQ(gFrameCount, 3);
   std::vector<DemoListEntry> e(DEMO_LIST_CAP);
-  EXPECT_EQ(listDemos(e.data()), 1);
+  EXPECT_EQ(listDemos(e.data()), 2);
   // A second demo of the same name would overwrite it: refused, nothing moved.
   put(captureSlotPath(".DMR"), "again");
   EXPECT_EXIT(createDemoFolder(), testing::ExitedWithCode(1),
@@ -397,14 +408,15 @@ TEST_F(DemoFiles, CreateDemoFolderMovesTheCaptureSlot) {
   EXPECT_EQ(slurp(captureSlotPath(".DMR")), "again");
 }
 
-TEST_F(DemoFiles, CopyDemoFilesCopiesAllThree) {
+TEST_F(DemoFiles, CopyDemoFilesCopiesEveryFile) {
   makeDemoFolder("Alpha");
   put(demoFilePath("Alpha", ".DMR"), std::string(300000, 'R'));
+  put(demoFilePath("Alpha", ".DMA"), "1,r,1,2,3,4,n\r\n");
   ::mkdir(demoFolderPath("Beta").c_str(), 0777);
   gCopyFilesPercent = 0;
   copyDemoFiles("Beta");
   EXPECT_EQ(gCopyFilesPercent.load(), 100);
-  for (const char* ext : {".DMR", ".DMW", ".DMD"}) EXPECT_EQ(slurp(demoFilePath("Beta", ext)), slurp(demoFilePath("Alpha", ext)));
+  for (const char* ext : {".DMR", ".DMW", ".DMD", ".DMA"}) EXPECT_EQ(slurp(demoFilePath("Beta", ext)), slurp(demoFilePath("Alpha", ext)));
 }
 
 // ---- Exchange files and combined demos ------------------------------------------------------------

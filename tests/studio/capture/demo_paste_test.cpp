@@ -4,6 +4,7 @@
 #include "studio/capture/demo_paste.h"
 
 #include "studio/capture/demo_files.h"
+#include "studio/capture/press_objects.h"
 
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -77,21 +79,37 @@ struct Case {
   int intoFrames, fromFrames, keyEvery;
   int64_t from, to, follow;
   int joins;  // 1 when F is the receiving demo's last frame
+  const char* presses;  // the initials of Into and From when they have a press side file
 };
 
 TEST_F(Paste, NewDemoHoldsTheFramesInOrder) {
   const Case cases[] = {
-      {"middle", 6, 5, 0, 1, 3, 2, 2},
-      {"after the last frame makes one join", 6, 5, 0, 0, 4, 5, 1},
-      {"one frame", 6, 5, 2, 3, 3, 0, 2},
-      {"key records every frame", 4, 4, 1, 0, 3, 1, 2},
+      {"middle", 6, 5, 0, 1, 3, 2, 2, "IF"},
+      {"after the last frame makes one join", 6, 5, 0, 0, 4, 5, 1, "F"},
+      {"one frame", 6, 5, 2, 3, 3, 0, 2, ""},
+      {"key records every frame", 4, 4, 1, 0, 3, 1, 2, "I"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ASSERT_TRUE(writeDemoFolder(dir.path(), "Into", fixture(1, c.intoFrames, c.keyEvery)));
     ASSERT_TRUE(writeDemoFolder(dir.path(), "From", fixture(2, c.fromFrames, c.keyEvery)));
+    for (const char* name : {"Into", "From"}) {
+      std::remove(demoFilePath(name, ".DMA").c_str());
+      if (std::strchr(c.presses, name[0]) != nullptr) {
+        ASSERT_TRUE(appendPressLine(demoFilePath(name, ".DMA"), {1, "push button", {1, 1, 1, 1}, name}));
+      }
+    }
     const std::string made = std::string("New ") + c.what;
     ASSERT_EQ(pasteRun({"Into", "From", c.from, c.to, c.follow, made.substr(0, 60)}), PASTE_DONE);
+    // The new demo's side file holds Into's presses, then From's; none when neither has one.
+    std::vector<PressObject> presses;
+    const std::string side = demoFilePath(made.substr(0, 60), ".DMA");
+    ASSERT_TRUE(readPressFile(side, &presses));
+    std::string initials;
+    for (const PressObject& p : presses) initials += p.name[0];
+    EXPECT_EQ(initials, c.presses);
+    struct stat st;
+    EXPECT_EQ(::stat(side.c_str(), &st) == 0, *c.presses != '\0');
     std::vector<uint32_t> want;
     std::vector<std::string> wantNames;
     for (int f = 0; f <= c.follow; ++f) want.push_back(colourOf(1, f)), wantNames.push_back("d1f" + std::to_string(f));

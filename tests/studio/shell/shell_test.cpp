@@ -132,9 +132,14 @@ TEST_F(Shell, ReplayPairIsCopiedIntoTheCaptureSlot) {
   EXPECT_EQ(replayCaptureIfPresent(), STATE_HOME);  // the window file is missing: the slot stays
   EXPECT_EQ(slurp(captureSlotPath(".DMR")), "old slot");
   put(dir.file("pmra.DMW"), "0,0,640,480\r\n");
+  put(captureSlotPath(".DMA"), "an earlier capture's presses");
   EXPECT_EQ(replayCaptureIfPresent(), STATE_ABSTRACT);
   EXPECT_EQ(slurp(captureSlotPath(".DMR")), slurp(dir.file("pmra.DMR")));
   EXPECT_EQ(slurp(captureSlotPath(".DMW")), "0,0,640,480\r\n");
+  EXPECT_FALSE(exists(captureSlotPath(".DMA")));  // the pair has no side file
+  put(dir.file("pmra.DMA"), "1,r,1,2,3,4,n\r\n");
+  EXPECT_EQ(replayCaptureIfPresent(), STATE_ABSTRACT);
+  EXPECT_EQ(slurp(captureSlotPath(".DMA")), "1,r,1,2,3,4,n\r\n");
 }
 
 TEST_F(Shell, SystemFoldersAreCreated) {
@@ -192,9 +197,10 @@ TEST_F(Shell, TwentyDemosMakeThreePagesNewestFirst) {
 TEST_F(Shell, RenameMovesTheThreeFilesAndDropsTheOldFolder) {
   plainDemo("Old");
   put(demoFolderPath("Old") + "/3.bmp", "an exported frame");
+  put(demoFilePath("Old", ".DMA"), "Old.DMA");
   ::mkdir(demoFolderPath("New").c_str(), 0777);
   EXPECT_EQ(renameDemoFiles("Old", "New"), 1);
-  for (const char* ext : {".DMW", ".DMD", ".DMR"}) EXPECT_EQ(slurp(demoFilePath("New", ext)), std::string("Old") + ext);
+  for (const char* ext : {".DMW", ".DMD", ".DMR", ".DMA"}) EXPECT_EQ(slurp(demoFilePath("New", ext)), std::string("Old") + ext);
   EXPECT_FALSE(exists(demoFolderPath("Old")));
   EXPECT_FALSE(exists(demoFolderPath("New") + "/3.bmp"));
 }
@@ -209,6 +215,16 @@ TEST_F(Shell, RenameWhoseMoveFailsLeavesTheDemoWhereItWas) {
   DemoListEntry list[DEMO_LIST_CAP];
   ASSERT_EQ(listDemos(list), 1);
   EXPECT_STREQ(list[0].name, "Old");
+  // A side file that cannot move stays in the old folder; the demo itself is renamed.
+  ::rmdir(demoFilePath("New", ".DMD").c_str());
+  ::mkdir(demoFolderPath("New").c_str(), 0777);
+  ::mkdir(demoFilePath("New", ".DMA").c_str(), 0777);
+  put(demoFilePath("New", ".DMA") + "/x", "x");
+  put(demoFilePath("Old", ".DMA"), "Old.DMA");
+  EXPECT_EQ(renameDemoFiles("Old", "New"), -4);
+  EXPECT_EQ(slurp(demoFilePath("Old", ".DMA")), "Old.DMA");
+  ASSERT_EQ(listDemos(list), 1);
+  EXPECT_STREQ(list[0].name, "New");
 }
 
 TEST_F(Shell, CopyArrivesWholeAndReportsAnEmptyRecordingAsDone) {
@@ -223,6 +239,7 @@ TEST_F(Shell, CopyArrivesWholeAndReportsAnEmptyRecordingAsDone) {
   EXPECT_EQ(gCopyFilesDone.load(), 1);
   for (const char* ext : {".DMW", ".DMD", ".DMR"})
     EXPECT_EQ(slurp(demoFilePath("Copy", ext)), slurp(demoFilePath("Source", ext)));
+  EXPECT_FALSE(exists(demoFilePath("Copy", ".DMA")));  // none to copy: still a whole demo
   EXPECT_FALSE(exists(demoFolderPath(".Copy.copying")));
 }
 
@@ -246,7 +263,7 @@ TEST_F(Shell, LeftoversOfInterruptedCopiesAndPastesAreRemovedAtStart) {
   } cases[] = {
       {{".Gamma.copying/Gamma.DMW", ".Gamma.copying/Gamma.DMD"}, true},
       {{".Delta.pasting/.Delta.pasting.DMR"}, true},
-      {{"Eps/Eps.DMW", "Eps/Eps.DMD", "Eps/Eps.DMR.partial"}, true},  // an earlier way of copying
+      {{"Eps/Eps.DMW", "Eps/Eps.DMD", "Eps/Eps.DMR.partial", "Eps/Eps.DMA"}, true},  // an earlier way of copying
       {{".hidden/notes.txt"}, false},
       {{"Zeta/Zeta.DMW"}, false},
   };

@@ -1,0 +1,2 @@
+// bench_control_label.cpp
+int main() { return 0; }

@@ -1,0 +1,2 @@
+// control_label_test.cpp
+#include <gtest/gtest.h>
