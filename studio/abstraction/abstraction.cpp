@@ -43,6 +43,7 @@ std::unique_ptr<FrameCursor> gCursor;  // the worker's decoder
 std::map<int64_t, PressObject> gPresses;  // the side file's presses by their click key frame's time
 std::vector<char> gFitted;                // per frame: its click box is the pressed object's extents
 std::vector<int32_t> gCaptioned;          // the note records the last buildSteps wrote a caption into
+std::vector<PasswordField> gPasswordFields;  // what the last buildSteps found
 std::vector<int8_t> gMap;              // change map of the last analysis: d per crop pixel, 0 outside gDirty
 int32_t gDirty[4] = {0, 0, 0, 0};      // the part of gMap the last analysis wrote
 
@@ -627,6 +628,30 @@ void fitClickBoxes() {
   }
 }
 
+// Every press on a password field, over the frames from the press to the
+// next press: the frames that show what is typed into it.
+void findPasswordFields() {
+  gPasswordFields.clear();
+  for (int32_t f = 0; f < gFrameCount; ++f) {
+    const PressObject* p = isPress(f) ? pressOf(f) : nullptr;
+    if (p == nullptr || !isPasswordRole(p->role)) continue;
+    const int64_t x0 = std::max<int64_t>(p->extents[0], 0), y0 = std::max<int64_t>(p->extents[1], 0);
+    const int64_t x1 = std::min<int64_t>(int64_t{p->extents[0]} + p->extents[2], gRecordedW);
+    const int64_t y1 = std::min<int64_t>(int64_t{p->extents[1]} + p->extents[3], gRecordedH);
+    if (x1 <= x0 || y1 <= y0) continue;
+    int32_t next = f + 1;
+    while (next < gFrameCount && !isPress(next)) ++next;
+    PasswordField field;
+    field.rect[0] = static_cast<int32_t>(x0);
+    field.rect[1] = static_cast<int32_t>(y0);
+    field.rect[2] = static_cast<int32_t>(x1 - x0);
+    field.rect[3] = static_cast<int32_t>(y1 - y0);
+    field.from = gFrameData[f].frameId;
+    field.to = gFrameData[std::min(next, gFrameCount - 1)].frameId;
+    gPasswordFields.push_back(field);
+  }
+}
+
 // The caption of every press frame that has one, by frame (before the
 // finishing pass, which turns a mouseover into a pair and the times into names).
 std::vector<std::string> pressCaptions() {
@@ -749,6 +774,8 @@ void finishInstructions() {
   }
 }
 
+std::vector<PasswordField> passwordFields() { return gPasswordFields; }
+
 void removeStepCaptions() {
   for (int32_t note : gCaptioned) demoUpdateTextValue(note, kDefaultNote);
   gCaptioned.clear();
@@ -773,6 +800,7 @@ void analyseCapture() {
 
 void buildSteps() {
   gAbstractProgress = 0;
+  gPasswordFields.clear();
   readPresses();
   openFrames();
   stopPoint();
@@ -820,6 +848,7 @@ void buildSteps() {
     while (i < gFrameCount && !isTimer(i)) ++i;
   }
   fitClickBoxes();
+  findPasswordFields();
   growClickRects();
   gAbstractProgress = 970;
   const std::vector<std::string> captions = pressCaptions();

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 constexpr int ABSTRACT_RUN_CAP = 10000;  // change entries of one run
 
@@ -48,6 +49,14 @@ void buildSteps();
 // (the naming screen's "Write step notes" unchecked); loop thread, after
 // buildSteps has ended.
 void removeStepCaptions();
+// A password field the last buildSteps found pressed: its rectangle
+// (recorded-screen pixels, x, y, width, height) and the frame numbers from
+// its press to the next press, the frames that show what was typed.
+struct PasswordField {
+  int32_t rect[4];
+  int64_t from, to;
+};
+std::vector<PasswordField> passwordFields();
 
 // ---- Their parts, for tests --------------------------------------------------------
 // The crop chosen from the window file for a W x H screen (left, top, width, height).

@@ -7,6 +7,7 @@
 
 #include "studio/abstraction/abstraction.h"
 #include "studio/capture/demo_files.h"
+#include "studio/editor/redaction.h"
 #include "studio/kit/screen_kit.h"
 #include "studio/kit/studio_states.h"
 
@@ -69,7 +70,8 @@ struct ManualCrop {
 // The naming screen.
 int gBestProgress = 0;      // the highest step-building progress seen
 bool gNameAccepted = false;
-bool gWriteNotes = true;  // "Write step notes"
+bool gWriteNotes = true;       // "Write step notes"
+bool gRedactPasswords = true;  // "Redact password fields"
 
 void releaseBuffers() {
   pal_DestroyWinBuff(kPreviewSlot);
@@ -364,6 +366,31 @@ void drawNotesBox() {
   pal_MarkClickableRect("WriteStepNotes", kNotesBoxX - 4, kNotesBoxY - 2, 160, 22);
 }
 
+constexpr int32_t kRedactBoxY = kNotesBoxY + 30;
+
+// Offered once the steps are built and a password field was pressed.
+void drawRedactBox() {
+  if (gBestProgress < 1000 || passwordFields().empty()) return;
+  pag_DrawTextOnBuff(0, kNotesBoxX + 18, kRedactBoxY, "Redact password fields", STUDIO_FONT, STUDIO_WHITE);
+  pag_FillRect(0, kNotesBoxX, kRedactBoxY + 3, 12, 12, 0xEEEEEE);
+  pag_FillRect(0, kNotesBoxX + 2, kRedactBoxY + 5, 8, 8, gRedactPasswords ? 0x004444 : 0xEEEEEE);
+  pal_MarkClickableRect("RedactPasswords", kNotesBoxX - 4, kRedactBoxY - 2, 200, 22);
+}
+
+// Paints a box over each password field in the frames that show its
+// typing, in the demo just created; a field that cannot be redacted is said.
+void redactPasswordFields() {
+  for (const PasswordField& field : passwordFields()) {
+    Redaction r;
+    std::copy(field.rect, field.rect + 4, r.rect);
+    r.from = field.from;
+    r.to = field.to;
+    std::string why = checkRedactRect(r);
+    if (why.empty() && runRedaction(r, &why) == REWRITE_DONE) continue;
+    pal_Alert(1, "Redact Fail", ("Redact Fail: a password field was not redacted: " + why + ".").c_str());
+  }
+}
+
 void drawNaming(const char* text) {
   pal_UnmarkAllClickableRects();
   studioPaintWholeBackground(Gradient::Rounded);
@@ -378,6 +405,7 @@ void drawNaming(const char* text) {
   studioButton("OK", 650, kNameRowY - 4, 60, 26);
   pag_DrawTextOnBuff(0, kNotesBoxX + 18, kNotesBoxY, "Write step notes", STUDIO_FONT, STUDIO_WHITE);
   drawNotesBox();
+  drawRedactBox();
 }
 
 void drawWaiting() {
@@ -453,6 +481,8 @@ int pollSteps() {
   }
   showStrip(progress, kProgressY, STUDIO_FONT);
   showStrip("Abstraction is complete - Give your New Demo a Name", kHeadingY, STUDIO_FONT_LARGE);
+  drawRedactBox();
+  if (!passwordFields().empty()) pal_UpdateWindowFromBuffer(nullptr);
   return PAL_NOTHING;
 }
 
@@ -590,6 +620,7 @@ int namingScreenHandler(int32_t event[4], char* name) {
       gBestProgress = 0;
       gNameAccepted = false;
       gWriteNotes = true;
+      gRedactPasswords = true;
       gCurrDemoName[0] = '\0';
       pal_BeginThread(buildSteps);
       pal_SetTimer(ABSTRACT_TIMER, NAMING_POLL_MS, 1);
@@ -600,6 +631,11 @@ int namingScreenHandler(int32_t event[4], char* name) {
       if (studioNamed(name, "WriteStepNotes") && !gNameAccepted) {
         gWriteNotes = !gWriteNotes;
         drawNotesBox();
+        return PAL_SHOW;
+      }
+      if (studioNamed(name, "RedactPasswords") && !gNameAccepted) {
+        gRedactPasswords = !gRedactPasswords;
+        drawRedactBox();
         return PAL_SHOW;
       }
       return studioNamed(name, "OK") ? onNameOk() : PAL_NOTHING;
@@ -624,6 +660,8 @@ int createFilesHandler(int32_t event[4], char* /*name*/) {
     }
     case PAL_EV_TIMER:
       if (event[1] != ABSTRACT_TIMER || gCreateFilesProgress.load() < 1000) return PAL_NOTHING;
+      pal_DisableAllTimers();
+      if (gRedactPasswords) redactPasswordFields();
       return leaveWith(event, STATE_DEMO);
     default: return PAL_NOTHING;
   }

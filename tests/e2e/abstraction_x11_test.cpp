@@ -1,11 +1,14 @@
 // The abstraction screens in the built authoring program under Xvfb: a
 // replay pair beside the program starts the abstraction at once; the crop
 // is confirmed or set by a real drag and the fine-tuning arrows, the demo
-// is named, its files are created and the demo screen opens. Judged by the
-// window titles, the pixels of the buttons and the demo data file.
+// is named, its files are created and the demo screen opens; a password
+// field named by the side file is redacted. Judged by the window titles, the
+// pixels of the buttons, the demo data file and the recording.
 #include "studio/capture/demo_files.h"
 #include "studio/capture/frame_cursor.h"
+#include "studio/capture/press_objects.h"
 
+#include "demo/demo_frames.h"
 #include "demo/demo_model.h"
 #include "tests/support/capture_fixture.h"
 #include "tests/support/package_builder.h"
@@ -215,6 +218,47 @@ TEST_F(Abstraction, AReplayPairIsAbstractedIntoANamedDemo) {
 
 // On a French keyboard the name arrives as typed, letters beyond ASCII
 // included, and the demo's folder holds it in UTF-8.
+// A replay pair whose side file says the first button press was on a
+// password field: its step says "Type the password." and, with "Redact
+// password fields" left checked, the field is painted over in the frames
+// from that press to the next one, and only there.
+TEST_F(Abstraction, APressOnAPasswordFieldIsCaptionedAndRedacted) {
+  PressObject field;
+  field.time = 1400;
+  field.role = "password text";
+  field.name = "Password";
+  field.extents[0] = kFirst.x, field.extents[1] = kFirst.y, field.extents[2] = kFirst.w, field.extents[3] = kFirst.h;
+  ASSERT_TRUE(appendPressLine(dir.file("pmra.DMA"), field));
+  start();
+  ASSERT_TRUE(button("Ready to Abstract - Pictomira", 280, kRow));
+  click(360, kRow + 13);  // "The Crop is Correct"
+  ASSERT_TRUE(button("Abstracting New Demo - Pictomira", 650, 226));
+  ASSERT_TRUE(input->waitForPixel(ox + 330 + 2, oy + 300 + 5, 0x004444, 10000));  // "Redact password fields", checked
+  nameDemo("Login");
+  ASSERT_TRUE(button("Login - Pictomira", 5, 287));
+  ASSERT_EQ(demoDataRead(demoFilePath("Login", ".DMD")), 1);
+  const int32_t crop[4] = {100, 100, 400, 300};
+  int redacted = 0;
+  for (int32_t f = 0; f < gFrameCount; ++f) {
+    std::vector<unsigned char> bgr(size_t{3} * crop[2] * crop[3]);
+    ASSERT_GE(demoRecframeCroppedToMembuff(demoFilePath("Login", ".DMR").c_str(), gFrameData[f].imageRefA,
+                                           gFrameData[f].imageRefB, crop, bgr.data(), 3, 1),
+              0);
+    const unsigned char* p = &bgr[3 * (size_t{96} * crop[2] + 100)];  // the field's middle, 200,196
+    const bool black = p[0] == 0 && p[1] == 0 && p[2] == 0;
+    // The records from the press (1400 ms, record 2) to the next press (2800 ms, record 4).
+    const bool inRange = gFrameData[f].frameId >= 2 && gFrameData[f].frameId <= 4;
+    EXPECT_EQ(black, inRange) << "frame " << f << " (record " << gFrameData[f].frameId << ")";
+    redacted += black ? 1 : 0;
+    if (gInstrData[f].type != INSTR_LEFT || !demoRectHolds(gInstrData[f], 200, 195)) continue;
+    char note[DEMO_TEXT_LEN] = "";
+    demoGetTextValue(static_cast<int32_t>(gFrameData[f].noteText), note);
+    EXPECT_STREQ(note, "Type the password.");
+  }
+  EXPECT_GE(redacted, 1);
+  EXPECT_TRUE(exists(demoFilePath("Login", ".DMA")));
+}
+
 TEST_F(Abstraction, AFrenchKeyboardTypesTheNameAndTheFolderIsUtf8) {
   start();
   ASSERT_TRUE(button("Ready to Abstract - Pictomira", 280, kRow));

@@ -375,6 +375,12 @@ TEST(AbstractionRules, PressesOfTheSideFileCaptionTheirStepsAndFitTheirBoxes) {
     if (i < 3) EXPECT_EQ(std::vector<int32_t>(got.v, got.v + 4), std::vector<int32_t>(fitted[i], fitted[i] + 4));
     else EXPECT_EQ(std::vector<int32_t>(got.v, got.v + 4), std::vector<int32_t>(before.v, before.v + 4));
   }
+  // The password field, over the records from its press to the next press.
+  const std::vector<PasswordField> fields = passwordFields();
+  ASSERT_EQ(fields.size(), 1u);
+  EXPECT_EQ(std::vector<int32_t>(fields[0].rect, fields[0].rect + 4), (std::vector<int32_t>{bx + 75, by, 60, 22}));
+  EXPECT_EQ(fields[0].from, gFrameData[captioned.first[2].frame].frameId);
+  EXPECT_EQ(fields[0].to, gFrameData[captioned.first[3].frame].frameId);
   // "Write step notes" unchecked: the default notes are back, the boxes stay fitted.
   removeStepCaptions();
   for (int32_t i = 0; i < gInstrCount; ++i) {
