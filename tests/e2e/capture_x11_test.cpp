@@ -152,6 +152,19 @@ class Capture : public testing::Test {
     EXPECT_TRUE(buttonShown(window("Capturing - Pictomira"), 60, 100, &ox, &oy));  // "Start Over": paused
     return presses;
   }
+  // "The Crop is Correct", then the demo's name and "OK"; waits for its demo screen.
+  void confirmCropAndName(const std::string& name) {
+    clickButton(window("Ready to Abstract - Pictomira", 20000), 360, 600 - 31 + 10);  // "The Crop is Correct"
+    const unsigned long naming = window("Abstracting New Demo - Pictomira");
+    int nx = 0, ny = 0;
+    ASSERT_TRUE(buttonShown(naming, 680, 236, &nx, &ny));  // "OK"
+    input->click(nx + 480, ny + 239);                      // "NewNameEditBox"
+    sleepMs(100);
+    ASSERT_EQ(std::system(("xdotool type --delay 15 '" + name + "'").c_str()), 0);
+    sleepMs(150);
+    input->click(nx + 680, ny + 239);
+    ASSERT_NE(window(name + " - Pictomira", 20000), 0u);
+  }
   std::vector<Record> records() {
     std::vector<Record> out;
     std::FILE* f = std::fopen(captureSlotPath(".DMR").c_str(), "rb");
@@ -312,16 +325,7 @@ TEST_F(Capture, ACalculationBecomesADemoWhoseClicksAreXcalcsButtons) {
   ASSERT_NE(window("4 Steps Captured - Pictomira", 5000), 0u);
   pause("4 Steps Captured - Pictomira");
   clickButton(window("Capturing - Pictomira"), 200, 100);  // "Abstract Demo..."
-  clickButton(window("Ready to Abstract - Pictomira", 20000), 360, 600 - 31 + 10);  // "The Crop is Correct"
-  const unsigned long naming = window("Abstracting New Demo - Pictomira");
-  int nx = 0, ny = 0;
-  ASSERT_TRUE(buttonShown(naming, 680, 236, &nx, &ny));  // "OK"
-  input->click(nx + 480, ny + 239);  // "NewNameEditBox"
-  sleepMs(100);
-  ASSERT_EQ(std::system("xdotool type --delay 15 'Calc Demo'"), 0);
-  sleepMs(150);
-  input->click(nx + 680, ny + 239);
-  ASSERT_NE(window("Calc Demo - Pictomira", 20000), 0u);
+  confirmCropAndName("Calc Demo");
 
   resetRuntime();
   ASSERT_EQ(demoDataRead(demoFilePath("Calc Demo", ".DMD")), 1);
@@ -419,16 +423,7 @@ TEST_F(Capture, ClosingTheWindowWhileCapturingKeepsASoundRecordingThatIsAbstract
   ASSERT_EQ(std::rename(captureSlotPath(".DMR").c_str(), dir.file("pmra.DMR").c_str()), 0);
   ASSERT_EQ(std::rename(captureSlotPath(".DMW").c_str(), dir.file("pmra.DMW").c_str()), 0);
   startStudio();
-  clickButton(window("Ready to Abstract - Pictomira", 20000), 360, 600 - 31 + 10);  // "The Crop is Correct"
-  const unsigned long naming = window("Abstracting New Demo - Pictomira");
-  int nx = 0, ny = 0;
-  ASSERT_TRUE(buttonShown(naming, 680, 236, &nx, &ny));  // "OK"
-  input->click(nx + 480, ny + 239);                      // "NewNameEditBox"
-  sleepMs(100);
-  ASSERT_EQ(std::system("xdotool type --delay 15 'Closed Demo'"), 0);
-  sleepMs(150);
-  input->click(nx + 680, ny + 239);
-  ASSERT_NE(window("Closed Demo - Pictomira", 20000), 0u);
+  confirmCropAndName("Closed Demo");
   resetRuntime();
   ASSERT_EQ(demoDataRead(demoFilePath("Closed Demo", ".DMD")), 1);
   int steps = 0;
@@ -636,16 +631,7 @@ TEST_F(Capture, StepsOfAGtkApplicationSayWhatWasPressed) {
   pause("8 Steps Captured - Pictomira");
   EXPECT_GE(slurp(captureSlotPath(".DMA")).size(), 8u * 20u) << "the side file";
   clickButton(window("Capturing - Pictomira"), 200, 100);  // "Abstract Demo..."
-  clickButton(window("Ready to Abstract - Pictomira", 20000), 360, 600 - 31 + 10);  // "The Crop is Correct"
-  const unsigned long naming = window("Abstracting New Demo - Pictomira");
-  int nx = 0, ny = 0;
-  ASSERT_TRUE(buttonShown(naming, 680, 236, &nx, &ny));  // "OK"
-  input->click(nx + 480, ny + 239);
-  sleepMs(100);
-  ASSERT_EQ(std::system("xdotool type --delay 15 'Widgets'"), 0);
-  sleepMs(150);
-  input->click(nx + 680, ny + 239);
-  ASSERT_NE(window("Widgets - Pictomira", 20000), 0u);
+  confirmCropAndName("Widgets");
 
   resetRuntime();
   ASSERT_EQ(demoDataRead(demoFilePath("Widgets", ".DMD")), 1);
