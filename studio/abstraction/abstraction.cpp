@@ -6,6 +6,7 @@
 // again, so the recording is read about once. While abstracting, a frame's
 // nameText holds its record's time and noteX, noteY its pointer position.
 #include "studio/abstraction/abstraction.h"
+#include "studio/abstraction/control_label.h"
 #include "studio/abstraction/step_captions.h"
 
 #include "studio/capture/demo_files.h"
@@ -30,6 +31,7 @@ int32_t gRecordedW = -1, gRecordedH = -1;
 std::atomic<int> gAbstractProgress{0};
 std::atomic<int> gAbstractOutcome{ABSTRACT_OK};
 int64_t gAbstractRecordsRead = 0;
+bool gAbstractReadsLabels = true;
 
 namespace {
 
@@ -42,6 +44,7 @@ constexpr const char* kDefaultNote = "Click in a red box";
 std::unique_ptr<FrameCursor> gCursor;  // the worker's decoder
 std::map<int64_t, PressObject> gPresses;  // the side file's presses by their click key frame's time
 std::vector<char> gFitted;                // per frame: its click box is the pressed object's extents
+std::map<int64_t, std::string> gLabels;   // labels read off the key frames of presses the side file leaves out, by time
 std::vector<int32_t> gCaptioned;          // the note records the last buildSteps wrote a caption into
 std::vector<PasswordField> gPasswordFields;  // what the last buildSteps found
 std::vector<int8_t> gMap;              // change map of the last analysis: d per crop pixel, 0 outside gDirty
@@ -628,6 +631,32 @@ void fitClickBoxes() {
   }
 }
 
+// A press the side file leaves out, or whose object it names without a name
+// (a password field's contents are never read).
+bool wantsLabel(int32_t f) {
+  const PressObject* p = pressOf(f);
+  return p == nullptr || (p->name.empty() && !isPasswordRole(p->role));
+}
+
+// The label of every such press, read off its key frame over its click box
+// (the changed pixels' or the object's, before it is grown).
+void readLabels() {
+  gLabels.clear();
+  if (!gAbstractReadsLabels) return;
+  const size_t stride = size_t{3} * static_cast<size_t>(cropW());
+  for (int32_t f = 0; f < gFrameCount; ++f) {
+    if (!isPress(f) || !wantsLabel(f)) continue;
+    stopPoint();
+    const InstrRec& in = instrOf(f);
+    const int32_t l = std::max(in.v[0] - cropL(), 0), t = std::max(in.v[1] - cropT(), 0);
+    const int32_t r = std::min(in.v[2] - cropL(), cropW() - 1), b = std::min(in.v[3] - cropT(), cropH() - 1);
+    if (r < l || b < t) continue;
+    const unsigned char* at = decoded(f) + static_cast<size_t>(t) * stride + size_t{3} * static_cast<size_t>(l);
+    ControlLabel label = readControlLabel(at, r - l + 1, b - t + 1, stride);
+    if (!label.text.empty()) gLabels[timeOf(f)] = std::move(label.text);
+  }
+}
+
 // Every press on a password field, over the frames from the press to the
 // next press: the frames that show what is typed into it.
 void findPasswordFields() {
@@ -657,11 +686,15 @@ void findPasswordFields() {
 std::vector<std::string> pressCaptions() {
   std::vector<std::string> captions(static_cast<size_t>(gFrameCount));
   for (int32_t f = 0; f < gFrameCount; ++f) {
-    const PressObject* p = isPress(f) ? pressOf(f) : nullptr;
-    if (p == nullptr) continue;
+    if (!isPress(f)) continue;
     CaptionPress press;
-    press.role = p->role;
-    press.name = p->name;
+    const PressObject* p = pressOf(f);
+    if (p != nullptr) {
+      press.role = p->role;
+      press.name = p->name;
+    }
+    if (const auto label = gLabels.find(timeOf(f)); label != gLabels.end()) press.name = label->second;
+    if (p == nullptr && press.name.empty()) continue;
     press.hover = instrOf(f).type == INSTR_MOVE_IN && f > 0;
     press.typingFollows = f + 1 < gFrameCount && isTimer(f + 1);
     captions[static_cast<size_t>(f)] = captionOf(press);
@@ -848,6 +881,7 @@ void buildSteps() {
     while (i < gFrameCount && !isTimer(i)) ++i;
   }
   fitClickBoxes();
+  readLabels();
   findPasswordFields();
   growClickRects();
   gAbstractProgress = 970;
@@ -855,6 +889,7 @@ void buildSteps() {
   finishInstructions();
   writeCaptions(captions);
   gFitted.clear();
+  gLabels.clear();
   gPresses.clear();
   gCursor.reset();
   gAbstractProgress = 1000;

@@ -24,6 +24,9 @@ extern std::atomic<int> gAbstractProgress;  // 0 .. 1000
 enum { ABSTRACT_OK = 0, ABSTRACT_EMPTY = 1, ABSTRACT_CUT = 2 };
 extern std::atomic<int> gAbstractOutcome;  // ABSTRACT_EMPTY: no usable record; ABSTRACT_CUT: more records than frames
 extern int64_t gAbstractRecordsRead;       // whole records in the recording
+// True (the default): a press the side file leaves out gets its caption
+// from the label read off its key frame. Off for measuring without it.
+extern bool gAbstractReadsLabels;
 
 // One analysed frame: how it differs from the frame before it.
 struct FrameChange {
@@ -43,7 +46,8 @@ void analyseCapture();
 // Builds the steps of the frame list; progress ends at 1000. Where the
 // capture slot's side file names what a press landed on, the press's note
 // is a caption saying so instead of the default, and its click box fits
-// the object.
+// the object; where it does not, the caption names the label read off the
+// press's key frame over its click box, when one is read with confidence.
 void buildSteps();
 // Puts the default note back where the last buildSteps wrote a caption
 // (the naming screen's "Write step notes" unchecked); loop thread, after
