@@ -38,6 +38,8 @@ namespace {
 constexpr int kCaretDark = -63;
 constexpr int kHoverChange = 47;
 constexpr int kNoteMax = 999;
+constexpr int32_t kFaceWidth = 30, kFaceHeight = 18;  // a click box narrower or lower than a face ...
+constexpr int32_t kFaceMargin = 3;                    // ... is read with this much of the face around it
 
 constexpr const char* kDefaultNote = "Click in a red box";
 
@@ -638,22 +640,33 @@ bool wantsLabel(int32_t f) {
   return p == nullptr || (p->name.empty() && !isPasswordRole(p->role));
 }
 
+// The label read off frame f over the click box grown by grow pixels (inside the crop).
+std::string labelIn(int32_t f, const InstrRec& in, int32_t grow) {
+  const int32_t l = std::max(in.v[0] - grow - cropL(), 0), t = std::max(in.v[1] - grow - cropT(), 0);
+  const int32_t r = std::min(in.v[2] + grow - cropL(), cropW() - 1);
+  const int32_t b = std::min(in.v[3] + grow - cropT(), cropH() - 1);
+  if (r < l || b < t) return std::string();
+  const size_t stride = size_t{3} * static_cast<size_t>(cropW());
+  const unsigned char* at = decoded(f) + static_cast<size_t>(t) * stride + size_t{3} * static_cast<size_t>(l);
+  return readControlLabel(at, r - l + 1, b - t + 1, stride).text;
+}
+
 // The label of every such press, read off its key frame over its click box
-// (the changed pixels' or the object's, before it is grown).
+// (the changed pixels' or the object's, before it is grown). A key frame
+// caught while the control redraws its pressed face shows the face without
+// its label, and the changed pixels are then the label's alone: such a
+// small box is read in the next frame, with some of the face around it.
 void readLabels() {
   gLabels.clear();
   if (!gAbstractReadsLabels) return;
-  const size_t stride = size_t{3} * static_cast<size_t>(cropW());
   for (int32_t f = 0; f < gFrameCount; ++f) {
     if (!isPress(f) || !wantsLabel(f)) continue;
     stopPoint();
     const InstrRec& in = instrOf(f);
-    const int32_t l = std::max(in.v[0] - cropL(), 0), t = std::max(in.v[1] - cropT(), 0);
-    const int32_t r = std::min(in.v[2] - cropL(), cropW() - 1), b = std::min(in.v[3] - cropT(), cropH() - 1);
-    if (r < l || b < t) continue;
-    const unsigned char* at = decoded(f) + static_cast<size_t>(t) * stride + size_t{3} * static_cast<size_t>(l);
-    ControlLabel label = readControlLabel(at, r - l + 1, b - t + 1, stride);
-    if (!label.text.empty()) gLabels[timeOf(f)] = std::move(label.text);
+    std::string label = labelIn(f, in, 0);
+    const bool labelOnly = in.v[2] - in.v[0] < kFaceWidth || in.v[3] - in.v[1] < kFaceHeight;
+    if (label.empty() && labelOnly && f + 1 < gFrameCount) label = labelIn(f + 1, in, kFaceMargin);
+    if (!label.empty()) gLabels[timeOf(f)] = std::move(label);
   }
 }
 

@@ -31,6 +31,7 @@ constexpr int kFrameDepth = 6;       // frame lines looked for this far in from 
 constexpr int kMargin = 12;          // white rows and columns around the enlarged text
 constexpr float kChoiceMargin = 12;  // a character whose next choice comes this close is in doubt
 constexpr int kAgreedConfidence = 70;  // a reading both enlargements agree on is taken from this confidence
+constexpr int kSecondAloneConfidence = 90;  // the second reading, where the first is in doubt
 
 // ---- The engine -----------------------------------------------------------------------
 
@@ -455,8 +456,10 @@ ControlLabel recognise(const Grey& page) {
 // The reading of a picture. Below the threshold the text is enlarged once
 // more by one step (one step less at the largest) and read again: a text
 // both readings agree on, one of them at kAgreedConfidence or more, counts
-// as read at the threshold. The second reading alone is never taken: it is
-// sometimes sure of a wrong text ("4" read "A" at 84).
+// as read at the threshold. The second reading alone is taken only where
+// the first has a character in doubt and the second is very sure ("=" first
+// read as a dash); it is sometimes sure of a wrong text where the first was
+// right ("4" read "A" at 84).
 ControlLabel readUnfiltered(const unsigned char* bgr, int32_t width, int32_t height, size_t stride) {
   if (bgr == nullptr || width <= 0 || height <= 0 || width > CONTROL_LABEL_MAX_WIDTH ||
       height > CONTROL_LABEL_MAX_HEIGHT || stride < static_cast<size_t>(width) * 3)
@@ -472,6 +475,7 @@ ControlLabel readUnfiltered(const unsigned char* bgr, int32_t width, int32_t hei
   const ControlLabel second = recognise(enlarge(g, text, scale < 4 ? scale + 1 : scale - 1, kMargin));
   if (first.text == second.text && std::max(first.confidence, second.confidence) >= kAgreedConfidence)
     return {first.text, CONTROL_LABEL_MIN_CONFIDENCE};
+  if (first.confidence == 0 && second.confidence >= kSecondAloneConfidence) return second;
   return first;
 }
 

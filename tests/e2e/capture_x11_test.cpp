@@ -439,11 +439,12 @@ TEST_F(Capture, StepsOfAProgramWithoutAccessibilityNameTheKeysReadOffTheScreen) 
     else if (!labels[i].empty() && note == "Click \"" + labels[i] + "\".") ++right;
     else wrong += " [" + labels[i] + "] as [" + note + "];";
   }
-  // Eleven keys are left unnamed on every run (1/x, the root, ln, y^x, pi,
-  // (, C, divide, STO, . and =); the rest are read, most runs all of them.
+  // Ten keys are left unnamed (1/x, the root, ln, y^x, pi, (, C, divide,
+  // STO and .): 45 of 55 (82%) are named. One key's slack is left for a
+  // press whose frames the capture caught otherwise.
   std::printf("xcalc: %d of %zu keys named right; unnamed:%s\n", right, keys.size(), unnamed.c_str());
   EXPECT_EQ(wrong, "");
-  EXPECT_GE(right * 100, 65 * static_cast<int>(keys.size())) << right << " of " << keys.size();
+  EXPECT_GE(right * 100, 78 * static_cast<int>(keys.size())) << right << " of " << keys.size();
 }
 
 // Every path below the program folder (hidden ones too), relative and sorted.
