@@ -89,6 +89,12 @@ class Capture : public testing::Test {
     for (int i = 0; i < 100 && f[0] != 30; ++i, sleepMs(50)) input->frameRect(w, f);
     return f[0] == 30;
   }
+  // A window manager and xcalc moved to 30, 30 (its frame to f); 0 when either failed.
+  unsigned long calculatorInCorner(int32_t f[4]) {
+    startWindowManager();
+    const unsigned long w = input->hasWindowManager() ? startCalculator(true) : 0;
+    return w != 0 && moveToCorner(w, f) ? w : 0;
+  }
   void startStudio() {
     app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
                                   std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
@@ -221,11 +227,9 @@ int clicks(const std::vector<Record>& recs) {
 }
 
 TEST_F(Capture, PressesOnARealApplicationBecomeKeyFramesAndItsFrameIsSampled) {
-  startWindowManager();
-  const unsigned long xcalc = startCalculator(true);
-  ASSERT_NE(xcalc, 0u);
   int32_t f[4];
-  ASSERT_TRUE(moveToCorner(xcalc, f));
+  const unsigned long xcalc = calculatorInCorner(f);
+  ASSERT_NE(xcalc, 0u);
   const int w = f[2] - f[0], h = f[3] - f[1];
   startStudio();
   newDemo();
@@ -317,11 +321,9 @@ std::vector<std::array<int32_t, 4>> keysOf(const std::vector<std::array<int32_t,
 }
 
 TEST_F(Capture, ACalculationBecomesADemoWhoseClicksAreXcalcsButtons) {
-  startWindowManager();
-  const unsigned long xcalc = startCalculator(true);
-  ASSERT_NE(xcalc, 0u);
   int32_t f[4];
-  ASSERT_TRUE(moveToCorner(xcalc, f));
+  const unsigned long xcalc = calculatorInCorner(f);
+  ASSERT_NE(xcalc, 0u);
   const int w = f[2] - f[0], h = f[3] - f[1];
   const std::vector<std::array<int32_t, 4>> windows = windowsBelow(xcalc);
   startStudio();
@@ -403,11 +405,9 @@ std::vector<std::string> xcalcLabels() {
 // Every key of xcalc (no accessibility) pressed once: its step's note names
 // the key's label read off the screen, or is left as it was; never a wrong one.
 TEST_F(Capture, StepsOfAProgramWithoutAccessibilityNameTheKeysReadOffTheScreen) {
-  startWindowManager();
-  const unsigned long xcalc = startCalculator(true);
-  ASSERT_NE(xcalc, 0u);
   int32_t f[4];
-  ASSERT_TRUE(moveToCorner(xcalc, f));
+  const unsigned long xcalc = calculatorInCorner(f);
+  ASSERT_NE(xcalc, 0u);
   const std::vector<std::array<int32_t, 4>> keys = keysOf(windowsBelow(xcalc));
   const std::vector<std::string> labels = xcalcLabels();
   ASSERT_EQ(keys.size(), labels.size());
@@ -457,11 +457,9 @@ std::vector<std::string> listing(const std::string& folder) {
 }
 
 TEST_F(Capture, ClosingTheWindowWhileCapturingKeepsASoundRecordingThatIsAbstracted) {
-  startWindowManager();
-  const unsigned long xcalc = startCalculator(true);
-  ASSERT_NE(xcalc, 0u);
   int32_t f[4];
-  ASSERT_TRUE(moveToCorner(xcalc, f));
+  const unsigned long xcalc = calculatorInCorner(f);
+  ASSERT_NE(xcalc, 0u);
   std::vector<std::array<int32_t, 4>> keys;
   for (const auto& r : windowsBelow(xcalc))
     if (r[2] >= 20 && r[2] <= 60 && r[3] >= 15 && r[3] <= 40) keys.push_back(r);
