@@ -1,10 +1,13 @@
 // capture_checks.cpp: what "New Demo..." checks of the display before
-// capture: a width the recorder cannot grab, a resolution larger than
-// demos are comfortable to watch at, and a second display that is not
-// recorded.
+// capture: a Wayland session, whose windows the X11 capture cannot see, a
+// width the recorder cannot grab, a resolution larger than demos are
+// comfortable to watch at, and a second display that is not recorded.
 #include "studio/capture/capture_checks.h"
 
 #include "pal/pal.h"
+
+#include <cstdlib>
+#include <cstring>
 
 int gMultiDisplayNoteToShow = 1;
 
@@ -41,7 +44,20 @@ std::string captureDisplayAdvice(int width, int height, int displays, bool* refu
   return advice;
 }
 
+std::string captureSessionAdvice(const char* sessionType, const char* waylandDisplay) {
+  const bool wayland = (sessionType != nullptr && std::strcmp(sessionType, "wayland") == 0) ||
+                       (waylandDisplay != nullptr && waylandDisplay[0] != '\0');
+  if (!wayland) return std::string();
+  return "This desktop runs a Wayland session.  Pictomira captures only X11 windows: the windows of"
+         " other applications are not recorded, and the capture may stay black.\n\n"
+         "To capture any application, log out and choose an \"X11\" or \"Xorg\" session at the"
+         " login screen.\n\nTo go on with X11 programs, press \"Start Capture\" on the next screen;"
+         " \"Cancel\" goes back.";
+}
+
 int checkDisplayForCapture() {
+  const std::string session = captureSessionAdvice(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"));
+  if (!session.empty()) pal_Alert(1, "Info", session.c_str());
   int32_t screen[4];
   pal_GetAvailableScreenPixels(0, screen);
   bool refused = false;

@@ -95,9 +95,10 @@ class Capture : public testing::Test {
     const unsigned long w = input->hasWindowManager() ? startCalculator(true) : 0;
     return w != 0 && moveToCorner(w, f) ? w : 0;
   }
-  void startStudio() {
-    app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
-                                  std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
+  void startStudio(const std::string& session = "") {
+    std::vector<std::string> env{"PICTOMIRA_ALERTS=stderr"};
+    if (!session.empty()) env.push_back(session);
+    app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")}, env);
   }
   // Waits for a window titled title; its id, or 0.
   unsigned long window(const std::string& title, int ms = 8000) {
@@ -772,6 +773,16 @@ TEST_F(Capture, DisplayChecksOfNewDemo) {
   newDemo();
   EXPECT_NE(window("Ready to Capture - Pictomira"), 0u);
   for (const std::string& line : app->drain(300)) EXPECT_EQ(line.find("ALERT"), std::string::npos) << line;
+  // A Wayland session, told either way: the note, then the ready screen to go on or cancel.
+  for (const char* session : {"XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=wayland-0"}) {
+    SCOPED_TRACE(session);
+    startStudio(session);
+    newDemo();
+    EXPECT_TRUE(app->waitFor("ALERT 1 Info | This desktop runs a Wayland session.  Pictomira captures only X11 windows",
+                             5000));
+    clickButton(window("Ready to Capture - Pictomira"), 320, 100);  // "Cancel"
+    EXPECT_NE(window("Pictomira (v151)"), 0u);
+  }
 }
 
 }  // namespace

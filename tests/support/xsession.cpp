@@ -73,6 +73,9 @@ XServer::XServer(int width, int height) {
   const char* prev = std::getenv("DISPLAY");
   previous_ = prev ? prev : "";
   setenv("DISPLAY", display_.c_str(), 1);
+  // The programs started on it are in an X11 session, whatever session runs the tests.
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("XDG_SESSION_TYPE");
 }
 
 XServer::~XServer() {

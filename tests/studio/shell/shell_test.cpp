@@ -125,6 +125,18 @@ TEST(CaptureChecks, AdviceAndTheMultipleDisplayNote) {
   EXPECT_TRUE(captureDisplayAdvice(1280, 800, 2, &refused).empty());  // once a run
 }
 
+TEST(CaptureChecks, AWaylandSessionIsNamed) {
+  const struct {
+    const char* type;
+    const char* display;
+    bool named;
+  } cases[] = {{"wayland", nullptr, true}, {nullptr, "wayland-0", true}, {"x11", "wayland-1", true},
+               {"x11", nullptr, false},    {"tty", "", false},           {nullptr, nullptr, false}};
+  for (const auto& c : cases)
+    EXPECT_EQ(captureSessionAdvice(c.type, c.display).find("Wayland session") != std::string::npos, c.named)
+        << (c.type ? c.type : "-") << " " << (c.display ? c.display : "-");
+}
+
 TEST_F(Shell, ReplayPairIsCopiedIntoTheCaptureSlot) {
   EXPECT_EQ(replayCaptureIfPresent(), STATE_HOME);
   put(captureSlotPath(".DMR"), "old slot");
