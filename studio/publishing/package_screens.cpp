@@ -4,6 +4,7 @@
 // progress and the result. The work itself is the package writer's, on
 // workers that stop, leaving nothing unfinished, when the program ends.
 #include "studio/publishing/package_screens.h"
+#include "studio/publishing/show_folder.h"
 #include "studio/publishing/package_writer.h"
 
 #include "studio/capture/demo_files.h"
@@ -290,10 +291,13 @@ int packagingScreenHandler(int32_t event[4], char* name) {
       std::snprintf(text, sizeof text, "are available in 'Demo_Packages/%s'", gSettings.name.c_str());
       studioCentredText(text, studioWinW() / 2, 205, STUDIO_FONT_LARGE, STUDIO_WHITE);
       studioButton("OK", 430, 300, 40, 24);
+      drawShowFolderButton(490, 300, 24);
       return PAL_SHOW;
     }
     case PAL_EV_PRESS:
-      if (std::strcmp(name, "OK") != 0 || gPackageResult.load() != 1) return PAL_NOTHING;
+      if (gPackageResult.load() != 1) return PAL_NOTHING;
+      if (studioNamed(name, "Show Folder")) return onShowFolder(packageFolderPath(gSettings.name), 350);
+      if (!studioNamed(name, "OK")) return PAL_NOTHING;
       {
         char title[40];
         std::snprintf(title, sizeof title, "Pictomira (v%d)", PICTOMIRA_VERSION);

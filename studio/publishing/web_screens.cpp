@@ -4,6 +4,7 @@
 // places and the worker, which the two kinds below hold. The worker stops,
 // leaving nothing unfinished, when the program ends.
 #include "studio/publishing/package_screens.h"
+#include "studio/publishing/show_folder.h"
 #include "studio/publishing/web_export.h"
 
 #include "studio/capture/demo_files.h"
@@ -178,6 +179,7 @@ int onTick() {
   std::snprintf(line, sizeof line, gKind->done[1], gSettings.name.c_str());
   studioCentredText(line, studioWinW() / 2, 205, STUDIO_FONT_LARGE, STUDIO_WHITE);
   studioButton("OK", 420, 530, 60, 25);
+  drawShowFolderButton(500, 530, 25);
   return PAL_SHOW;
 }
 
@@ -198,6 +200,8 @@ int webDialogHandler(int32_t event[4], char* name) {
     case PAL_EV_PRESS:
       if (gRunning) return PAL_NOTHING;
       if (gResult.load() == 1) {
+        if (studioNamed(name, "Show Folder"))
+          return onShowFolder(topFolder(*gKind) + "/" + pal_SystemText(gSettings.name), 490);
         if (std::strcmp(name, "OK") != 0) return PAL_NOTHING;
         char title[40];
         std::snprintf(title, sizeof title, "Pictomira (v%d)", PICTOMIRA_VERSION);

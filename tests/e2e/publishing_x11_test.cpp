@@ -103,6 +103,19 @@ class Publishing : public StudioSession {
     ASSERT_TRUE(writeDemoFolder(dir.path(), "Share Me", shareDemo()));
   }
   std::string system(const char* name) { return dir.file("zPictomiraSystemFiles/") + name; }
+  // A file manager stand-in first on the program's PATH: it writes the folder it is given to opened.
+  void fakeFileManager(const TempDir& bin) {
+    const std::string script = "#!/bin/sh\nprintf %s \"$1\" > '" + bin.file("opened") + "'\n";
+    ASSERT_TRUE(writeBytes(bin.file("xdg-open"), std::vector<unsigned char>(script.begin(), script.end())));
+    ASSERT_EQ(::chmod(bin.file("xdg-open").c_str(), 0755), 0);
+    env = {"PATH=" + bin.path() + ":" + std::getenv("PATH")};
+  }
+  // Presses a done screen's "Show Folder" and expects the stand-in to be given folder.
+  void showsFolder(int x, int y, const TempDir& bin, const std::string& folder) {
+    clickAt(kX + x, kY + y);
+    for (int i = 0; i < 100 && slurp(bin.file("opened")).empty(); ++i) sleepMs(50);
+    EXPECT_EQ(slurp(bin.file("opened")), folder);
+  }
   std::string output(const char* suffix) { return dir.path() + "/Demo_Packages/Share Me/Share Me" + suffix; }
 
   // The demo's frame f as the recording holds it, blue, green, red.
@@ -126,7 +139,7 @@ class Publishing : public StudioSession {
   }
 
   // Packages the demo through the demo screen's "Simulation" dialog.
-  void package(bool fast, bool redBoxes) {
+  void package(bool fast, bool redBoxes, const std::function<void()>& atDone = nullptr) {
     openDemoScreen();
     clickAt(kX + 900 - 70, kY + 600 - 88 + 11);  // "Simulation"
     ASSERT_TRUE(titled("Packaging 'Share Me' - Pictomira"));
@@ -135,6 +148,7 @@ class Publishing : public StudioSession {
     if (!redBoxes) clickAt(kX + 636, kY + 295);                             // the check box
     clickAt(kX + 450, kY + 462);                                            // "OK"
     ASSERT_TRUE(input->waitForPixel(kX + 434, kY + 300, 0xFFFFFF, 20000));  // the result's "OK"
+    if (atDone) atDone();
     clickAt(kX + 450, kY + 312);
     ASSERT_TRUE(titled("Pictomira (v151)"));
   }
@@ -173,13 +187,14 @@ class Publishing : public StudioSession {
   }
   // Writes a web page through the demo screen's "HTML5" or "Demo Guide" dialog.
   // Writes the page through its dialog's button at okX ("OK", or the guide's "Markdown" at 600).
-  void exportPage(int buttonY, const std::string& title, int okX = 360) {
+  void exportPage(int buttonY, const std::string& title, int okX = 360, const std::function<void()>& atDone = nullptr) {
     openDemoScreen();
     clickAt(kX + 900 - 70, kY + buttonY);
     ASSERT_TRUE(titled(title));
     ASSERT_TRUE(input->waitForPixel(kX + okX + 4, kY + 540, 0xFFFFFF, 5000));
     clickAt(kX + okX + 30, kY + 552);
     ASSERT_TRUE(input->waitForPixel(kX + 424, kY + 530, 0xFFFFFF, 20000));  // the done screen's "OK"
+    if (atDone) atDone();
     clickAt(kX + 450, kY + 542);
     ASSERT_TRUE(titled("Pictomira (v151)"));
   }
@@ -291,7 +306,9 @@ TEST_F(Publishing, ANoteTypedOnAGermanKeyboardReachesThePresenterOnOneLine) {
 TEST_F(Publishing, SmallSizePackageOnlyAndTheMacFileReadByTheExaminer) {
   for (const char* f : {"UWM", "ZPI", "ZPM"})
     ASSERT_TRUE(writeBytes(system(f), std::vector<unsigned char>(1000 + f[2], static_cast<unsigned char>(f[2]))));
-  package(false, false);
+  TempDir bin;
+  fakeFileManager(bin);
+  package(false, false, [&] { showsFolder(540, 312, bin, dir.path() + "/Demo_Packages/Share Me/"); });
   ASSERT_TRUE(exists(output(" MacOSX")));
   Child examiner({PICTOMIRA_EXAMINE_BIN, output(" MacOSX")});
   examiner.drain(3000);
@@ -374,14 +391,28 @@ TEST_F(Publishing, TheWindowsFileUnpacksUnderWine) {
   ASSERT_TRUE(presents(1));
 }
 
+// Their done screens' "Show Folder" opens the folder in the file manager;
+// without one, the screen says where the files are.
 TEST_F(Publishing, HtmlPageAndDemoGuideFromTheirDialogs) {
-  exportPage(600 - 58 + 11, "Exporting 'Share Me' as HTML5 - Pictomira");
+  TempDir bin;
+  fakeFileManager(bin);
+  exportPage(600 - 58 + 11, "Exporting 'Share Me' as HTML5 - Pictomira", 360,
+             [&] { showsFolder(550, 542, bin, dir.path() + "/Demo_Packages/Share Me"); });
   const std::string page = slurp(dir.path() + "/Demo_Packages/Share Me/Share Me.html");
   EXPECT_NE(page.find("ID=\"mainCanvas\""), std::string::npos);
   EXPECT_NE(page.find("Click the box"), std::string::npos);
   app->kill();
   app.reset();
-  exportPage(600 - 28 + 11, "Writing the Demo Guide of 'Share Me' - Pictomira");
+  env = {"PATH=" + bin.path() + "/none"};
+  exportPage(600 - 28 + 11, "Writing the Demo Guide of 'Share Me' - Pictomira", 360, [&] {
+    EXPECT_FALSE(input->waitForPixel(kX + 450, kY + 496, 0xFFFFFF, 300));
+    clickAt(kX + 550, kY + 542);  // "Show Folder", with no file manager to start
+    bool said = false;
+    for (int i = 0; i < 100 && !said; ++i, sleepMs(50))
+      for (int x = 100; x < 800 && !said; ++x) said = input->pixel(kX + x, kY + 498) == 0xFFFFFF;
+    EXPECT_TRUE(said) << "no text where the files are";
+  });
+  env.clear();
   const std::string guide = slurp(dir.path() + "/Demo_Guides/Share Me/Share Me.html");
   EXPECT_NE(guide.find("Share Me - Pictomira Demo Guide"), std::string::npos);
   EXPECT_NE(guide.find("data:image/png;base64,"), std::string::npos);

@@ -42,8 +42,9 @@ void StudioSession::TearDown() {
 }
 
 void StudioSession::start() {
-  app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")},
-                                std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
+  std::vector<std::string> all{"PICTOMIRA_ALERTS=stderr"};
+  all.insert(all.end(), env.begin(), env.end());
+  app = std::make_unique<Child>(std::vector<std::string>{dir.file("Pictomira")}, all);
 }
 
 bool StudioSession::titled(const std::string& title, int ms) {

@@ -44,6 +44,7 @@ class StudioSession : public testing::Test {
   void closeAndExpectCleanEnd(const std::string& title, int ms = 15000);
 
   TempDir dir;
+  std::vector<std::string> env;  // more of the program's environment (NAME=VALUE), for start()
   std::unique_ptr<XServer> server;
   std::unique_ptr<XInput> input;
   std::unique_ptr<Child> app;
