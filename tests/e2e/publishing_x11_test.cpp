@@ -330,8 +330,11 @@ TEST_F(Publishing, SmallSizePackageOnlyAndTheMacFileReadByTheExaminer) {
 // byte for byte the package the examiner rebuilds, which the Linux
 // Presenter presents too.
 TEST_F(Publishing, TheWindowsFileUnpacksUnderWine) {
+  // The program folder as built holds the Windows system files too; this test's folder gets them from it.
+  for (const char* f : {"GBA", "GBH", "UWL", "ZPL", "UWW", "ZPW"})
+    ASSERT_TRUE(exists(std::string(PICTOMIRA_SYSTEM_FILES) + "/" + f)) << f << " is not in the built program folder";
   for (const char* f : {"UWW", "ZPW"})
-    ASSERT_TRUE(copyFile(std::string(PICTOMIRA_WINDOWS_SYSTEM_FILES) + "/" + f, system(f), 0755)) << f;
+    ASSERT_TRUE(copyFile(std::string(PICTOMIRA_SYSTEM_FILES) + "/" + f, system(f), 0755)) << f;
   WinePrefix wine;
   ASSERT_TRUE(wine.make());
   package(true, false);
