@@ -5,24 +5,34 @@ FUZZ_BUILD := build-fuzz
 WIN_BUILD  := build-win
 JOBS       ?= 2
 
-.PHONY: all deps build build-sanitize build-fuzz test run present bench fuzz windows clean
+.PHONY: all deps test-deps build build-tests build-sanitize build-fuzz test run present bench fuzz windows clean
 
 all: build
 
+# What building and running the programs need; test-deps adds what the tests need.
 deps:
 	@scripts/install-deps.sh
 
+test-deps:
+	@scripts/install-deps.sh --test
+
+# The programs and their program folder, as make run starts them.
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPICTOMIRA_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
+
+# The same build with its tests and benchmarks.
+build-tests: test-deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPICTOMIRA_TESTS=ON >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
 # The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-build-sanitize: deps
+build-sanitize: test-deps
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPICTOMIRA_SANITIZE=ON -DPICTOMIRA_BENCH=OFF -DPICTOMIRA_E2E=OFF >/dev/null
 	@cmake --build $(SAN_BUILD) -j$(JOBS)
 
 # The fuzz harnesses of every file reader, built with clang and libFuzzer.
-build-fuzz: deps
+build-fuzz: test-deps
 	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
 	  -DCMAKE_CXX_COMPILER=clang++ -DPICTOMIRA_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
@@ -37,7 +47,7 @@ windows: deps
 
 # The third run replays each harness over its corpus: seeds and every input
 # that ever made it fail.
-test: build build-sanitize build-fuzz windows
+test: build-tests build-sanitize build-fuzz windows
 	@ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	@ctest --test-dir $(SAN_BUILD) --output-on-failure -j$(JOBS)
 	@ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j$(JOBS)
@@ -59,8 +69,9 @@ present: build
 # programs' trace lines are left out of their output.
 BENCHES := frame demo_screen abstraction editor package html5 multipath capture capture_loop paste redact control_label press_query
 
-bench: build
+bench:
 	@scripts/install-deps.sh --bench
+	@$(MAKE) --no-print-directory build-tests
 	@failed=""; for b in $(BENCHES); do PICTOMIRA_TRACES=off $(BUILD)/bench/bench_$$b || failed="$$failed bench_$$b"; done; \
 	  if [ -n "$$failed" ]; then echo "make bench: failed:$$failed" >&2; exit 1; fi
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing the tree need
-# (with --bench also what the benchmarks compare against). Only missing
-# packages are installed, so a machine that has them all is left alone.
+# Installs the Debian packages that building and running the programs need;
+# with --test also what the tests need, and with --bench (for the
+# benchmarks, which stand on the tests' fixtures) those and what the
+# benchmarks compare against. Only missing packages are installed, so a
+# machine that has them all is left alone.
 set -euo pipefail
 
 packages=(
@@ -10,19 +12,24 @@ packages=(
   libpng-dev zlib1g-dev libbrotli-dev binutils  # static archives and objcopy for the shipped programs
   libpixman-1-dev liblodepng-dev
   libsdl2-dev libx11-dev libxext-dev libxtst-dev libxrandr-dev
+  g++-mingw-w64-x86-64-posix  # the Windows programs of the program folder, cross-built
+  libatspi2.0-dev libtesseract-dev tesseract-ocr-eng  # step captions: the accessibility tree, OCR of labels
+  xdg-utils  # "Show Folder"
+)
+test_packages=(
   xvfb xdotool openbox x11-apps x11-utils x11-xserver-utils
   x11-xkb-utils xkb-data libx11-data  # setxkbmap and the layouts for the keyboard tests; dead keys (Compose)
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev  # the fuzz harnesses: clang with libFuzzer and the sanitizers
-  g++-mingw-w64-x86-64-posix wine wine64  # the Windows programs, cross-built and run under wine
+  wine wine64  # the Windows programs run under wine
   chromium chromium-driver python3-selenium  # the browser tests of the HTML5 and Demo Guide pages
   cmark  # the CommonMark check of the Markdown guide
-  libatspi2.0-dev libtesseract-dev tesseract-ocr-eng  # step captions: the accessibility tree, OCR of labels
   at-spi2-core dbus-x11 gtk-3-examples  # the caption tests' accessibility bus and GTK application
 )
-if [ "${1:-}" = "--bench" ]; then
-  packages+=(ffmpeg)
-fi
+case "${1:-}" in
+  --test) packages+=("${test_packages[@]}") ;;
+  --bench) packages+=("${test_packages[@]}" ffmpeg) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
