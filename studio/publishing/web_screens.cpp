@@ -85,12 +85,14 @@ std::vector<std::string> gWarnings;
 
 
 std::string topFolder(const WebKind& kind) { return std::string(gProgramFolder) + kind.folder; }
+// The folder of the page named in the settings.
+std::string pageFolder(const WebKind& kind) { return topFolder(kind) + "/" + pal_SystemText(gSettings.name); }
 
 // The folders "OK" made, removed again while they are empty.
 void removeUnusedFolders() {
   const int made = gMadeFolders.exchange(0);
   if ((made & kMadeNamed) != 0)
-    publishing::removeIfEmpty(topFolder(*gWorkKind) + "/" + pal_SystemText(gSettings.name));
+    publishing::removeIfEmpty(pageFolder(*gWorkKind));
   if ((made & kMadeTop) != 0) publishing::removeIfEmpty(topFolder(*gWorkKind));
 }
 
@@ -133,7 +135,7 @@ int onOk(const WebKind& work) {
   gWorkKind = &work;
   const std::string top = topFolder(*gKind);
   const int topMade = pal_FindOrCreateDirectory(top.c_str());
-  const std::string folder = top + "/" + pal_SystemText(gSettings.name);
+  const std::string folder = pageFolder(*gKind);
   const int named = topMade == -1 ? -1 : pal_FindOrCreateDirectory(folder.c_str());
   gMadeFolders = (topMade == 1 ? kMadeTop : 0) | (named == 1 ? kMadeNamed : 0);
   if (named == -1) {
@@ -201,7 +203,7 @@ int webDialogHandler(int32_t event[4], char* name) {
       if (gRunning) return PAL_NOTHING;
       if (gResult.load() == 1) {
         if (studioNamed(name, "Show Folder"))
-          return onShowFolder(topFolder(*gKind) + "/" + pal_SystemText(gSettings.name), 490);
+          return onShowFolder(pageFolder(*gKind), 490);
         if (std::strcmp(name, "OK") != 0) return PAL_NOTHING;
         char title[40];
         std::snprintf(title, sizeof title, "Pictomira (v%d)", PICTOMIRA_VERSION);

@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <memory>
 #include <string>
@@ -380,12 +381,12 @@ TEST_F(Capture, ACalculationBecomesADemoWhoseClicksAreXcalcsButtons) {
 // bytes: divide is in the code page, the root and pi are not (empty).
 std::vector<std::string> xcalcLabels() {
   std::vector<std::string> labels(55);
-  std::string symbolFont;
+  std::set<int> symbolFont;
   std::istringstream in(slurp("/etc/X11/app-defaults/XCalc"));
   for (std::string line; std::getline(in, line);) {
     int n = 0, at = 0;
     if (std::sscanf(line.c_str(), "XCalc*ti.button%d.label:%n", &n, &at) != 1 || at == 0 || n < 1 || n > 55) {
-      if (std::sscanf(line.c_str(), "XCalc*ti.button%d.font:", &n) == 1) symbolFont += "," + std::to_string(n) + ",";
+      if (std::sscanf(line.c_str(), "XCalc*ti.button%d.font:", &n) == 1) symbolFont.insert(n);
       continue;
     }
     std::string label;
@@ -397,7 +398,7 @@ std::vector<std::string> xcalcLabels() {
         label += line[i];
       }
     }
-    if (symbolFont.find("," + std::to_string(n) + ",") != std::string::npos) label = label == "\270" ? "\xF7" : "";
+    if (symbolFont.count(n) != 0) label = label == "\270" ? "\xF7" : "";
     labels[static_cast<size_t>(n - 1)] = label;
   }
   return labels;
