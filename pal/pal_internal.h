@@ -88,6 +88,11 @@ inline void palDeliverClipboardText(std::string text, char* dst, int32_t capacit
   std::memcpy(dst, text.c_str(), text.size() + 1);
 }
 
+// Draws text as pal_DrawTextLine does, into a pixel buffer of width x
+// height of the caller's own (blue, green, red, unused); safe on any thread.
+void palDrawTextInto(unsigned char* pixels, int32_t width, int32_t height, int32_t x, int32_t top, const char* text,
+                     int font, uint32_t colour);
+
 // One channel of a text pixel: src over dst with coverage a (0..255).
 inline unsigned char palBlend(unsigned char dst, unsigned char src, unsigned a) {
   return static_cast<unsigned char>((src * a + dst * (255 - a) + 127) / 255);
@@ -95,8 +100,15 @@ inline unsigned char palBlend(unsigned char dst, unsigned char src, unsigned a) 
 
 // ---- The X server (pal_x11_system.cpp) ----------------------------------------
 // The X connection helpers live in pal_x11_system.cpp; the window file
-// (pal_window_sdl.cpp) calls them and records its window's id there, and
+// (pal_x11_window.cpp) calls them and records its window's id there, and
 // the X11 file calls nothing of the window file.
+typedef struct _XDisplay Display;
+
+// Opens a connection of the caller's own to the display (null without
+// one), after Xlib is set up for threads and its error handler installed.
+Display* palOpenXDisplay();
+// Runs requests on d with X errors ignored and synced; false when one failed.
+bool palXQuietly(Display* d, const std::function<void()>& requests);
 
 // True when a window manager runs; asks on the calling thread's own X connection.
 bool palWindowManagerRunning();

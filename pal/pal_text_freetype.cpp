@@ -117,8 +117,8 @@ const Glyph& glyphFor(Font& f, unsigned char byte) {
 }
 
 // Blends one channel value toward the text colour by coverage a.
-void blitGlyph(int slot, int32_t penX, int32_t baseline, const Glyph& g, uint32_t colour) {
-  const int32_t bw = gpal_ImageBuffSize[slot][0], bh = gpal_ImageBuffSize[slot][1];
+void blitGlyph(unsigned char* pixels, int32_t bw, int32_t bh, int32_t penX, int32_t baseline, const Glyph& g,
+               uint32_t colour) {
   const unsigned char r = (colour >> 16) & 0xFF, gr = (colour >> 8) & 0xFF, b = colour & 0xFF;
   for (int row = 0; row < g.rows; ++row) {
     const int32_t y = baseline - g.top + row;
@@ -127,7 +127,7 @@ void blitGlyph(int slot, int32_t penX, int32_t baseline, const Glyph& g, uint32_
       const int32_t x = penX + g.left + col;
       const unsigned a = g.coverage[static_cast<size_t>(row) * g.width + col];
       if (a == 0 || x < 0 || x >= bw) continue;
-      unsigned char* p = gpal_ImageBuffBits[slot] + (static_cast<size_t>(y) * bw + x) * 4;
+      unsigned char* p = pixels + (static_cast<size_t>(y) * bw + x) * 4;
       p[PAL_RED] = palBlend(p[PAL_RED], r, a);
       p[PAL_GREEN] = palBlend(p[PAL_GREEN], gr, a);
       p[PAL_BLUE] = palBlend(p[PAL_BLUE], b, a);
@@ -155,14 +155,21 @@ int pal_GetTextWidth(const char* text, int font) {
 }
 
 void pal_DrawTextLine(int slot, int32_t x, int32_t top, const char* text, int font, uint32_t colour) {
-  if (slot < 0 || slot >= PAL_BUFFER_SLOTS || gpal_ImageBuffBits[slot] == nullptr || text == nullptr) return;
+  if (slot < 0 || slot >= PAL_BUFFER_SLOTS || gpal_ImageBuffBits[slot] == nullptr) return;
+  palDrawTextInto(gpal_ImageBuffBits[slot], gpal_ImageBuffSize[slot][0], gpal_ImageBuffSize[slot][1], x, top, text,
+                  font, colour);
+}
+
+void palDrawTextInto(unsigned char* pixels, int32_t width, int32_t height, int32_t x, int32_t top, const char* text,
+                     int font, uint32_t colour) {
+  if (pixels == nullptr || text == nullptr) return;
   std::lock_guard<std::mutex> lock(gTextLock);
   Font& f = fontFor(font);
   const int32_t baseline = top + f.ascent;
   int32_t pen = x;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
     const Glyph& g = glyphFor(f, *p);
-    blitGlyph(slot, pen, baseline, g, colour);
+    blitGlyph(pixels, width, height, pen, baseline, g, colour);
     pen += g.advance;
   }
 }

@@ -35,6 +35,7 @@ constexpr int kClickHoldMs = 70;
 std::once_flag gSetupOnce;
 std::atomic<unsigned long> gOwnWindowXid{0};  // the program's open window, read by workers; 0 while none
 thread_local int tQuiet = 0;            // > 0 while the thread's X errors are ignored
+thread_local int tQuietErrors = 0;      // the errors ignored so far on the thread
 
 // The one process-wide error handler: drops the errors of a thread inside
 // a Quiet scope silently, and every other error with a line on standard
@@ -44,7 +45,10 @@ thread_local int tQuiet = 0;            // > 0 while the thread's X errors are i
 // moment before (a request of the window system's library racing the
 // window's end).
 int filterErrors(Display* d, XErrorEvent* e) {
-  if (tQuiet > 0) return 0;
+  if (tQuiet > 0) {
+    ++tQuietErrors;
+    return 0;
+  }
   char text[160] = "";
   XGetErrorText(d, e->error_code, text, sizeof text);
   std::fprintf(stderr, "X error ignored: %s (request %d, resource 0x%lx)\n", text, e->request_code,
@@ -132,14 +136,18 @@ struct Connection {
 
 thread_local Connection tConnection;
 
-// The calling thread's connection, opened on its first call; null without a display.
-Display* display() {
-  if (tConnection.opened) return tConnection.d;
-  tConnection.opened = true;
+void setUpXlib() {
   std::call_once(gSetupOnce, [] {
     XInitThreads();
     XSetErrorHandler(filterErrors);
   });
+}
+
+// The calling thread's connection, opened on its first call; null without a display.
+Display* display() {
+  if (tConnection.opened) return tConnection.d;
+  tConnection.opened = true;
+  setUpXlib();
   tConnection.d = XOpenDisplay(nullptr);
   return tConnection.d;
 }
@@ -448,4 +456,18 @@ bool palWindowIconic(unsigned long xid) {
 }
 
 void palSetOwnWindowXid(unsigned long xid) { gOwnWindowXid = xid; }
+
+Display* palOpenXDisplay() {
+  setUpXlib();
+  return XOpenDisplay(nullptr);
+}
+
+bool palXQuietly(Display* d, const std::function<void()>& requests) {
+  const int before = tQuietErrors;
+  {
+    Quiet quiet(d);
+    requests();
+  }
+  return tQuietErrors == before;
+}
 unsigned long palOwnWindowXid() { return gOwnWindowXid.load(); }

@@ -11,7 +11,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-open-sans
   libpng-dev zlib1g-dev libbrotli-dev binutils  # static archives and objcopy for the shipped programs
   libpixman-1-dev liblodepng-dev
-  libsdl2-dev libx11-dev libxext-dev libxtst-dev libxrandr-dev
+  libx11-dev libxext-dev libxtst-dev libxrandr-dev
   g++-mingw-w64-x86-64-posix  # the Windows programs of the program folder, cross-built
   libatspi2.0-dev libtesseract-dev tesseract-ocr-eng  # step captions: the accessibility tree, OCR of labels
   xdg-utils  # "Show Folder"
