@@ -106,8 +106,11 @@ class Unwrapper : public testing::Test {
     ASSERT_TRUE(writeBytes(dir.file("Share Me"), buildWrapped(parts)));
     ASSERT_EQ(::chmod(dir.file("Share Me").c_str(), 0755), 0);
   }
+  // Starts a shipped program as on a recipient's machine: no library path
+  // of the build's (an empty folder), so only the system's libraries load.
   void start(const std::vector<std::string>& argv) {
-    app = std::make_unique<Child>(argv, std::vector<std::string>{"PICTOMIRA_ALERTS=stderr"});
+    app = std::make_unique<Child>(argv, std::vector<std::string>{"PICTOMIRA_ALERTS=stderr",
+                                                                 "LD_LIBRARY_PATH=" + noLibraries.path()});
   }
   // Waits for the final screen's "OK", presses it and expects a normal end.
   void finishWithOk() {
@@ -130,7 +133,7 @@ class Unwrapper : public testing::Test {
     return all;
   }
 
-  TempDir dir;
+  TempDir dir, noLibraries;
   Bytes package, presenter;
   std::unique_ptr<XServer> server;
   std::unique_ptr<XInput> input;
@@ -202,7 +205,46 @@ bool hasSymbolTable(const Bytes& file) {
   return false;
 }
 
-TEST(UnwrapperSystemFiles, AreStrippedAndHoldNoMarker) {
+// The libraries the ELF file names in its dynamic section (DT_NEEDED).
+std::vector<std::string> neededLibraries(const Bytes& file) {
+  std::vector<std::string> names;
+  Elf64_Ehdr h;
+  if (file.size() < sizeof h) return names;
+  std::memcpy(&h, file.data(), sizeof h);
+  auto section = [&](size_t i, Elf64_Shdr* s) {
+    const size_t at = h.e_shoff + i * h.e_shentsize;
+    if (i >= h.e_shnum || at + sizeof *s > file.size()) return false;
+    std::memcpy(s, &file[at], sizeof *s);
+    return s->sh_offset + s->sh_size <= file.size();
+  };
+  Elf64_Shdr dyn, str;
+  for (size_t i = 0; i < h.e_shnum; ++i) {
+    if (!section(i, &dyn) || dyn.sh_type != SHT_DYNAMIC || !section(dyn.sh_link, &str)) continue;
+    for (size_t at = dyn.sh_offset; at + sizeof(Elf64_Dyn) <= dyn.sh_offset + dyn.sh_size; at += sizeof(Elf64_Dyn)) {
+      Elf64_Dyn d;
+      std::memcpy(&d, &file[at], sizeof d);
+      if (d.d_tag == DT_NEEDED && d.d_un.d_val < str.sh_size)
+        names.emplace_back(reinterpret_cast<const char*>(&file[str.sh_offset + d.d_un.d_val]));
+    }
+  }
+  return names;
+}
+
+// What every X11 desktop has: the C library, the X client libraries, and
+// fontconfig with what it loads.
+bool onEveryDesktop(const std::string& library) {
+  static const char* const kAllowed[] = {
+      "ld-linux-x86-64", "libc",       "libm",       "libpthread", "libdl",     "librt",   "libX11",
+      "libXext",         "libXrandr",  "libXtst",    "libXi",      "libXcursor", "libXfixes", "libXrender",
+      "libxcb",          "libXau",     "libXdmcp",   "libfontconfig", "libfreetype", "libexpat", "libz",
+      "libpng16",        "libbrotlidec", "libbrotlicommon"};
+  const std::string stem = library.substr(0, library.find(".so"));
+  for (const char* allowed : kAllowed)
+    if (stem == allowed || (std::strcmp(allowed, "libxcb") == 0 && stem.rfind("libxcb-", 0) == 0)) return true;
+  return false;
+}
+
+TEST(UnwrapperSystemFiles, AreStrippedHoldNoMarkerAndNeedOnlyWhatEveryDesktopHas) {
   const Bytes marker = packageMarker();
   for (const char* name : {"UWL", "ZPL"}) {
     const Bytes file = bytesOf(kSystemFiles + "/" + name);
@@ -210,6 +252,9 @@ TEST(UnwrapperSystemFiles, AreStrippedAndHoldNoMarker) {
     EXPECT_EQ(std::search(file.begin(), file.end(), marker.begin(), marker.end()), file.end())
         << name << " holds the bytes 0, 1, ... 98";
     EXPECT_FALSE(hasSymbolTable(file)) << name << " is not stripped";
+    const std::vector<std::string> needed = neededLibraries(file);
+    EXPECT_NE(std::find(needed.begin(), needed.end(), "libX11.so.6"), needed.end()) << name << ": no dynamic section read";
+    for (const std::string& library : needed) EXPECT_TRUE(onEveryDesktop(library)) << name << " needs " << library;
   }
 }
 
