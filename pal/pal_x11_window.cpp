@@ -19,6 +19,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/cursorfont.h>
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
@@ -53,6 +54,7 @@ using Clock = std::chrono::steady_clock;
 Display* gDisplay = nullptr;  // the loop's connection: opened with the first window, kept to the end
 Window gWindow = 0;
 Window gClipWindow = 0;       // unmapped; owns the clipboard while the program's text is on it
+Cursor gArrow = 0;            // the arrow, also where the desktop sets no cursor of its own
 XIM gIm = nullptr;
 XIC gIc = nullptr;            // the input method's context of the open window: dead keys, compose, AltGr
 std::unique_ptr<PalXImage> gImage;
@@ -173,6 +175,7 @@ void startVideo() {
   gNumLockMask = numLockMask(d);
   openInputMethod(d);
   gClipWindow = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+  gArrow = XCreateFontCursor(d, XC_left_ptr);
   catchEndSignals();
   gVideoUp = true;
 }
@@ -209,8 +212,10 @@ void createWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
   a.background_pixmap = None;  // the buffer's pixels come at once: no flash of a background first
   a.bit_gravity = NorthWestGravity;
   a.event_mask = kMask;
+  a.cursor = gArrow;
   gWindow = XCreateWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                          0, CopyFromParent, InputOutput, CopyFromParent, CWBackPixmap | CWBitGravity | CWEventMask, &a);
+                          0, CopyFromParent, InputOutput, CopyFromParent,
+                          CWBackPixmap | CWBitGravity | CWEventMask | CWCursor, &a);
   XSetWMProtocols(d, gWindow, &gAtom.deleteWindow, 1);
   XSizeHints* size = XAllocSizeHints();
   size->flags = PPosition | USPosition | PMinSize | PMaxSize;
