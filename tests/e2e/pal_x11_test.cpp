@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>  // after gtest: Xlib's macros (None, Bool) would clash with its names
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -119,6 +120,20 @@ TEST_F(X11, NegativeCodeEndsTheProgramWithStatusZero) {
   input->key(XK_Escape);
   EXPECT_EQ(probe->wait(3000), 0);
   for (const std::string& l : probe->drain(200)) EXPECT_EQ(l.find("RETURNED"), std::string::npos);
+}
+
+// The window manager's close and SIGTERM (a session ending) both reach the
+// handler as the close event, and the program ends normally after it.
+TEST_F(X11, ClosingAndSigtermReachTheHandlerAsTheCloseEvent) {
+  for (const bool signal : {false, true}) {
+    SCOPED_TRACE(signal ? "SIGTERM" : "WM_DELETE_WINDOW");
+    startProbe({"--kind", "15", "--at", "100", "100"}, 110, 110);
+    if (signal) ::kill(probe->pid(), SIGTERM);
+    else input->requestClose(input->findWindow("Probe"));
+    EXPECT_EQ(next("EV -1").substr(0, 6), "EV -1 ");
+    EXPECT_EQ(probe->wait(3000), 0);
+    probe.reset();
+  }
 }
 
 TEST_F(X11, DragBarMovesABorderlessWindowAndStillReportsThePress) {
