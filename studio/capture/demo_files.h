@@ -1,4 +1,4 @@
-// demo_files.h: the authoring program's files. The program folder holds
+// demo_files.h: the authoring program's files. The library folder holds
 // the capture slot (TempCapture.DMR and .DMW) and the "Demos" folder with
 // one folder per demo: NAME.DMR (recording: a text line and raw blue,
 // green, red pixels per record), NAME.DMW (foreground-window rectangles),

@@ -1,13 +1,19 @@
-// library.cpp: the program folder, the current demo, the library's paths
-// and the demo name rule.
+// library.cpp: the program and library folders, the current demo, the
+// library's paths and the demo name rule.
 #include "studio/kit/library.h"
 
 #include "pal/pal.h"
 #include "pal/pal_codepage.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 char gProgramFolder[500];
+char gLibraryFolder[500];
 char gCurrDemoName[DEMO_NAME_LEN];
 
 namespace {
@@ -23,13 +29,40 @@ bool codePageLetter(unsigned char c) {
 
 }  // namespace
 
-std::string demosFolderPath() { return std::string(gProgramFolder) + "Demos/"; }
+bool setStudioFolders(const std::string& program, const std::string& library, std::string* why) {
+  constexpr size_t kRoom = 480;  // the folder, its slash and the longest name below it fit the tables
+  std::string p = program.empty() ? std::string(gpal_ProgPath) : program;
+  struct stat st;
+  if (p.empty() || p.size() > kRoom || ::stat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    *why = "the program folder '" + p + "' is not a folder";
+    return false;
+  }
+  if (p.back() != '/') p += '/';
+  std::string l = library;
+  if (!l.empty() && l.back() != '/') l += '/';
+  if (l.size() > kRoom) {
+    *why = "the library folder '" + library + "' is a longer path than 480 characters";
+    return false;
+  }
+  std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s", p.c_str());
+  std::snprintf(gLibraryFolder, sizeof gLibraryFolder, "%s", l.c_str());
+  return true;
+}
+
+bool makeLibraryFolder() {
+  std::error_code error;
+  std::filesystem::create_directories(libraryFolderPath(), error);
+  return std::filesystem::is_directory(libraryFolderPath(), error);
+}
+
+std::string libraryFolderPath() { return std::string(gLibraryFolder[0] != '\0' ? gLibraryFolder : gProgramFolder); }
+std::string demosFolderPath() { return libraryFolderPath() + "Demos/"; }
 std::string demoFolderPath(const std::string& name) { return demosFolderPath() + pal_SystemText(name); }
 std::string demoFilePath(const std::string& name, const char* ext) {
   const std::string disk = pal_SystemText(name);
   return demosFolderPath() + disk + "/" + disk + ext;
 }
-std::string captureSlotPath(const char* ext) { return std::string(gProgramFolder) + "TempCapture" + ext; }
+std::string captureSlotPath(const char* ext) { return libraryFolderPath() + "TempCapture" + ext; }
 
 int demoNameCode(const char* name) {
   const size_t n = std::strlen(name);

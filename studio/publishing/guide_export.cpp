@@ -50,7 +50,7 @@ bool put(PieceFile& file, const std::string& text) { return file.write(text.data
 bool line(PieceFile& file, const std::string& text) { return put(file, text + kLineEnd); }
 
 std::string guideFolderPath(const std::string& name) {
-  return std::string(gProgramFolder) + "Demo_Guides/" + pal_SystemText(name) + "/";
+  return libraryFolderPath() + "Demo_Guides/" + pal_SystemText(name) + "/";
 }
 
 int32_t frameCount() { return std::clamp(gFrameCount, 0, DEMO_FRAME_CAP); }
@@ -281,7 +281,7 @@ int beginGuide(const WebExportSettings& settings, Failure* why) {
   gExportProgress = 0;
   const std::string refused = refusal(settings);
   if (!refused.empty()) return refuse(why, refused);
-  if (makeFolder(std::string(gProgramFolder) + "Demo_Guides", why) != 1 ||
+  if (makeFolder(libraryFolderPath() + "Demo_Guides", why) != 1 ||
       makeFolder(guideFolderPath(settings.name), why) != 1)
     return -1;
   return 1;

@@ -708,7 +708,7 @@ int exportPage(const WebExportSettings& s, const std::string& page, const std::s
   if (frameCount() < 1) return refuse(why, "The demo has no frames");
   Branding branding;
   if (readBranding(&branding, why) != 1) return -1;
-  if (makeFolder(std::string(gProgramFolder) + "Demo_Packages", why) != 1 ||
+  if (makeFolder(libraryFolderPath() + "Demo_Packages", why) != 1 ||
       makeFolder(packageFolderPath(s.name), why) != 1)
     return -1;
   // Failures of the page file itself carry the page's code.

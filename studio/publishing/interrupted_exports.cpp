@@ -68,6 +68,6 @@ void removeInterruptedExports() {
     removePackagePiecesIn(folder);
     settleInterruptedMirrit(folder);
   }
-  tidyOutputs(std::string(gProgramFolder) + "Demo_Packages", true);
-  tidyOutputs(std::string(gProgramFolder) + "Demo_Guides", false);
+  tidyOutputs(libraryFolderPath() + "Demo_Packages", true);
+  tidyOutputs(libraryFolderPath() + "Demo_Guides", false);
 }

@@ -3,7 +3,7 @@
 // or the system went down), removed at start-up. No window calls.
 #pragma once
 
-// Under the program folder: the temporary pieces and the unfinished Mirrit
+// Under the library folder: the temporary pieces and the unfinished Mirrit
 // files in every demo's folder, the unfinished wrapped files and pages in
 // "Demo_Packages" and "Demo_Guides" (and such a folder when that was all it
 // held). A Mirrit pair caught while it took the place of the earlier pair

@@ -42,7 +42,7 @@ std::string gWritten;
 void removeUnusedFolders() {
   const int made = gMadeFolders.exchange(0);
   if ((made & kMadeNamed) != 0) publishing::removeIfEmpty(packageFolderPath(gSettings.name));
-  if ((made & kMadeTop) != 0) publishing::removeIfEmpty(std::string(gProgramFolder) + "Demo_Packages");
+  if ((made & kMadeTop) != 0) publishing::removeIfEmpty(libraryFolderPath() + "Demo_Packages");
 }
 
 // The workers. Each publishes its result last, after tidying up.
@@ -157,7 +157,7 @@ int onOk() {
   gSettings.name = text;
   pal_GetMarkedTextEdit("PackageNotesEditBox", text);
   gSettings.notes = text;
-  const int top = pal_FindOrCreateDirectory((std::string(gProgramFolder) + "Demo_Packages").c_str());
+  const int top = pal_FindOrCreateDirectory((libraryFolderPath() + "Demo_Packages").c_str());
   const int named = top == -1 ? -1 : pal_FindOrCreateDirectory(packageFolderPath(gSettings.name).c_str());
   gMadeFolders = (top == 1 ? kMadeTop : 0) | (named == 1 ? kMadeNamed : 0);
   if (named == -1) {

@@ -495,7 +495,7 @@ int package(const PackageSettings& s, Failure* why) {
   if (pal_StopRequested()) return 0;
   beginPhase(2);
   if (writeHeader(s, d, why) != 1) return -1;
-  if (makeFolder(std::string(gProgramFolder) + "Demo_Packages", why) != 1 ||
+  if (makeFolder(libraryFolderPath() + "Demo_Packages", why) != 1 ||
       makeFolder(packageFolderPath(s.name), why) != 1)
     return -1;
   beginPhase(3);
@@ -538,7 +538,7 @@ int removeUnfinishedPackages(const std::string& folder, const std::string& name)
 }
 
 std::string packageFolderPath(const std::string& name) {
-  return std::string(gProgramFolder) + "Demo_Packages/" + pal_SystemText(name) + "/";
+  return libraryFolderPath() + "Demo_Packages/" + pal_SystemText(name) + "/";
 }
 
 int preparePackage(Failure* why) {

@@ -33,7 +33,7 @@ struct WebKind {
   const char* notesLabel;
   int32_t notesLabelAt[2];
   int32_t notesBox[4];         // x, y, width, height
-  const char* folder;          // under the program folder
+  const char* folder;          // under the library folder
   const char* waiting;         // "... '%s' in progress - please wait..."
   const char* progress;        // "... - %d %% complete"
   const char* done[2];         // the two lines of the done screen
@@ -84,7 +84,7 @@ publishing::Failure gWhy;
 std::vector<std::string> gWarnings;
 
 
-std::string topFolder(const WebKind& kind) { return std::string(gProgramFolder) + kind.folder; }
+std::string topFolder(const WebKind& kind) { return libraryFolderPath() + kind.folder; }
 // The folder of the page named in the settings.
 std::string pageFolder(const WebKind& kind) { return topFolder(kind) + "/" + pal_SystemText(gSettings.name); }
 

@@ -42,15 +42,15 @@ constexpr int kUsage = 2, kFailed = 1;
 constexpr size_t kSettingMax = 49;  // the dialogs' name and notes boxes
 
 const char* const kHelp =
-    "Usage: Pictomira [--folder DIR] COMMAND\n"
-    "With no arguments Pictomira opens its window.\n"
+    "Usage: Pictomira [--folder DIR] [--library DIR] COMMAND\n"
+    "With no command Pictomira opens its window (on the folders given).\n"
     "\n"
     "Commands:\n"
     "  --list                      the demos of the library, one a line: name, frames,\n"
     "                              recorded window (WIDTHxHEIGHT), date; tab-separated\n"
     "  --abstract                  makes the capture slot (or the replay pair pmra.DMR\n"
     "                              and pmra.DMW, with pmra.DMA when there is one, in\n"
-    "                              the program folder) a demo\n"
+    "                              the library) a demo\n"
     "  --multipath DEMO            adds MultiPath to DEMO and saves it\n"
     "  --publish KIND DEMO         shares DEMO where its dialog would: KIND is\n"
     "                              simulation, html5, guide, markdown or mirrit\n"
@@ -60,7 +60,11 @@ const char* const kHelp =
     "  --version                   the program's version\n"
     "\n"
     "Options:\n"
-    "  --folder DIR                the program folder (default: the program's own)\n"
+    "  --folder DIR                the program folder, with zPictomiraSystemFiles\n"
+    "                              (default: the program's own)\n"
+    "  --library DIR               the library: Demos, Demo_Packages, Demo_Guides,\n"
+    "                              the capture slot and the replay pair (default:\n"
+    "                              the program folder); made when missing\n"
     "  --name NAME                 the new demo's name (default: the first free \"Demo N\")\n"
     "  --crop X,Y,W,H              the new demo's crop (default: the one found from the\n"
     "                              recorded windows)\n"
@@ -77,7 +81,7 @@ const char* const kHelp =
     "Exit status: 0 done, 1 failed (with the reason), 2 a usage error.\n";
 
 struct Args {
-  std::string folder, command, kind, demo, name, notes, newName, crop, rect, frames, colour;
+  std::string folder, library, command, kind, demo, name, notes, newName, crop, rect, frames, colour;
   bool nameGiven = false;
   bool fast = false, small = false, noRedBoxes = false;
 };
@@ -165,6 +169,8 @@ int parse(int argc, char** argv, Args* a) {
       if (!value(&a->crop)) return usage("'--crop' needs X,Y,W,H");
     } else if (arg == "--folder") {
       if (!value(&a->folder)) return usage("'--folder' needs a folder");
+    } else if (arg == "--library") {
+      if (!value(&a->library)) return usage("'--library' needs a folder");
     } else if (arg == "--package-name") {
       if (!value(&a->name)) return usage("'--package-name' needs a name");
       a->nameGiven = true;
@@ -201,17 +207,6 @@ int parse(int argc, char** argv, Args* a) {
   if ((a->nameGiven || !a->notes.empty()) && (a->command != "--publish" || a->kind == "mirrit"))
     return usage("'--package-name' and '--notes' belong to '--publish simulation', 'html5', 'guide' or 'markdown'");
   return argumentTexts(a) ? 0 : kUsage;
-}
-
-// The program folder: --folder, or the program's own; gProgramFolder ends in '/'.
-bool setProgramFolder(const std::string& folder) {
-  std::string f = folder.empty() ? std::string(gpal_ProgPath) : folder;
-  if (f.empty() || f.size() > 480) return false;
-  struct stat st;
-  if (::stat(f.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  if (f.back() != '/') f += '/';
-  std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s", f.c_str());
-  return true;
 }
 
 // Progress on standard error while work runs on a thread of its own: one
@@ -280,16 +275,16 @@ std::string checkSettings(const std::string& name, const std::string& notes) {
   return {};
 }
 
-// Makes "<program>TOP/NAME"; false when it cannot be made.
+// Makes "<library>TOP/NAME"; false when it cannot be made.
 bool makeOutputFolder(const char* top, const std::string& name) {
-  const std::string folder = std::string(gProgramFolder) + top;
+  const std::string folder = libraryFolderPath() + top;
   return pal_FindOrCreateDirectory(folder.c_str()) != -1 &&
          pal_FindOrCreateDirectory((folder + "/" + pal_SystemText(name)).c_str()) != -1;
 }
 
 // The web pages: the HTML5 page, the Demo Guide and its Markdown form.
 struct WebKind {
-  const char* top;       // the output folder under the program folder
+  const char* top;       // the output folder under the library folder
   const char* progress;  // the progress line's words
   int (*write)(const WebExportSettings&, publishing::Failure*, std::vector<std::string>*);
   std::string (*path)(const std::string&);
@@ -380,7 +375,7 @@ int abstractCapture(const Args& a) {
     return failed("'" + a.newName + "' cannot be the demo's name: " + demoNameMessage(demoNameCode(a.newName.c_str())));
   replayCaptureIfPresent();
   if (!exists(captureSlotPath(".DMR")) || !exists(captureSlotPath(".DMW")))
-    return failed("there is no capture to abstract in " + publishing::quoted(gProgramFolder));
+    return failed("there is no capture to abstract in " + publishing::quoted(libraryFolderPath()));
   std::string name = a.newName;
   for (int n = 1; name.empty(); ++n)
     if (!exists(demoFolderPath("Demo " + std::to_string(n)))) name = "Demo " + std::to_string(n);
@@ -473,6 +468,15 @@ int redact(const Args& a) {
 
 }  // namespace
 
+bool windowFolders(int argc, char** argv, std::string* program, std::string* library) {
+  for (int i = 1; i < argc; i += 2) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc || (arg != "--folder" && arg != "--library")) return false;
+    *(arg == "--folder" ? program : library) = argv[i + 1];
+  }
+  return true;
+}
+
 int studioCommandLine(int argc, char** argv) {
   Args a;
   if (const int bad = parse(argc, argv, &a); bad != 0) return bad;
@@ -489,9 +493,9 @@ int studioCommandLine(int argc, char** argv) {
   ::setenv("PICTOMIRA_ALERTS", "stderr", 1);
   ::setenv("PICTOMIRA_TRACES", "off", 1);  // standard output holds only what was written
   pal_InitPAL();
-  if (!setProgramFolder(a.folder))
-    return failed("the program folder " +
-                  publishing::quoted(a.folder.empty() ? std::string(gpal_ProgPath) : a.folder) + " is not a folder");
+  std::string why;
+  if (!setStudioFolders(a.folder, a.library, &why)) return failed(why);
+  if (!makeLibraryFolder()) return failed("the library folder " + publishing::quoted(libraryFolderPath()) + " cannot be created");
   if (a.command == "--list") return list();
   if (a.command == "--abstract") return abstractCapture(a);
   const std::string bad = openDemo(a.demo);

@@ -14,6 +14,7 @@
 #include "studio/kit/studio_states.h"
 
 #include <cstdint>
+#include <string>
 
 constexpr int HOME_W = 900, HOME_H = 600;
 constexpr int HOME_PAGE_ROWS = 9;
@@ -23,15 +24,19 @@ constexpr int HOME_TIMER_MS = 200;
 extern int gHomePage;  // the page of the demo list shown
 
 // ---- Start-up -------------------------------------------------------------------
-// The authoring program: start-up and the state loop; returns the exit status.
-int studioMain();
+// The authoring program: start-up and the state loop on the program folder
+// and the library folder (empty: the program's own folder; see
+// setStudioFolders); returns the exit status.
+int studioMain(const std::string& programFolder = "", const std::string& libraryFolder = "");
 // 1 when a folder path has ".zip" (any case) starting 8 characters before
 // its end or earlier: the program runs inside an archive not yet unpacked.
 int checkZippedFolder(const char* path);
-// Creates the system files and Demos folders when missing; warns when that fails.
+// Creates the system files folder, the library folder and its Demos folder
+// when missing (a library of its own gets a copy of the program folder's
+// demos when it has none yet); warns when that fails.
 void checkSystemFolders();
 // Moves a replay pair pmra.DMR / pmra.DMW (with pmra.DMA when there is
-// one) of the program folder into the capture slot: the start state, 30 when it did, else 10.
+// one) of the library folder into the capture slot: the start state, 30 when it did, else 10.
 int replayCaptureIfPresent();
 
 // ---- Home and demo management --------------------------------------------------------

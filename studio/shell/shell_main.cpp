@@ -1,5 +1,6 @@
-// shell_main.cpp: the authoring program's start-up (folders, the replay
-// pair), the main state machine and the demo name check with its alerts.
+// shell_main.cpp: the authoring program's start-up (folders, the first
+// run's sample demos, the replay pair), the main state machine and the demo
+// name check with its alerts.
 #include "studio/abstraction/abstraction.h"
 #include "studio/abstraction/abstraction_screens.h"
 #include "studio/capture/capture_screens.h"
@@ -24,7 +25,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -39,6 +42,23 @@ bool canRead(const std::string& path) {
 
 void ensureFolder(const std::string& path, const char* warning) {
   if (pal_FindOrCreateDirectory(path.c_str()) == -1) pal_Alert(1, "Warning", warning);
+}
+
+// A library of its own that has no "Demos" yet starts with a copy of the
+// program folder's demos (the sample). The copy is made beside it and then
+// renamed, so a copy cut short leaves no half demo and is made again at the
+// next start; one that fails leaves the library without demos.
+void seedLibrary() {
+  namespace fs = std::filesystem;
+  const fs::path samples = std::string(gProgramFolder) + "Demos";
+  const fs::path demos = libraryFolderPath() + "Demos";
+  std::error_code error;
+  if (gLibraryFolder[0] == '\0' || fs::exists(demos, error) || !fs::is_directory(samples, error)) return;
+  const fs::path seed = libraryFolderPath() + ".Demos.seed";
+  fs::remove_all(seed, error);
+  fs::copy(samples, seed, fs::copy_options::recursive, error);
+  if (!error) fs::rename(seed, demos, error);
+  if (error) fs::remove_all(seed, error);
 }
 
 // The editor on the demo the demo screen loaded, in a window at the work
@@ -94,13 +114,14 @@ int checkZippedFolder(const char* path) {
 
 void checkSystemFolders() {
   ensureFolder(std::string(gProgramFolder) + SYSTEM_FOLDER_NAME, "This Pictomira build appears to be incomplete (DirA).");
+  if (makeLibraryFolder()) seedLibrary();
   ensureFolder(demosFolderPath(), "This Pictomira build appears to be incomplete (DirB).");
 }
 
 int replayCaptureIfPresent() {
-  const std::string recording = std::string(gProgramFolder) + "pmra.DMR";
-  const std::string windows = std::string(gProgramFolder) + "pmra.DMW";
-  const std::string presses = std::string(gProgramFolder) + "pmra.DMA";  // optional
+  const std::string recording = libraryFolderPath() + "pmra.DMR";
+  const std::string windows = libraryFolderPath() + "pmra.DMW";
+  const std::string presses = libraryFolderPath() + "pmra.DMA";  // optional
   if (!canRead(recording) || !canRead(windows)) return STATE_HOME;
   // An earlier capture's side file must not pass for the pair's.
   for (const char* ext : {".DMR", ".DMW", ".DMA"}) std::remove(captureSlotPath(ext).c_str());
@@ -110,12 +131,14 @@ int replayCaptureIfPresent() {
   return STATE_ABSTRACT;
 }
 
-int studioMain() {
+int studioMain(const std::string& programFolder, const std::string& libraryFolder) {
   pal_InitPAL();
   pal_SetEndingHandler(endWithWorkers);
   gAccessibleQueries = {pal_AccessibleAtPoint, pal_AccessiblePopupsNow};  // capture names what each press landed on
   studioSetDemoScreen(demoScreenHandler);  // where the dialogs opened from it return
-  std::snprintf(gProgramFolder, sizeof gProgramFolder, "%.498s/", gpal_ProgPath);
+  std::string why;
+  if (!setStudioFolders(programFolder, libraryFolder, &why))
+    pal_FatalAlert("Folder Missing", ("Pictomira cannot start: " + why).c_str());
   if (gpal_PlatformFlag == 10 && checkZippedFolder(gProgramFolder) == 1) {
     pal_Alert(1, "Folder is Zipped", "Please Unzip the folder before running Pictomira.");
     return 0;

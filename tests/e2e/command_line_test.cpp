@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -59,7 +60,8 @@ TEST_F(CommandLine, UsageErrorsAndBadInputEndWithTheirStatusAndOneReason) {
   std::filesystem::create_directories(dir_.file("Plain"));
   const Case cases[] = {
       {"--frobnicate", 2, "unknown argument '--frobnicate'"},
-      {folder(), 2, "no command given"},
+      {folder() + "--fast", 2, "no command given"},
+      {"--library", 2, "'--library' needs a folder"},
       {"--list --version", 2, "give one command only"},
       {"--folder", 2, "'--folder' needs a folder"},
       {"--publish html5", 2, "'--publish' needs a KIND and a DEMO"},
@@ -176,6 +178,30 @@ TEST_F(CommandLine, ListsAndPublishesEveryKindWithoutADisplay) {
   const std::string flow = dir_.file("Demos/Tour/DemoFlow.txt"), stack = dir_.file("Demos/Tour/DemoStack.bws");
   EXPECT_EQ(r.out, flow + "\n" + stack + "\n");
   EXPECT_TRUE(isFile(flow) && isFile(stack));
+}
+
+// A library of its own: the demos are listed and published from it and the
+// outputs land in it (made, folders above it too, when missing), while the
+// system files come from the program folder, which nothing is written into.
+TEST_F(CommandLine, ALibraryFolderHoldsTheDemosAndOutputsAndTheProgramFolderTheSystemFiles) {
+  TempDir program;
+  std::filesystem::rename(dir_.file("zPictomiraSystemFiles"), program.file("zPictomiraSystemFiles"));
+  const std::string both = "--folder '" + program.path() + "' --library '" + dir_.path() + "' ";
+  Outcome r = pictomira(scratch_, both + "--list");
+  EXPECT_EQ(r.out.rfind("Tour\t19\t", 0), 0u) << r.out << r.err;
+  r = pictomira(scratch_, both + "--publish simulation Tour --fast");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, dir_.file("Demo_Packages/Tour/Tour Linux") + "\n");
+  r = pictomira(scratch_, both + "--publish guide Tour");
+  EXPECT_EQ(r.out, dir_.file("Demo_Guides/Tour/Tour.html") + "\n") << r.err;
+  r = pictomira(scratch_, "--folder '" + program.path() + "' --library '" + scratch_.file("a/b") + "' --list");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::is_directory(scratch_.file("a/b")));
+  r = pictomira(scratch_, "--folder '" + dir_.path() + "' --library '" + program.path() + "' --publish html5 Tour");
+  EXPECT_NE(r.err.find("there is no demo 'Tour'"), std::string::npos) << r.err;
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(program.path())) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"zPictomiraSystemFiles"});
 }
 
 // The fixture's demo as recorded, redacted from the command line, is the

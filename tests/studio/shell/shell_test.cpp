@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <unistd.h>
@@ -44,6 +45,7 @@ class Shell : public testing::Test {
   void SetUp() override {
     resetRuntime();
     std::snprintf(gProgramFolder, sizeof gProgramFolder, "%s/", dir.path().c_str());
+    gLibraryFolder[0] = '\0';  // the program folder
     ::mkdir(demosFolderPath().c_str(), 0777);
   }
   void TearDown() override { resetRuntime(); }
@@ -159,6 +161,24 @@ TEST_F(Shell, SystemFoldersAreCreated) {
   checkSystemFolders();
   EXPECT_TRUE(exists(demosFolderPath()));
   EXPECT_TRUE(exists(dir.file("zPictomiraSystemFiles")));
+}
+
+// A library of its own (folders above it missing) is made and gets the
+// program folder's demos once: a library that has a "Demos" folder, even an
+// empty one, is left as it is, and the program folder is not changed.
+TEST_F(Shell, ALibraryOfItsOwnIsMadeAndSeededWithTheProgramFoldersDemosOnce) {
+  plainDemo("Sample");
+  const std::string library = dir.file("home/Documents/Pictomira/");
+  std::snprintf(gLibraryFolder, sizeof gLibraryFolder, "%s", library.c_str());
+  checkSystemFolders();
+  EXPECT_EQ(demosFolderPath(), library + "Demos/");
+  EXPECT_EQ(slurp(demoFilePath("Sample", ".DMR")), "Sample.DMR");
+  EXPECT_EQ(slurp(dir.file("Demos/Sample/Sample.DMR")), "Sample.DMR");
+  EXPECT_FALSE(exists(library + ".Demos.seed"));
+  EXPECT_EQ(captureSlotPath(".DMR"), library + "TempCapture.DMR");
+  std::filesystem::remove_all(library + "Demos/Sample");
+  checkSystemFolders();
+  EXPECT_FALSE(exists(demoFolderPath("Sample")));
 }
 
 // Which of the page's clickable names lie at their places.
