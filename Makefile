@@ -1,11 +1,12 @@
-# The tree's whole user interface: make test, make run, make present, make bench, make fuzz, make windows.
+# The tree's whole user interface: make test, make run, make present, make bench, make fuzz, make windows,
+# make package.
 BUILD      := build
 SAN_BUILD  := build-sanitize
 FUZZ_BUILD := build-fuzz
 WIN_BUILD  := build-win
 JOBS       ?= 2
 
-.PHONY: all deps test-deps build build-tests build-sanitize build-fuzz test run present bench fuzz windows clean
+.PHONY: all deps test-deps build build-tests build-sanitize build-fuzz test run present bench fuzz windows package clean
 
 all: build
 
@@ -55,6 +56,11 @@ test: build-tests build-sanitize build-fuzz windows
 # A bounded campaign: FUZZ_SECONDS (120) a harness, FUZZ_JOBS (2) at a time.
 fuzz: build-fuzz
 	@scripts/fuzz.sh
+
+# The Debian package $(BUILD)/pictomira_VERSION_ARCH.deb of the programs as built
+# (install it with: sudo apt install ./$(BUILD)/pictomira_*.deb).
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 # The authoring program from its program folder, with the sample demo in its library.
 run: build

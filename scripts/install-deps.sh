@@ -15,6 +15,7 @@ packages=(
   g++-mingw-w64-x86-64-posix  # the Windows programs of the program folder, cross-built
   libatspi2.0-dev libtesseract-dev tesseract-ocr-eng  # step captions: the accessibility tree, OCR of labels
   xdg-utils  # "Show Folder"
+  dpkg-dev file xdg-user-dirs  # make package: its dependencies found by dpkg-shlibdeps; the launcher's documents folder
 )
 test_packages=(
   xvfb xdotool openbox x11-apps x11-utils x11-xserver-utils
@@ -25,6 +26,7 @@ test_packages=(
   chromium chromium-driver python3-selenium  # the browser tests of the HTML5 and Demo Guide pages
   cmark  # the CommonMark check of the Markdown guide
   at-spi2-core dbus-x11 gtk-3-examples  # the caption tests' accessibility bus and GTK application
+  desktop-file-utils  # the package test checks its desktop entry
 )
 case "${1:-}" in
   --test) packages+=("${test_packages[@]}") ;;
