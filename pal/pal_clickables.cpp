@@ -67,3 +67,23 @@ int pal_FindClickableRectAtLocation(char* dst, int32_t x, int32_t y) {
   }
   return -1;
 }
+
+// A click of kind 1 (single), 2 (double), 10 (press only) or 11 (release
+// only), from the platform's single press and release.
+void pal_ClickMouse(int kind) {
+  switch (kind) {
+    case 1:
+      pal_ClickMouseSingleAction(1);
+      pal_ClickMouseSingleAction(0);
+      break;
+    case 2:
+      for (int i = 0; i < 2; ++i) {
+        pal_ClickMouseSingleAction(1);
+        pal_ClickMouseSingleAction(0);
+      }
+      break;
+    case 10: pal_ClickMouseSingleAction(1); break;
+    case 11: pal_ClickMouseSingleAction(0); break;
+    default: break;
+  }
+}

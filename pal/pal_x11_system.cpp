@@ -365,24 +365,6 @@ void pal_ClickMouseSingleAction(int action) {
   if (action == 1) std::this_thread::sleep_for(std::chrono::milliseconds(kClickHoldMs));
 }
 
-void pal_ClickMouse(int kind) {
-  switch (kind) {
-    case 1:
-      pal_ClickMouseSingleAction(1);
-      pal_ClickMouseSingleAction(0);
-      break;
-    case 2:
-      for (int i = 0; i < 2; ++i) {
-        pal_ClickMouseSingleAction(1);
-        pal_ClickMouseSingleAction(0);
-      }
-      break;
-    case 10: pal_ClickMouseSingleAction(1); break;
-    case 11: pal_ClickMouseSingleAction(0); break;
-    default: break;
-  }
-}
-
 int pal_GetMouseClickStatus() {
   Display* d = display();
   if (d == nullptr) return 0;

@@ -5,6 +5,7 @@
 // pointer, and the small window operations.
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
+#include "pal/win32/pal_win32_internal.h"
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -215,6 +216,8 @@ void closeWindow() {
 }
 
 }  // namespace
+
+HWND palOwnWindow() { return gWindowForThreads.load(); }
 
 bool palWindowOpen() { return gWindow != nullptr; }
 

@@ -67,7 +67,7 @@ int onStart() {
     pal_GetClipboardText(clip, sizeof clip, 0);
     std::printf("CLIP %s\n", clip);
   }
-  if (gOpt.minimize) pal_SetTimer(4, 300, 0);
+  if (gOpt.minimize) pal_SetTimer(4, 800, 0);  // long enough for the test to see the window first
   std::fflush(stdout);
   return PAL_SHOW;
 }
@@ -184,6 +184,16 @@ bool answerQuestion(int argc, char** argv) {
     int32_t now[2];
     pal_GetOrSetCursorPos(0, now);
     std::printf("CLICKED %d %d\n", now[0], now[1]);
+  } else if (q == "--presses" && argc >= 3) {
+    // Counts presses for the given milliseconds; -1 when no counter opens.
+    pal_PressCounter* counter = pal_OpenPressCounter();
+    std::printf("COUNTING\n");
+    std::fflush(stdout);
+    int64_t n = -1;
+    for (int left = std::atoi(argv[2]); counter != nullptr && left > 0; left -= 100) n = pal_CountPresses(counter, 100);
+    if (counter != nullptr) n = pal_CountPresses(counter, 0);
+    pal_ClosePressCounter(counter);
+    std::printf("PRESSES %lld\n", static_cast<long long>(n));
   } else if (q == "--screen") {
     int32_t a[4], b[4];
     pal_GetAvailableScreenPixels(0, a);

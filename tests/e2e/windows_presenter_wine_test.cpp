@@ -237,4 +237,44 @@ TEST_F(WindowsPresenter, TheUnwrapperClosedWhileItWorksLeavesNothingBehind) {
   EXPECT_EQ(left, std::vector<std::string>{"Big Windows.exe"}) << "Big.exe present: the work ended before the close";
 }
 
+// The Win32 layer's view of the screen under wine, through its probe: the
+// capture reads the X server's pixels (a Linux window's too), the
+// foreground window is another wine program's (never the desktop),
+// synthetic clicks and the press counter's hook reach wine's windows (wine
+// sees no presses on other X clients' windows: those are left out).
+TEST_F(WindowsPresenter, TheWin32LayerCapturesFindsTheForegroundWindowClicksAndCountsPresses) {
+  const std::string probe = PICTOMIRA_WINDOWS_PROBE;
+  if (slurp(probe).empty()) GTEST_SKIP() << "no Windows probe: the Windows files were not built";
+  // The probe's line starting with want, without the console's carriage return.
+  auto lineOf = [](Child& c, const std::string& want) {
+    std::string line;
+    if (!c.waitFor(want, 30000, &line)) return std::string();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  };
+  auto ask = [&](std::vector<std::string> args, const std::string& want) {
+    args.insert(args.begin(), {"wine", probe});
+    Child q(args, prefix->env());
+    return lineOf(q, want);
+  };
+  Child native({builtProgram("pal_probe"), "--kind", "15", "--at", "100", "100"}, {"PICTOMIRA_ALERTS=stderr"});
+  ASSERT_TRUE(input->waitForPixel(110, 110, 0x2050A0, 5000));
+  EXPECT_EQ(ask({"--capture", "1280", "800", "110", "110"}, "CAPTURE"), "CAPTURE 1 160 80 32");  // blue, green, red
+  EXPECT_EQ(ask({"--capture", "1000", "800", "0", "0"}, "CAPTURE"), "CAPTURE -1 -1 -1 -1");     // not the screen's size
+  EXPECT_EQ(ask({"--foreground"}, "FG"), "FG 0 0 0 0 KIND 0");  // only wine's desktop and a Linux window
+
+  Child windows({"wine", probe, "--kind", "15", "--at", "600", "300"}, prefix->env());
+  ASSERT_TRUE(input->waitForPixel(610, 310, 0x2050A0, 30000)) << "the Windows probe's window did not show";
+  EXPECT_EQ(ask({"--foreground"}, "FG"), "FG 600 300 1000 600 KIND 1");
+  EXPECT_EQ(ask({"--click", "630", "350"}, "CLICKED"), "CLICKED 630 350");
+  EXPECT_EQ(lineOf(windows, "EV 101"), "EV 101 30 50 0 Button");
+
+  Child counter({"wine", probe, "--presses", "3000"}, prefix->env());
+  ASSERT_TRUE(counter.waitFor("COUNTING", 30000));
+  input->click(700, 400);     // the Windows probe: counted
+  input->click(700, 420, 3);  // its right button: counted
+  input->click(300, 250);     // the Linux window: wine does not see it
+  EXPECT_EQ(lineOf(counter, "PRESSES"), "PRESSES 2");
+}
+
 }  // namespace
