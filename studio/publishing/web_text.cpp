@@ -1,12 +1,11 @@
 // web_text.cpp: what both web pages need to embed author texts and
-// pictures safely: Base64, author text as HTML text, PNG data URIs encoded
-// with LodePNG, their transparent stand-ins and the rounded corners' cut. Pure functions of their arguments: callable from
-// any thread at the same time.
+// pictures safely: Base64, author text as HTML text, PNG data URIs (the
+// encoder is the platform's: png_lodepng.cpp or png_wic.cpp), their
+// transparent stand-ins and the rounded corners' cut. Pure functions of
+// their arguments: callable from any thread at the same time.
 #include "studio/publishing/web_export.h"
 
 #include "pal/pal_codepage.h"
-
-#include <lodepng.h>
 
 #include <algorithm>
 #include <cctype>
@@ -102,21 +101,6 @@ std::string markdownText(const std::string& text) {
   }
   while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\\\n") == 0) out.resize(out.size() - 2);
   return out;
-}
-
-std::vector<unsigned char> pngBytes(const unsigned char* rgba, int32_t w, int32_t h) {
-  if (rgba == nullptr || w < 1 || h < 1) return {};
-  // RGBA in, 8 bits a channel; LodePNG picks the smallest lossless colour
-  // type for the file (RGB for opaque frames, a palette for few colours)
-  // and each row's filter. Without lazy matching its deflate is a tenth
-  // faster on screen pictures for under one per cent more bytes.
-  lodepng::State state;
-  state.info_raw.colortype = LCT_RGBA;
-  state.info_raw.bitdepth = 8;
-  state.encoder.zlibsettings.lazymatching = 0;
-  std::vector<unsigned char> png;
-  if (lodepng::encode(png, rgba, static_cast<unsigned>(w), static_cast<unsigned>(h), state) != 0) return {};
-  return png;
 }
 
 std::string pngDataUri(const unsigned char* rgba, int32_t w, int32_t h) {
