@@ -3,6 +3,7 @@
 #include "pal/pal_x11_image.h"
 
 #include "pal/pal.h"
+#include "pal/pal_codepage.h"
 #include "pal/pal_internal.h"
 
 #include <X11/Xutil.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -97,4 +99,31 @@ void PalXImage::show(const unsigned char* pixels, int32_t stride, int32_t x, int
   if (shared_) XShmPutImage(display_, window_, gc_, image_, x0, y0, x0, y0, x1 - x0, y1 - y0, False);
   else XPutImage(display_, window_, gc_, image_, x0, y0, x0, y0, x1 - x0, y1 - y0);
   XSync(display_, False);  // the shared segment is ours again, and the window shows it
+}
+
+void palXFixedWindowHints(Display* display, Window window, int32_t x, int32_t y, int32_t width, int32_t height) {
+  XSizeHints* size = XAllocSizeHints();
+  size->flags = PPosition | USPosition | PMinSize | PMaxSize;
+  size->x = x;
+  size->y = y;
+  size->min_width = size->max_width = width;
+  size->min_height = size->max_height = height;
+  XSetWMNormalHints(display, window, size);
+  XFree(size);
+  XWMHints* hints = XAllocWMHints();
+  hints->flags = InputHint | StateHint;
+  hints->input = True;
+  hints->initial_state = NormalState;
+  XSetWMHints(display, window, hints);
+  XFree(hints);
+  Atom close = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window, &close, 1);
+}
+
+void palXSetTitle(Display* display, Window window, const char* cp1252) {
+  const std::string utf8 = pal_Cp1252ToUtf8(cp1252 != nullptr ? cp1252 : "");
+  const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
+  for (const char* name : {"WM_NAME", "_NET_WM_NAME"})
+    XChangeProperty(display, window, XInternAtom(display, name, False), utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
 }

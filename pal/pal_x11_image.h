@@ -1,6 +1,7 @@
-// pal_x11_image.h: showing rectangles of a pixel buffer (blue, green, red,
-// unused, as every buffer of the layer holds them) in an X window, for the
-// program's window and the message boxes.
+// pal_x11_image.h: what the program's window and the message boxes share
+// on X: showing rectangles of a pixel buffer (blue, green, red, unused, as
+// every buffer of the layer holds them), and the window manager's hints
+// and title of a window of fixed size.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -35,3 +36,9 @@ class PalXImage {
   bool bgrx_ = false;  // the server's pixels are the buffer's: rows are copied as they are
   int32_t width_, height_;
 };
+
+// Tells the window manager that window is width x height, fixed, wants to
+// be at (x, y), takes keys and closes through WM_DELETE_WINDOW.
+void palXFixedWindowHints(Display* display, Window window, int32_t x, int32_t y, int32_t width, int32_t height);
+// Sets the window's title (Windows-1252) as UTF-8, in WM_NAME and _NET_WM_NAME.
+void palXSetTitle(Display* display, Window window, const char* cp1252);

@@ -147,27 +147,8 @@ class Box {
     a.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
     window_ = XCreateWindow(d_, DefaultRootWindow(d_), x, y, w_, h_, 0, CopyFromParent, InputOutput, CopyFromParent,
                             CWBackPixel | CWEventMask, &a);
-    const std::string utf8 = pal_Cp1252ToUtf8(title);
-    const Atom utf8String = XInternAtom(d_, "UTF8_STRING", False);
-    for (const char* name : {"WM_NAME", "_NET_WM_NAME"})
-      XChangeProperty(d_, window_, XInternAtom(d_, name, False), utf8String, 8, PropModeReplace,
-                      reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
-    XSizeHints* size = XAllocSizeHints();
-    size->flags = PPosition | USPosition | PMinSize | PMaxSize;
-    size->x = x;
-    size->y = y;
-    size->min_width = size->max_width = w_;
-    size->min_height = size->max_height = h_;
-    XSetWMNormalHints(d_, window_, size);
-    XFree(size);
-    XWMHints* hints = XAllocWMHints();
-    hints->flags = InputHint | StateHint;
-    hints->input = True;
-    hints->initial_state = NormalState;
-    XSetWMHints(d_, window_, hints);
-    XFree(hints);
-    Atom close = XInternAtom(d_, "WM_DELETE_WINDOW", False);
-    XSetWMProtocols(d_, window_, &close, 1);
+    palXSetTitle(d_, window_, title);
+    palXFixedWindowHints(d_, window_, x, y, w_, h_);
     const Atom dialog = XInternAtom(d_, "_NET_WM_WINDOW_TYPE_DIALOG", False);
     XChangeProperty(d_, window_, XInternAtom(d_, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&dialog), 1);

@@ -66,7 +66,7 @@ unsigned gNumLockMask = Mod2Mask;
 std::atomic<std::thread::id> gLoopThread{};  // the thread running the event loop; none while no loop runs
 
 struct Atoms {
-  Atom protocols, deleteWindow, utf8, clipboard, targets, text, clipProperty, incr, netWmName, netActive,
+  Atom protocols, deleteWindow, utf8, clipboard, targets, text, clipProperty, incr, netActive,
       netFrameExtents, motifHints, netWmPid, windowType, typeNormal;
 } gAtom;
 
@@ -169,7 +169,7 @@ void startVideo() {
   Display* d = gDisplay;
   auto atom = [d](const char* name) { return XInternAtom(d, name, False); };
   gAtom = {atom("WM_PROTOCOLS"), atom("WM_DELETE_WINDOW"), atom("UTF8_STRING"), atom("CLIPBOARD"), atom("TARGETS"),
-           atom("TEXT"), atom("PICTOMIRA_CLIPBOARD"), atom("INCR"), atom("_NET_WM_NAME"), atom("_NET_ACTIVE_WINDOW"),
+           atom("TEXT"), atom("PICTOMIRA_CLIPBOARD"), atom("INCR"), atom("_NET_ACTIVE_WINDOW"),
            atom("_NET_FRAME_EXTENTS"), atom("_MOTIF_WM_HINTS"), atom("_NET_WM_PID"), atom("_NET_WM_WINDOW_TYPE"),
            atom("_NET_WM_WINDOW_TYPE_NORMAL")};
   gNumLockMask = numLockMask(d);
@@ -178,13 +178,6 @@ void startVideo() {
   gArrow = XCreateFontCursor(d, XC_left_ptr);
   catchEndSignals();
   gVideoUp = true;
-}
-
-void setTitle(Window w, const char* cp1252) {
-  const std::string utf8 = pal_Cp1252ToUtf8(cp1252 ? cp1252 : "");
-  for (Atom name : {static_cast<Atom>(XA_WM_NAME), gAtom.netWmName})
-    XChangeProperty(gDisplay, w, name, gAtom.utf8, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
 }
 
 // Rounds the two top corners: rows of the top five lines lose the pixels
@@ -216,21 +209,7 @@ void createWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
   gWindow = XCreateWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width), static_cast<unsigned>(height),
                           0, CopyFromParent, InputOutput, CopyFromParent,
                           CWBackPixmap | CWBitGravity | CWEventMask | CWCursor, &a);
-  XSetWMProtocols(d, gWindow, &gAtom.deleteWindow, 1);
-  XSizeHints* size = XAllocSizeHints();
-  size->flags = PPosition | USPosition | PMinSize | PMaxSize;
-  size->x = x;
-  size->y = y;
-  size->min_width = size->max_width = width;
-  size->min_height = size->max_height = height;
-  XSetWMNormalHints(d, gWindow, size);
-  XFree(size);
-  XWMHints* hints = XAllocWMHints();
-  hints->flags = InputHint | StateHint;
-  hints->input = True;
-  hints->initial_state = NormalState;
-  XSetWMHints(d, gWindow, hints);
-  XFree(hints);
+  palXFixedWindowHints(d, gWindow, x, y, width, height);
   const char* exe = std::strrchr(gpal_ExePath, '/');
   std::string name = exe != nullptr ? exe + 1 : gpal_ExePath;
   if (name.empty()) name = "Pictomira";
@@ -246,7 +225,7 @@ void createWindow(int kind, int32_t x, int32_t y, int32_t width, int32_t height,
     XChangeProperty(d, gWindow, gAtom.motifHints, gAtom.motifHints, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(motif), 5);
   }
-  setTitle(gWindow, title);
+  palXSetTitle(d, gWindow, title);
   if (kind == 16) roundTopCorners(width, height);
   if (gIm != nullptr) {
     gIc = XCreateIC(gIm, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, gWindow, XNFocusWindow,
@@ -855,7 +834,7 @@ void pal_GetClipboardText(char* dst, int32_t capacity, int /*mode*/) {
 
 void pal_SetWindowTitle(const char* text) {
   if (gWindow == 0) return;
-  setTitle(gWindow, text);
+  palXSetTitle(gDisplay, gWindow, text);
   XFlush(gDisplay);
 }
 
