@@ -67,7 +67,6 @@ int onStart() {
     pal_GetClipboardText(clip, sizeof clip, 0);
     std::printf("CLIP %s\n", clip);
   }
-  if (gOpt.minimize) pal_SetTimer(4, 800, 0);  // long enough for the test to see the window first
   std::fflush(stdout);
   return PAL_SHOW;
 }
@@ -149,6 +148,7 @@ int handler(int32_t ev[4], char* name) {
     }
     case PAL_EV_PRESS:
       log(ev, name);
+      if (gOpt.minimize) pal_SetTimer(4, 100, 0);  // the test has seen the window: minimise it
       if (gOpt.alertOnClick && !gAlerted) {
         gAlerted = true;
         pal_Alert(0, "Note", "A non-blocking alert");
