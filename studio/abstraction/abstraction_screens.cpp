@@ -15,8 +15,7 @@
 #include "demo/demo_model.h"
 #include "pag/pag.h"
 #include "pal/pal.h"
-
-#include <sys/stat.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -425,10 +424,7 @@ void drawWaiting() {
                      STUDIO_WHITE);
 }
 
-bool pathExists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
+bool pathExists(const std::string& path) { return pal_FsStat(path.c_str(), nullptr); }
 
 std::string trimmedSpaces(const char* text) {
   std::string s = text;

@@ -12,11 +12,7 @@
 #include "studio/capture/demo_files.h"
 
 #include "pal/pal.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -115,13 +111,13 @@ bool recordingFull() { return gCaptureRecords.load() >= CAPTURE_RECORD_CAP - 1; 
 
 int openForAppending(const std::string& path) {
   int fd;
-  do fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  do fd = pal_FsOpen(path.c_str(), PAL_FS_WRITE | PAL_FS_APPEND | PAL_FS_CREATE, 0644);
   while (fd < 0 && errno == EINTR);
   return fd;
 }
 
 // Closes a descriptor; an interrupted close has closed it all the same.
-bool closeFile(int fd) { return ::close(fd) == 0 || errno == EINTR; }
+bool closeFile(int fd) { return pal_FsClose(fd) == 0 || errno == EINTR; }
 
 // Appends one line of the window file, taking up writes a signal interrupted.
 bool appendWindowLine(const int32_t r[4]) {
@@ -131,7 +127,7 @@ bool appendWindowLine(const int32_t r[4]) {
   if (fd < 0) return false;
   bool ok = true;
   for (int done = 0; ok && done < n;) {
-    const ssize_t wrote = ::write(fd, line + done, static_cast<size_t>(n - done));
+    const int64_t wrote = pal_FsWrite(fd, line + done, static_cast<size_t>(n - done));
     if (wrote < 0 && errno == EINTR) continue;
     ok = wrote > 0;
     if (ok) done += static_cast<int>(wrote);
@@ -171,28 +167,31 @@ CaptureRun::CaptureRun(int fd, int32_t W, int32_t H, unsigned char* first, unsig
     : fd_(fd), W_(W), H_(H), reference_(first), other_(second) {}
 
 bool CaptureRun::writeRecord(const std::string& line, const unsigned char* pixels, size_t bytes) {
-  if (committed_ < 0) committed_ = ::lseek(fd_, 0, SEEK_END);
-  iovec parts[2] = {{const_cast<char*>(line.data()), line.size()}, {const_cast<unsigned char*>(pixels), bytes}};
+  if (committed_ < 0) committed_ = pal_FsSeekEnd(fd_);
+  // The record's two parts, what is left of each after a short write.
+  const unsigned char* part[2] = {reinterpret_cast<const unsigned char*>(line.data()), pixels};
+  size_t length[2] = {line.size(), bytes};
   size_t left = line.size() + bytes;
   int first = 0;
   while (left > 0) {
-    const ssize_t n = ::writev(fd_, parts + first, 2 - first);
+    const int64_t n = first == 0 ? pal_FsWriteTwo(fd_, part[0], length[0], part[1], length[1])
+                                 : pal_FsWrite(fd_, part[1], length[1]);
     if (n < 0 && errno == EINTR) continue;  // a signal came before anything was written
     if (n <= 0) {
       int cut = 0;
       if (committed_ >= 0)
-        while ((cut = ::ftruncate(fd_, committed_)) != 0 && errno == EINTR) {
+        while ((cut = pal_FsTruncate(fd_, committed_)) != 0 && errno == EINTR) {
         }
       if (cut != 0) std::perror("truncating the recording");
       return false;
     }
     left -= static_cast<size_t>(n);
     for (size_t done = static_cast<size_t>(n); done > 0 && first < 2;) {  // skip what was written
-      const size_t take = std::min(done, parts[first].iov_len);
-      parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + take;
-      parts[first].iov_len -= take;
+      const size_t take = std::min(done, length[first]);
+      part[first] += take;
+      length[first] -= take;
       done -= take;
-      if (parts[first].iov_len == 0) ++first;
+      if (length[first] == 0) ++first;
     }
   }
   committed_ += static_cast<int64_t>(line.size() + bytes);
@@ -270,9 +269,8 @@ int startCaptureSlot(std::string* reason) {
   // An earlier capture's file that stays would have the new run appended to it.
   for (const char* ext : {".DMR", ".DMW", ".DMA"}) {
     const std::string path = captureSlotPath(ext);
-    struct stat st;
     if (std::remove(path.c_str()) != 0 && errno != ENOENT) return fail(-2, path, "cannot be removed", errno);
-    if (::lstat(path.c_str(), &st) == 0) return fail(-2, path, "cannot be removed", EEXIST);
+    if (pal_FsStatLink(path.c_str(), nullptr)) return fail(-2, path, "cannot be removed", EEXIST);
   }
   std::FILE* windows = std::fopen(captureSlotPath(".DMW").c_str(), "wb");
   if (windows == nullptr) return fail(-1, captureSlotPath(".DMW"), "cannot be made", errno);

@@ -9,10 +9,7 @@
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
 #include "pal/pal.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <array>
@@ -34,10 +31,7 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool canOpen(const std::string& path) { return File(std::fopen(path.c_str(), "rb")) != nullptr; }
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
+bool exists(const std::string& path) { return pal_FsStatLink(path.c_str(), nullptr); }
 
 std::string format(const char* fmt, const std::string& a) {
   char text[1200];
@@ -339,9 +333,9 @@ int demoDataWrite(const std::string& path, int version) {
   FieldWriter out(f);
   writeModel(out, version);
   // Everything must be on disk before the new file takes the old one's name.
-  bool ok = out.ok() && std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+  bool ok = out.ok() && std::fflush(f) == 0 && pal_FsSync(pal_FsDescriptorOf(f)) == 0;
   ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+  if (!ok || pal_FsRename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
     return -1;
   }
@@ -383,17 +377,17 @@ int listDemos(DemoListEntry* entries) {
   for (const std::string& name : demosFolderEntries()) {
     if (demoNameCode(name.c_str()) != 1 || !canOpen(demoFilePath(name, ".DMR"))) continue;
     const bool hasWindowFile = canOpen(demoFilePath(name, ".DMW"));
-    struct stat st;
+    pal_FsInfo info;
     const std::string dmd = demoFilePath(name, ".DMD");
-    if (!canOpen(dmd) || ::stat(dmd.c_str(), &st) != 0) continue;
-    if (hasWindowFile && found.size() < DEMO_LIST_CAP) found.push_back({name, st.st_mtime});
+    if (!canOpen(dmd) || !pal_FsStat(dmd.c_str(), &info)) continue;
+    if (hasWindowFile && found.size() < DEMO_LIST_CAP) found.push_back({name, static_cast<time_t>(info.modified)});
   }
   // Newest first; equal times keep directory order.
   std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.mtime > b.mtime; });
   for (size_t i = 0; i < found.size(); ++i) {
     std::snprintf(entries[i].name, DEMO_LIST_NAME_LEN, "%s", found[i].name.c_str());
     struct tm local;
-    localtime_r(&found[i].mtime, &local);
+    pal_LocalTime(found[i].mtime, &local);
     std::strftime(entries[i].date, DEMO_LIST_DATE_LEN, "%d-%b-%Y", &local);
   }
   return static_cast<int>(found.size());
@@ -422,22 +416,22 @@ void createDemoFolder() {
     return;
   }
   const std::string window = demoFilePath(gCurrDemoName, ".DMW"), recording = demoFilePath(gCurrDemoName, ".DMR");
-  if (std::rename(captureSlotPath(".DMW").c_str(), window.c_str()) != 0) {
+  if (pal_FsRename(captureSlotPath(".DMW").c_str(), window.c_str()) != 0) {
     pal_DeleteDirectory(folder.c_str(), 1);
     pal_FatalAlert("Fatal Error", format("Unexpected DPDF-003 -1 on '%s'", window).c_str());
   }
   const std::string presses = demoFilePath(gCurrDemoName, ".DMA");
   const bool hasPresses = exists(captureSlotPath(".DMA"));
-  if (hasPresses && std::rename(captureSlotPath(".DMA").c_str(), presses.c_str()) != 0) {
-    std::rename(window.c_str(), captureSlotPath(".DMW").c_str());
+  if (hasPresses && pal_FsRename(captureSlotPath(".DMA").c_str(), presses.c_str()) != 0) {
+    pal_FsRename(window.c_str(), captureSlotPath(".DMW").c_str());
     pal_DeleteDirectory(folder.c_str(), 1);
     pal_FatalAlert("Fatal Error", format("Unexpected DPDF-003 -1 on '%s'", presses).c_str());
   }
   gCreateFilesProgress = 200;
-  if (std::rename(captureSlotPath(".DMR").c_str(), recording.c_str()) != 0) {
+  if (pal_FsRename(captureSlotPath(".DMR").c_str(), recording.c_str()) != 0) {
     // The capture slot whole again.
-    if (hasPresses) std::rename(presses.c_str(), captureSlotPath(".DMA").c_str());
-    std::rename(window.c_str(), captureSlotPath(".DMW").c_str());
+    if (hasPresses) pal_FsRename(presses.c_str(), captureSlotPath(".DMA").c_str());
+    pal_FsRename(window.c_str(), captureSlotPath(".DMW").c_str());
     pal_DeleteDirectory(folder.c_str(), 1);
     pal_FatalAlert("Fatal Error", format("Unexpected DPDF-003 -1 on '%s'", recording).c_str());
   }
@@ -485,8 +479,8 @@ namespace {
 void makeCombinedFolder(const std::string& newName) {
   const std::string folder = demoFolderPath(newName);
   pal_FindOrCreateDirectory(folder.c_str());
-  struct stat st;
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) pal_FatalAlert("Exiting...", "Unexpected wcd003");
+  pal_FsInfo info;
+  if (!pal_FsStat(folder.c_str(), &info) || !info.folder) pal_FatalAlert("Exiting...", "Unexpected wcd003");
   std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", newName.c_str());
 }
 

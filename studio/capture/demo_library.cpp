@@ -8,10 +8,7 @@
 
 #include "pal/pal.h"
 #include "pal/pal_codepage.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <cstdio>
 #include <cstring>
@@ -29,15 +26,12 @@ std::string gCopyTarget;  // handed to the copy worker before it starts
 
 void copyWorker() { copyDemoFiles(gCopyTarget); }
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
+bool exists(const std::string& path) { return pal_FsStatLink(path.c_str(), nullptr); }
 
 // A side file a copy can take: a readable file (one that is not is left behind).
 bool copyable(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) == 0;
+  pal_FsInfo info;
+  return pal_FsStat(path.c_str(), &info) && info.file && pal_FsReadable(path.c_str());
 }
 
 void deleteFolder(const std::string& path) {
@@ -59,25 +53,23 @@ std::string demoInsideWorkName(const std::string& name, const char* suffix) {
 
 int moveBuiltDemoIntoPlace(const std::string& built, const std::string& newName) {
   const auto move = [&](const char* ext) {
-    return std::rename(demoFilePath(built, ext).c_str(),
+    return pal_FsRename(demoFilePath(built, ext).c_str(),
                        (demoFolderPath(built) + "/" + pal_SystemText(newName) + ext).c_str()) == 0;
   };
   for (const char* ext : kDemoExtensions)
     if (!move(ext)) return -1;
   if (exists(demoFilePath(built, kPressFile)) && !move(kPressFile)) return -1;
   // Over the empty folder that reserved the name, if there is one.
-  return std::rename(demoFolderPath(built).c_str(), demoFolderPath(newName).c_str()) == 0 ? 1 : -1;
+  return pal_FsRename(demoFolderPath(built).c_str(), demoFolderPath(newName).c_str()) == 0 ? 1 : -1;
 }
 
 std::vector<std::string> demosFolderEntries() {
   std::vector<std::string> names;
-  DIR* dir = ::opendir(demosFolderPath().c_str());
-  if (dir == nullptr) return names;
   std::string name;
-  while (const dirent* e = ::readdir(dir))
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0 && pal_TextFromSystem(e->d_name, &name))
-      names.push_back(name);
-  ::closedir(dir);
+  pal_FsList(demosFolderPath().c_str(), [&](const char* entry, bool, bool) {
+    if (pal_TextFromSystem(entry, &name)) names.push_back(name);
+    return true;
+  });
   return names;
 }
 
@@ -100,10 +92,10 @@ int removeInterruptedCopies() {
       std::remove(demoFilePath(name, ".DMD").c_str());
       std::remove(demoFilePath(name, ".DMW").c_str());
       std::remove(demoFilePath(name, kPressFile).c_str());
-      ::rmdir(demoFolderPath(name).c_str());
+      pal_FsRemoveFolder(demoFolderPath(name).c_str());
     } else {
       deleteFolder(demoFolderPath(name));
-      ::rmdir(demoFolderPath(inner).c_str());  // the empty folder that reserved the name
+      pal_FsRemoveFolder(demoFolderPath(inner).c_str());  // the empty folder that reserved the name
     }
   }
   return static_cast<int>(found.size());
@@ -112,18 +104,18 @@ int removeInterruptedCopies() {
 int renameDemoFiles(const std::string& oldName, const std::string& newName) {
   for (int i = 0; i < 3; ++i) {
     const char* ext = kDemoExtensions[i];
-    if (std::rename(demoFilePath(oldName, ext).c_str(), demoFilePath(newName, ext).c_str()) == 0) continue;
+    if (pal_FsRename(demoFilePath(oldName, ext).c_str(), demoFilePath(newName, ext).c_str()) == 0) continue;
     std::printf("Rename: moving %s failed; moving the demo back\n", ext);
     for (int back = i - 1; back >= 0; --back)
-      std::rename(demoFilePath(newName, kDemoExtensions[back]).c_str(),
+      pal_FsRename(demoFilePath(newName, kDemoExtensions[back]).c_str(),
                   demoFilePath(oldName, kDemoExtensions[back]).c_str());
-    ::rmdir(demoFolderPath(newName).c_str());
+    pal_FsRemoveFolder(demoFolderPath(newName).c_str());
     return -1 - i;
   }
   // The demo is whole without its side file: when that cannot move, the old
   // folder stays with it rather than being deleted (-4, nothing lost).
   const std::string presses = demoFilePath(oldName, kPressFile);
-  if (exists(presses) && std::rename(presses.c_str(), demoFilePath(newName, kPressFile).c_str()) != 0) {
+  if (exists(presses) && pal_FsRename(presses.c_str(), demoFilePath(newName, kPressFile).c_str()) != 0) {
     std::printf("Rename: moving %s failed; the old folder keeps it\n", kPressFile);
     return -4;
   }
@@ -147,7 +139,7 @@ void copyDemoFiles(const std::string& newName) {
     if (pal_StopRequested()) {
       // The program is ending: nothing of the copy stays, not even its name.
       deleteFolder(folder);
-      ::rmdir(demoFolderPath(newName).c_str());
+      pal_FsRemoveFolder(demoFolderPath(newName).c_str());
       return;
     }
   }

@@ -9,10 +9,7 @@
 #include "demo/demo_frames.h"
 #include "demo/demo_model.h"
 #include "pal/pal.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -108,13 +105,13 @@ void writeWindowFile(const std::string& name, int32_t width, int32_t height, con
 class RecordingOut {
  public:
   explicit RecordingOut(const std::string& path)
-      : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)), buffer_(1 << 22) {
+      : fd_(pal_FsOpen(path.c_str(), PAL_FS_WRITE | PAL_FS_CREATE | PAL_FS_TRUNCATE, 0666)), buffer_(1 << 22) {
     if (fd_ < 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh03");
   }
   RecordingOut(const RecordingOut&) = delete;
   RecordingOut& operator=(const RecordingOut&) = delete;
   ~RecordingOut() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) pal_FsClose(fd_);
   }
   void put(const void* data, size_t n) {
     const char* p = static_cast<const char*>(data);
@@ -128,15 +125,15 @@ class RecordingOut {
   // n bytes of the file open as in, from offset.
   void copyFrom(int in, int64_t offset, size_t n) {
     flush();
-    loff_t from = offset;
+    int64_t from = offset;
     while (n > 0) {
-      const ssize_t done = ::copy_file_range(in, &from, fd_, nullptr, n, 0);
+      const int64_t done = pal_FsCopyRange(in, &from, fd_, n);
       if (done <= 0) break;  // not supported between these files, or an error: copied by hand below
       n -= static_cast<size_t>(done);
     }
     std::vector<char> part(std::min<size_t>(n, 1 << 20));
     while (n > 0) {
-      const ssize_t got = ::pread(in, part.data(), std::min(n, part.size()), from);
+      const int64_t got = pal_FsReadAt(in, part.data(), std::min(n, part.size()), from);
       if (got <= 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
       writeAll(part.data(), static_cast<size_t>(got));
       from += got;
@@ -145,7 +142,7 @@ class RecordingOut {
   }
   void close() {
     flush();
-    const bool ok = ::close(fd_) == 0;
+    const bool ok = pal_FsClose(fd_) == 0;
     fd_ = -1;
     if (!ok) pal_FatalAlert("Exiting...", "Unexpected pcgdnh05");
   }
@@ -157,7 +154,7 @@ class RecordingOut {
   }
   void writeAll(const char* p, size_t n) {
     while (n > 0) {
-      const ssize_t done = ::write(fd_, p, n);
+      const int64_t done = pal_FsWrite(fd_, p, n);
       if (done < 0 && errno == EINTR) continue;
       if (done <= 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh05");
       p += done;
@@ -179,7 +176,7 @@ class RecordingRewriter {
       : in_(std::fopen(source.c_str(), "rb"), std::fclose), out_(out),
         cl_(crop[0]), ct_(crop[1]), cw_(crop[2]), ch_(crop[3]) {
     if (in_ == nullptr) pal_FatalAlert("Exiting...", "Unexpected pcgdnh02");
-    inFd_ = ::fileno(in_.get());
+    inFd_ = pal_FsDescriptorOf(in_.get());
   }
 
   // Frame f: its records read, its changed rectangle worked out, its one
@@ -306,7 +303,8 @@ class RecordingRewriter {
       pixels_.resize(static_cast<size_t>(q.w * q.h * 3));
       size_t got = 0;
       while (got < pixels_.size()) {
-        const ssize_t n = ::pread(inFd_, pixels_.data() + got, pixels_.size() - got, p.pixels + static_cast<int64_t>(got));
+        const int64_t n =
+            pal_FsReadAt(inFd_, pixels_.data() + got, pixels_.size() - got, p.pixels + static_cast<int64_t>(got));
         if (n <= 0) pal_FatalAlert("Exiting...", "Unexpected pcgdnh04");
         got += static_cast<size_t>(n);
       }
@@ -352,9 +350,8 @@ int64_t rewriteRecording(const std::string& source, RecordingOut& out, const int
 }
 
 void deleteDemoFolder(const std::string& name) {
-  struct stat st;
   const std::string folder = demoFolderPath(name);
-  if (::lstat(folder.c_str(), &st) == 0) pal_DeleteDirectory(folder.c_str(), 2);
+  if (pal_FsStatLink(folder.c_str(), nullptr)) pal_DeleteDirectory(folder.c_str(), 2);
 }
 
 // The new demo's press side file: the lines of first's, then second's (once
@@ -368,9 +365,8 @@ void joinPressFiles(const std::string& first, const std::string& second, const s
   if (second != first) sources.push_back(second);
   for (const std::string& name : sources) {
     const std::string path = demoFilePath(name, ".DMA");
-    struct stat st;
     std::vector<PressObject> presses;
-    if (::lstat(path.c_str(), &st) != 0 || !readPressFile(path, &presses)) continue;
+    if (!pal_FsStatLink(path.c_str(), nullptr) || !readPressFile(path, &presses)) continue;
     any = true;
     for (const PressObject& p : presses) text += pressLine(p);
   }
@@ -617,7 +613,7 @@ int pasteCheck(const PasteRequest& q) {
   const std::string folder = demoFolderPath(q.newName);
   if (pal_FindOrCreateDirectory(folder.c_str()) != 1)
     return refuse(PASTE_NAME_USED, "bad name", format("cannot create '%s'", q.newName).c_str());
-  ::rmdir(folder.c_str());
+  pal_FsRemoveFolder(folder.c_str());
   return 1;
 }
 

@@ -3,10 +3,7 @@
 
 #include "demo/demo_frames.h"
 #include "pal/pal.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,14 +25,13 @@ bool parseLine(const char* line, RecordEntry* r) {
 
 std::vector<RecordEntry> indexRecording(const char* path) {
   std::vector<RecordEntry> records;
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  const int fd = pal_FsOpen(path, PAL_FS_READ, 0);
   if (fd < 0) return records;
-  struct stat st;
-  const int64_t size = ::fstat(fd, &st) == 0 ? st.st_size : 0;
+  const int64_t size = std::max<int64_t>(pal_FsSize(fd), 0);
   char line[REC_LINE_LIMIT + 1];
   for (int64_t at = 0; at < size;) {
     if (records.size() % kStopCheckEvery == 0 && pal_StopRequested()) break;  // the program is ending
-    const ssize_t got = ::pread(fd, line, REC_LINE_LIMIT, at);
+    const int64_t got = pal_FsReadAt(fd, line, REC_LINE_LIMIT, at);
     if (got <= 0) break;
     line[got] = '\0';
     char* end = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(got)));
@@ -48,7 +44,7 @@ std::vector<RecordEntry> indexRecording(const char* path) {
     records.push_back(r);
     at = r.pixels + r.w * r.h * 3;
   }
-  ::close(fd);
+  pal_FsClose(fd);
   return records;
 }
 
@@ -97,10 +93,11 @@ int64_t FrameCursor::apply(int64_t offset, bool noting) {
     // The rows inside the crop in one read, then their part inside it.
     const size_t span = static_cast<size_t>((cy1 - cy0) * w * 3);
     if (block_.size() < span) block_.resize(span);
-    const int fd = ::fileno(file_);
+    const int fd = pal_FsDescriptorOf(file_);
     size_t got = 0;
     while (got < span) {
-      const ssize_t n = ::pread(fd, block_.data() + got, span - got, pixels + (cy0 - y) * w * 3 + static_cast<int64_t>(got));
+      const int64_t at = pixels + (cy0 - y) * w * 3 + static_cast<int64_t>(got);
+      const int64_t n = pal_FsReadAt(fd, block_.data() + got, span - got, at);
       if (n <= 0) return -1;
       got += static_cast<size_t>(n);
     }

@@ -6,8 +6,7 @@
 // file holds.
 #include "studio/capture/press_objects.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -168,14 +167,14 @@ bool readPressLine(const std::string& line, PressObject* out) {
 
 bool appendPressLine(const std::string& path, const PressObject& p) {
   const std::string line = pressLine(p);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  const int fd = pal_FsOpen(path.c_str(), PAL_FS_WRITE | PAL_FS_CREATE | PAL_FS_APPEND, 0666);
   if (fd < 0) return false;
   // One write, so a line of another run's append never lands inside it.
-  ssize_t done;
-  do done = ::write(fd, line.data(), line.size());
+  int64_t done;
+  do done = pal_FsWrite(fd, line.data(), line.size());
   while (done < 0 && errno == EINTR);
-  const bool closed = ::close(fd) == 0;
-  return closed && done == static_cast<ssize_t>(line.size());
+  const bool closed = pal_FsClose(fd) == 0;
+  return closed && done == static_cast<int64_t>(line.size());
 }
 
 bool readPressFile(const std::string& path, std::vector<PressObject>* out) {

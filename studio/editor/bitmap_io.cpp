@@ -7,6 +7,7 @@
 
 #include "demo/demo_frames.h"
 #include "pal/pal.h"
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -148,7 +149,7 @@ bool exportFrameBitmap(int32_t frame, std::string* path) {
   if (!f) return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
   const bool ok = closeSynced(f.release()) && written;
-  if (!ok || std::rename(temp.c_str(), path->c_str()) != 0) {
+  if (!ok || pal_FsRename(temp.c_str(), path->c_str()) != 0) {
     std::remove(temp.c_str());
     return false;
   }

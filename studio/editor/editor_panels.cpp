@@ -19,8 +19,7 @@
 #include "demo/demo_overlays.h"
 #include "pag/pag.h"
 #include "pal/pal.h"
-
-#include <sys/stat.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <chrono>
@@ -269,8 +268,7 @@ std::string gCopyName;
 int saveAs() {
   const std::string name = editorBoxText("DemoCopyEditBox");
   if (validateDemoName(name.c_str(), 1) != 1) return PAL_NOTHING;
-  struct stat st;
-  if (::stat(demoFolderPath(name).c_str(), &st) == 0) {
+  if (pal_FsStat(demoFolderPath(name).c_str(), nullptr)) {
     pal_Alert(1, "Demo Exists", "A Demo of the same name already exists");
     return PAL_NOTHING;
   }

@@ -8,18 +8,14 @@
 #include "demo/demo_frames.h"
 #include "pal/pal.h"
 #include "pal/pal_codepage.h"
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
 SeamAction (*gRewriteSeam)(RewriteStep) = nullptr;
-int (*gRewriteLink)(const char* from, const char* to) = ::link;
+int (*gRewriteLink)(const char* from, const char* to) = pal_FsLink;
 std::atomic<int> gRewriteProgress{0};
 
 SeamAction rewriteSeam(RewriteStep step) { return gRewriteSeam == nullptr ? SeamAction::Go : gRewriteSeam(step); }
@@ -29,10 +25,7 @@ namespace {
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 File openFile(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode), std::fclose); }
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
+bool exists(const std::string& path) { return pal_FsStat(path.c_str(), nullptr); }
 
 bool readWhole(const std::string& path, std::string* text) {
   File f = openFile(path, "rb");
@@ -66,12 +59,7 @@ std::string journalTemp(const DemoPaths& p) { return p.journal + ".part"; }
 std::string dataTemp(const DemoPaths& p) { return p.dmdNew + ".saving"; }
 
 // Makes the renames and removals in the demo's folder lasting.
-void syncFolder(const DemoPaths& p) {
-  const int fd = ::open(p.folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
+void syncFolder(const DemoPaths& p) { pal_FsSyncFolder(p.folder.c_str()); }
 
 // Writes the journal's step word through a temporary file renamed over it.
 bool writeJournal(const DemoPaths& p, const char* step) {
@@ -79,7 +67,7 @@ bool writeJournal(const DemoPaths& p, const char* step) {
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (f == nullptr) return false;
   const bool written = std::fputs(step, f) >= 0;
-  if (!closeSynced(f) || !written || std::rename(temp.c_str(), p.journal.c_str()) != 0) {
+  if (!closeSynced(f) || !written || pal_FsRename(temp.c_str(), p.journal.c_str()) != 0) {
     std::remove(temp.c_str());
     return false;
   }
@@ -107,7 +95,7 @@ void removeTemporaries(const DemoPaths& p) {
 // seam stopped it on the spot.
 bool rollBack(const DemoPaths& p) {
   if (rewriteSeam(RewriteStep::RollbackRestore) == SeamAction::Crash) return false;
-  if (exists(p.dmrOld) && (!exists(p.dmr) || !exists(p.dmrNew))) std::rename(p.dmrOld.c_str(), p.dmr.c_str());
+  if (exists(p.dmrOld) && (!exists(p.dmr) || !exists(p.dmrNew))) pal_FsRename(p.dmrOld.c_str(), p.dmr.c_str());
   if (rewriteSeam(RewriteStep::RollbackRemove) == SeamAction::Crash) return false;
   // Once NAME.DMR.old is gone nothing is put back: what follows only removes pieces.
   std::remove(p.dmrOld.c_str());
@@ -122,8 +110,8 @@ bool rollBack(const DemoPaths& p) {
 // Puts whichever new file is still waiting into place. Both were complete
 // before the journal said "commit", so this finishes the rewrite.
 bool rollForward(const DemoPaths& p) {
-  if (exists(p.dmrNew) && std::rename(p.dmrNew.c_str(), p.dmr.c_str()) != 0) return false;
-  if (exists(p.dmdNew) && std::rename(p.dmdNew.c_str(), p.dmd.c_str()) != 0) return false;
+  if (exists(p.dmrNew) && pal_FsRename(p.dmrNew.c_str(), p.dmr.c_str()) != 0) return false;
+  if (exists(p.dmdNew) && pal_FsRename(p.dmdNew.c_str(), p.dmd.c_str()) != 0) return false;
   std::remove(p.dmrOld.c_str());
   removeTemporaries(p);
   syncFolder(p);
@@ -137,7 +125,7 @@ bool rollForward(const DemoPaths& p) {
 bool keepOldRecording(const DemoPaths& p) {
   std::remove(p.dmrOld.c_str());
   if (gRewriteLink(p.dmr.c_str(), p.dmrOld.c_str()) == 0) return true;
-  return std::rename(p.dmr.c_str(), p.dmrOld.c_str()) == 0;
+  return pal_FsRename(p.dmr.c_str(), p.dmrOld.c_str()) == 0;
 }
 
 // The line of a record rewritten to hold rect: its first five fields, the
@@ -159,7 +147,7 @@ std::string expandedLine(const std::string& line, const int32_t rect[4]) {
 }  // namespace
 
 bool closeSynced(std::FILE* f) {
-  const bool ok = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+  const bool ok = std::fflush(f) == 0 && pal_FsSync(pal_FsDescriptorOf(f)) == 0;
   return std::fclose(f) == 0 && ok;
 }
 
@@ -357,11 +345,11 @@ int commitRewrite(RecordingJob* job) {
   if (act == SeamAction::Fail || !keepOldRecording(p)) return undo("Could not keep the old recording");
   act = rewriteSeam(RewriteStep::RenameRecording);
   if (act == SeamAction::Crash) return crashed();
-  if (act == SeamAction::Fail || std::rename(p.dmrNew.c_str(), p.dmr.c_str()) != 0)
+  if (act == SeamAction::Fail || pal_FsRename(p.dmrNew.c_str(), p.dmr.c_str()) != 0)
     return undo("Could not put the new recording in place");
   act = rewriteSeam(RewriteStep::RenameData);
   if (act == SeamAction::Crash) return crashed();
-  if (act == SeamAction::Fail || std::rename(p.dmdNew.c_str(), p.dmd.c_str()) != 0)
+  if (act == SeamAction::Fail || pal_FsRename(p.dmdNew.c_str(), p.dmd.c_str()) != 0)
     return undo("Could not put the new demo data file in place");
   syncFolder(p);
   std::remove(p.dmrOld.c_str());
@@ -374,15 +362,14 @@ bool recoverRewriteIn(const std::string& folder, const std::string& name) {
   const DemoPaths p = pathsOf(folder, name);
   // Exported bitmaps cut short are only ever temporary.
   bool mended = false;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    std::vector<std::string> parts;
-    while (const dirent* e = ::readdir(dir)) {
-      const std::string entry = e->d_name;
-      if (entry.size() > 9 && entry.compare(entry.size() - 9, 9, ".bmp.part") == 0) parts.push_back(entry);
-    }
-    ::closedir(dir);
+  std::vector<std::string> parts;
+  const bool listed = pal_FsList(folder.c_str(), [&](const char* name, bool, bool) {
+    const std::string entry = name;
+    if (entry.size() > 9 && entry.compare(entry.size() - 9, 9, ".bmp.part") == 0) parts.push_back(entry);
+    return true;
+  });
+  if (listed)
     for (const std::string& part : parts) mended = std::remove((folder + "/" + part).c_str()) == 0 || mended;
-  }
   const bool journal = exists(p.journal);
   bool pieces = journal;
   for (const std::string& piece : {journalTemp(p), p.dmrNew, p.dmdNew, dataTemp(p), p.dmrOld})

@@ -52,7 +52,7 @@ enum class SeamAction { Go, Fail, Crash };
 extern SeamAction (*gRewriteSeam)(RewriteStep);
 SeamAction rewriteSeam(RewriteStep step);
 
-// Makes the second name NAME.DMR.old for the old recording (link(2) unless
+// Makes the second name NAME.DMR.old for the old recording (pal_FsLink unless
 // a test puts a file system without links in its place).
 extern int (*gRewriteLink)(const char* from, const char* to);
 

@@ -4,8 +4,7 @@
 
 #include "pal/pal.h"
 #include "pal/pal_codepage.h"
-
-#include <sys/stat.h>
+#include "pal/pal_fs.h"
 
 #include <cstdio>
 #include <cstring>
@@ -32,8 +31,8 @@ bool codePageLetter(unsigned char c) {
 bool setStudioFolders(const std::string& program, const std::string& library, std::string* why) {
   constexpr size_t kRoom = 480;  // the folder, its slash and the longest name below it fit the tables
   std::string p = program.empty() ? std::string(gpal_ProgPath) : program;
-  struct stat st;
-  if (p.empty() || p.size() > kRoom || ::stat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  pal_FsInfo info;
+  if (p.empty() || p.size() > kRoom || !pal_FsStat(p.c_str(), &info) || !info.folder) {
     *why = "the program folder '" + p + "' is not a folder";
     return false;
   }

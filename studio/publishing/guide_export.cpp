@@ -18,6 +18,7 @@
 #include "demo/demo_model.h"
 #include "demo/demo_overlays.h"
 #include "pal/pal.h"
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cctype>
@@ -309,7 +310,7 @@ int writeDemoGuide(const WebExportSettings& settings, Failure* why, std::vector<
     if (result == -1 && !file.ok()) why->code = code;
     if (result == 1 && !file.close(true)) result = refuse(why, kExportFail, code, file.error());
   }
-  if (result == 1 && std::rename(temp.c_str(), page.c_str()) != 0)
+  if (result == 1 && pal_FsRename(temp.c_str(), page.c_str()) != 0)
     result = refuse(why, kExportFail, code,
                     quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
   if (result != 1) {
@@ -352,16 +353,16 @@ int writeMarkdownGuide(const WebExportSettings& settings, Failure* why, std::vec
   // The pictures first, then the page: the old pictures step aside until both are in place.
   if (result == 1) {
     pal_DeleteDirectory(oldPictures.c_str(), 2);
-    const bool hadPictures = std::rename(pictures.c_str(), oldPictures.c_str()) == 0;
-    if (std::rename(newPictures.c_str(), pictures.c_str()) != 0) {
-      if (hadPictures) std::rename(oldPictures.c_str(), pictures.c_str());
+    const bool hadPictures = pal_FsRename(pictures.c_str(), oldPictures.c_str()) == 0;
+    if (pal_FsRename(newPictures.c_str(), pictures.c_str()) != 0) {
+      if (hadPictures) pal_FsRename(oldPictures.c_str(), pictures.c_str());
       result = refuse(why, kExportFail, code, quoted(newPictures) + " cannot be renamed to " + quoted(pictures) + ": " +
                                                    std::strerror(errno));
-    } else if (std::rename(temp.c_str(), page.c_str()) != 0) {
+    } else if (pal_FsRename(temp.c_str(), page.c_str()) != 0) {
       result = refuse(why, kExportFail, code,
                       quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
       pal_DeleteDirectory(pictures.c_str(), 2);
-      if (hadPictures) std::rename(oldPictures.c_str(), pictures.c_str());
+      if (hadPictures) pal_FsRename(oldPictures.c_str(), pictures.c_str());
     } else {
       pal_DeleteDirectory(oldPictures.c_str(), 2);
     }

@@ -31,8 +31,7 @@
 #include "demo/demo_package.h"
 #include "pag/pag.h"
 #include "pal/pal.h"
-
-#include <sys/stat.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -719,7 +718,7 @@ int exportPage(const WebExportSettings& s, const std::string& page, const std::s
   if (written == -1 && !file.ok()) why->code = code;
   if (written != 1) return written;
   if (!file.close(true)) return refuse(why, kExportFail, code, file.error());
-  if (std::rename(temp.c_str(), page.c_str()) != 0)
+  if (pal_FsRename(temp.c_str(), page.c_str()) != 0)
     return refuse(why, kExportFail, code,
                   quoted(temp) + " cannot be renamed to " + quoted(page) + ": " + std::strerror(errno));
   return 1;

@@ -11,9 +11,7 @@
 #include "studio/publishing/publishing_support.h"
 
 #include "pal/pal.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
+#include "pal/pal_fs.h"
 
 #include <cstdio>
 #include <string>
@@ -24,16 +22,10 @@ namespace {
 // The names of the folders directly inside path.
 std::vector<std::string> foldersIn(const std::string& path) {
   std::vector<std::string> out;
-  DIR* dir = ::opendir(path.c_str());
-  if (dir == nullptr) return out;
-  while (const dirent* e = ::readdir(dir)) {
-    const std::string name = e->d_name;
-    struct stat st;
-    if (name == "." || name == ".." || ::lstat((path + "/" + name).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-      continue;
-    out.push_back(name);
-  }
-  ::closedir(dir);
+  pal_FsList(path.c_str(), [&](const char* name, bool folder, bool) {
+    if (folder) out.push_back(name);
+    return true;
+  });
   return out;
 }
 
@@ -48,9 +40,8 @@ void tidyOutputs(const std::string& top, bool packages) {
       removed += pal_DeleteDirectory(publishing::unfinishedPath(folder, name + "_files").c_str(), 2) == 1 ? 1 : 0;
       // Pictures put aside while new ones took their place: back when the new ones never arrived.
       const std::string old = publishing::unfinishedPath(folder, name + "_files.old"), pictures = folder + name + "_files";
-      struct stat st;
-      if (::lstat(old.c_str(), &st) == 0) {
-        if (::lstat(pictures.c_str(), &st) != 0) std::rename(old.c_str(), pictures.c_str());
+      if (pal_FsStatLink(old.c_str(), nullptr)) {
+        if (!pal_FsStatLink(pictures.c_str(), nullptr)) pal_FsRename(old.c_str(), pictures.c_str());
         else pal_DeleteDirectory(old.c_str(), 2);
       }
     }

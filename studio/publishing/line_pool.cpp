@@ -8,10 +8,7 @@
 #include "studio/publishing/publishing_support.h"
 
 #include "pal/pal.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,7 +28,7 @@ std::string systemError() { return std::strerror(errno); }
 // Writes all n bytes to fd; false with errno set when the system refuses.
 bool writeAll(int fd, const unsigned char* p, size_t n) {
   while (n > 0) {
-    const ssize_t done = ::write(fd, p, n);
+    const int64_t done = pal_FsWrite(fd, p, n);
     if (done < 0 && errno == EINTR) continue;
     if (done <= 0) {
       if (done == 0) errno = EIO;
@@ -46,7 +43,7 @@ bool writeAll(int fd, const unsigned char* p, size_t n) {
 // Reads exactly n bytes at offset; false at an error or the end of the file.
 bool readAllAt(int fd, int64_t at, unsigned char* p, size_t n) {
   while (n > 0) {
-    const ssize_t got = ::pread(fd, p, n, static_cast<off_t>(at));
+    const int64_t got = pal_FsReadAt(fd, p, n, at);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       if (got == 0) errno = EIO;
@@ -167,16 +164,16 @@ void linePoolSignature(const unsigned char* row, int32_t width, unsigned char si
 // ---- PieceFile -----------------------------------------------------------------
 
 PieceFile::~PieceFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) pal_FsClose(fd_);
 }
 
 bool PieceFile::create(const std::string& path) {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) pal_FsClose(fd_);
   path_ = path;
   used_ = 0;
   flushed_ = 0;
   error_.clear();
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  fd_ = pal_FsOpen(path.c_str(), PAL_FS_READWRITE | PAL_FS_CREATE | PAL_FS_TRUNCATE, 0666);
   ok_ = fd_ >= 0;
   if (!ok_) return fail("cannot be created");
   buffer_.resize(kBufferBytes);
@@ -234,7 +231,7 @@ bool PieceFile::readAt(int64_t at, void* out, size_t n) {
 
 bool PieceFile::append(const std::string& path, int64_t expected) {
   if (!ok_ || !flush()) return false;
-  const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int in = pal_FsOpen(path.c_str(), PAL_FS_READ, 0);
   if (in < 0) {
     error_ = quoted(path) + " cannot be opened: " + systemError();
     ok_ = false;
@@ -242,7 +239,7 @@ bool PieceFile::append(const std::string& path, int64_t expected) {
   }
   int64_t copied = 0;
   for (;;) {
-    const ssize_t got = ::read(in, buffer_.data(), buffer_.size());
+    const int64_t got = pal_FsRead(in, buffer_.data(), buffer_.size());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       error_ = quoted(path) + " cannot be read: " + systemError();
@@ -262,7 +259,7 @@ bool PieceFile::append(const std::string& path, int64_t expected) {
     copied += got;
     flushed_ += got;
   }
-  ::close(in);
+  pal_FsClose(in);
   if (ok_ && copied != expected) {
     error_ = quoted(path) + " changed while it was being copied";
     ok_ = false;
@@ -272,15 +269,15 @@ bool PieceFile::append(const std::string& path, int64_t expected) {
 
 bool PieceFile::chmod(unsigned mode) {
   if (!ok_) return false;
-  if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) return fail("cannot be made executable");
+  if (pal_FsMakeRunnable(fd_, mode) != 0) return fail("cannot be made executable");
   return true;
 }
 
 bool PieceFile::close(bool sync) {
   if (fd_ < 0) return false;
   flush();
-  if (ok_ && sync && ::fsync(fd_) != 0) fail("cannot be flushed to the disk");
-  if (::close(fd_) != 0 && ok_) fail("cannot be closed");
+  if (ok_ && sync && pal_FsSync(fd_) != 0) fail("cannot be flushed to the disk");
+  if (pal_FsClose(fd_) != 0 && ok_) fail("cannot be closed");
   fd_ = -1;
   return ok_;
 }
@@ -403,13 +400,12 @@ int linePoolEncodeFile(const std::string& inPath, const std::string& outPath, in
   if (width < 1 || width > LINE_POOL_MAX_WIDTH)
     return refuse(why, "rows of " + std::to_string(width) + " pixels cannot be encoded (1 to 3,999 can)");
   std::unique_ptr<std::FILE, FileCloser> in(std::fopen(inPath.c_str(), "rb"));
-  struct stat st;
-  if (!in || ::fstat(::fileno(in.get()), &st) != 0)
+  const int64_t size = in ? pal_FsSize(pal_FsDescriptorOf(in.get())) : -1;
+  if (size < 0)
     return refuse(why, quoted(inPath) + " cannot be opened: " + systemError());
   std::vector<char> inBuffer(kBufferBytes);
   std::setvbuf(in.get(), inBuffer.data(), _IOFBF, inBuffer.size());
   const size_t rowBytes = static_cast<size_t>(width) * 3;
-  const int64_t size = st.st_size;
   if (size < 1 || size % static_cast<int64_t>(rowBytes) != 0)
     return refuse(why, quoted(inPath) + " holds " + std::to_string(size) + " bytes, not whole rows of " +
                            std::to_string(rowBytes) + " bytes");

@@ -13,8 +13,7 @@
 
 #include "demo/demo_model.h"
 #include "pal/pal.h"
-
-#include <sys/stat.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -67,11 +66,7 @@ int fail(MirritFailure* failure, const char* code, const std::string& why) {
 
 File openPiece(const char* piece) { return File(std::fopen((folder() + piece).c_str(), "rb"), std::fclose); }
 
-int64_t sizeOf(std::FILE* f) {
-  struct stat st;
-  if (::fstat(fileno(f), &st) != 0) return -1;
-  return st.st_size;
-}
+int64_t sizeOf(std::FILE* f) { return pal_FsSize(pal_FsDescriptorOf(f)); }
 
 std::string systemError() { return std::strerror(errno); }
 
@@ -186,10 +181,7 @@ int writeStack(MirritFailure* failure) {
   return 1;
 }
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
+bool exists(const std::string& path) { return pal_FsStatLink(path.c_str(), nullptr); }
 
 // Puts both new files in place of those written before, or neither: the
 // earlier files are moved aside first and moved back when a new one cannot
@@ -199,21 +191,21 @@ int moveBothIntoPlace(MirritFailure* failure) {
   const char* const files[2] = {kFlowFile, kStackFile};
   const char* const codes[2] = {"NoRead MWF-002", "NoRead MWF-012"};
   for (int i = 0; i < 2; ++i) {
-    struct stat st;
+    pal_FsInfo info;
     const std::string path = folder() + files[i];
-    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    if (pal_FsStatLink(path.c_str(), &info) && !info.file)
       return fail(failure, codes[i], quoted(path) + " is not a file, so it is not replaced");
   }
   bool aside[2] = {false, false}, placed[2] = {false, false};
   int result = 1;
   for (int i = 0; i < 2 && result == 1; ++i) {
     if (!exists(folder() + files[i])) continue;
-    if (std::rename((folder() + files[i]).c_str(), asideOf(files[i]).c_str()) != 0)
+    if (pal_FsRename((folder() + files[i]).c_str(), asideOf(files[i]).c_str()) != 0)
       result = fail(failure, codes[i], quoted(folder() + files[i]) + " cannot be moved aside: " + systemError());
     else aside[i] = true;
   }
   for (int i = 0; i < 2 && result == 1; ++i) {
-    if (std::rename(temporaryOf(files[i]).c_str(), (folder() + files[i]).c_str()) != 0)
+    if (pal_FsRename(temporaryOf(files[i]).c_str(), (folder() + files[i]).c_str()) != 0)
       result = fail(failure, codes[i],
                     quoted(temporaryOf(files[i])) + " cannot be renamed to " + quoted(files[i]) + ": " + systemError());
     else placed[i] = true;
@@ -222,7 +214,7 @@ int moveBothIntoPlace(MirritFailure* failure) {
     if (result == 1) {
       if (aside[i]) std::remove(asideOf(files[i]).c_str());
     } else if (aside[i]) {
-      std::rename(asideOf(files[i]).c_str(), (folder() + files[i]).c_str());
+      pal_FsRename(asideOf(files[i]).c_str(), (folder() + files[i]).c_str());
     } else if (placed[i]) {
       std::remove((folder() + files[i]).c_str());
     }
@@ -281,13 +273,13 @@ void settleInterruptedMirrit(const std::string& demoFolder) {
     for (int i = 0; i < 2; ++i) {
       if (!aside[i]) continue;
       if (exists(dir + files[i])) std::remove(asideIn(dir, files[i]).c_str());
-      else std::rename(asideIn(dir, files[i]).c_str(), (dir + files[i]).c_str());
+      else pal_FsRename(asideIn(dir, files[i]).c_str(), (dir + files[i]).c_str());
     }
   } else if (aside[0] || aside[1] || !partial[0]) {
     // Caught while the new pair took the earlier pair's place (the flow file
     // goes first): the earlier pair comes back, a new file without one goes.
     for (int i = 0; i < 2; ++i) {
-      if (aside[i]) std::rename(asideIn(dir, files[i]).c_str(), (dir + files[i]).c_str());
+      if (aside[i]) pal_FsRename(asideIn(dir, files[i]).c_str(), (dir + files[i]).c_str());
       else if (!partial[i]) std::remove((dir + files[i]).c_str());
     }
   }

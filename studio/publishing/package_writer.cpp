@@ -22,9 +22,7 @@
 #include "demo/demo_model.h"
 #include "demo/demo_package.h"
 #include "pal/pal.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -97,9 +95,9 @@ void removePieces() { removePackagePiecesIn(demoFolderPath(gCurrDemoName)); }
 
 // Size of the regular file at path; -1 when there is none.
 int64_t fileSize(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  return st.st_size;
+  pal_FsInfo info;
+  if (!pal_FsStat(path.c_str(), &info) || !info.file) return -1;
+  return info.size;
 }
 
 // Progress 0 comes first, so that the new phase is never seen with the
@@ -296,7 +294,7 @@ int32_t homeFrameIndex() {
 int64_t packageDate() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
-  localtime_r(&now, &local);
+  pal_LocalTime(now, &local);
   return int64_t{local.tm_year + 1900 - 2000} * 65536 + (local.tm_mon + 1) * 256 + local.tm_mday;
 }
 
@@ -419,7 +417,7 @@ int writeWrapped(const TargetFiles& t, const PackageSettings& s, int64_t base, i
     std::remove(temp.c_str());
     return wrapperFailure(why, "WrapperAppendFail", file, out.error());
   }
-  if (std::rename(temp.c_str(), (folder + disk).c_str()) != 0) {
+  if (pal_FsRename(temp.c_str(), (folder + disk).c_str()) != 0) {
     const std::string reason = quoted(temp) + " cannot be renamed: " + std::strerror(errno);
     std::remove(temp.c_str());
     return refuse(why, kPackageFail, "", "Writing " + quoted(file) + " failed: " + reason);

@@ -2,9 +2,7 @@
 #include "studio/publishing/publishing_support.h"
 
 #include "pal/pal_codepage.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -39,10 +37,10 @@ std::string quoted(const std::string& s) {
 std::string frameName(int32_t f) { return "frame " + std::to_string(gFrameData[f].frameId); }
 
 int makeFolder(const std::string& path, Failure* failure) {
-  if (::mkdir(path.c_str(), 0777) == 0) return 1;
+  if (pal_FsMakeFolder(path.c_str(), 0777) == 0) return 1;
   const int error = errno;
-  struct stat st;
-  if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 1;
+  pal_FsInfo info;
+  if (error == EEXIST && pal_FsStat(path.c_str(), &info) && info.folder) return 1;
   return refuse(failure, "The folder " + quoted(path) + " cannot be created: " + std::strerror(error));
 }
 
@@ -50,7 +48,7 @@ std::string unfinishedPath(const std::string& folder, const std::string& file) {
   return folder + "." + file + ".partial";
 }
 
-void removeIfEmpty(const std::string& path) { ::rmdir(path.c_str()); }
+void removeIfEmpty(const std::string& path) { pal_FsRemoveFolder(path.c_str()); }
 
 FrameInstructions::FrameInstructions(int32_t frames) : first(static_cast<size_t>(std::max(frames, 0)) + 1, 0) {
   frames = std::max(frames, 0);

@@ -21,9 +21,7 @@
 #include "demo/demo_model.h"
 #include "pal/pal.h"
 #include "pal/pal_codepage.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "pal/pal_fs.h"
 
 #include <algorithm>
 #include <atomic>
@@ -212,7 +210,7 @@ int parse(int argc, char** argv, Args* a) {
 // Progress on standard error while work runs on a thread of its own: one
 // line rewritten in place on a terminal, a plain line every tenth otherwise.
 int withProgress(const char* what, const std::function<int()>& percent, const std::function<int()>& work) {
-  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  const bool terminal = pal_FsIsTerminal(2);
   std::atomic<bool> done{false};
   int result = 0;
   std::thread worker([&] {
@@ -255,9 +253,8 @@ int list() {
 // The demo DEMO of the library made current and loaded; empty, or why not.
 std::string openDemo(const std::string& demo) {
   if (demoNameCode(demo.c_str()) != 1) return "'" + demo + "' is not a demo name: " + demoNameMessage(demoNameCode(demo.c_str()));
-  struct stat st;
   const std::string data = demoFilePath(demo, ".DMD");
-  if (::stat(data.c_str(), &st) != 0)
+  if (!pal_FsStat(data.c_str(), nullptr))
     return "there is no demo '" + demo + "' in " + publishing::quoted(demosFolderPath());
   std::snprintf(gCurrDemoName, DEMO_NAME_LEN, "%s", demo.c_str());
   char why[400];
@@ -340,8 +337,7 @@ int publishSimulation(const Args& a) {
   for (const WrapTarget& t : wrapTargets()) {
     if (!t.possible) continue;
     const std::string file = folder + pal_SystemText(s.name) + " " + t.system + (std::strcmp(t.system, "Windows") == 0 ? ".exe" : "");
-    struct stat st;
-    if (::stat(file.c_str(), &st) == 0) std::printf("%s\n", file.c_str());
+    if (pal_FsStat(file.c_str(), nullptr)) std::printf("%s\n", file.c_str());
   }
   return 0;
 }
@@ -357,10 +353,7 @@ int publishMirrit() {
   return 0;
 }
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
+bool exists(const std::string& path) { return pal_FsStat(path.c_str(), nullptr); }
 
 int runAnalysis() {
   return withProgress("Reading the capture", [] { return gAbstractProgress.load() / 10; }, [] {
@@ -490,8 +483,8 @@ int studioCommandLine(int argc, char** argv) {
   }
   // No window opens: every alert is a line on standard error, a fatal one
   // ends with status 1; the workers' trace lines stay off.
-  ::setenv("PICTOMIRA_ALERTS", "stderr", 1);
-  ::setenv("PICTOMIRA_TRACES", "off", 1);  // standard output holds only what was written
+  pal_SetEnvironment("PICTOMIRA_ALERTS", "stderr");
+  pal_SetEnvironment("PICTOMIRA_TRACES", "off");  // standard output holds only what was written
   pal_InitPAL();
   std::string why;
   if (!setStudioFolders(a.folder, a.library, &why)) return failed(why);
