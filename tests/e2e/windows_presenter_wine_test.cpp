@@ -14,6 +14,7 @@
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <dirent.h>
 
@@ -275,6 +276,24 @@ TEST_F(WindowsPresenter, TheWin32LayerCapturesFindsTheForegroundWindowClicksAndC
   input->click(700, 420, 3);  // its right button: counted
   input->click(300, 250);     // the Linux window: wine does not see it
   EXPECT_EQ(lineOf(counter, "PRESSES"), "PRESSES 2");
+}
+
+// The authoring program for Windows, started under wine in an empty
+// program folder: it makes its two folders and opens the home screen.
+TEST_F(WindowsPresenter, TheAuthoringProgramStartsInAnEmptyFolderOnItsHomeScreen) {
+  const std::vector<unsigned char> bytes = slurp(PICTOMIRA_WINDOWS_STUDIO_PROGRAM);
+  if (bytes.empty()) GTEST_SKIP() << "no Windows authoring program: the Windows files were not built";
+  const std::string studio = dir.file("Pictomira.exe");
+  ASSERT_TRUE(writeBytes(studio, bytes));
+  std::vector<std::string> env = prefix->env();
+  env.push_back("PICTOMIRA_ALERTS=stderr");
+  app = std::make_unique<Child>(std::vector<std::string>{"wine", studio}, env);
+  unsigned long home = 0;
+  for (int i = 0; i < 600 && home == 0; ++i, sleepMs(50)) home = input->findWindow("Pictomira (v151)");
+  ASSERT_NE(home, 0u) << "no home screen";
+  struct stat st;
+  for (const char* folder : {"Demos", "zPictomiraSystemFiles"})
+    EXPECT_TRUE(::stat(dir.file(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) << folder;
 }
 
 }  // namespace
