@@ -6,6 +6,7 @@
 // average when shrinking as Windows does.
 #include "demo/demo_model.h"
 #include "demo/demo_package.h"
+#include "tests/support/demo_builder.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
 #include "tests/support/wine_prefix.h"
@@ -18,6 +19,7 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -278,22 +280,68 @@ TEST_F(WindowsPresenter, TheWin32LayerCapturesFindsTheForegroundWindowClicksAndC
   EXPECT_EQ(lineOf(counter, "PRESSES"), "PRESSES 2");
 }
 
-// The authoring program for Windows, started under wine in an empty
-// program folder: it makes its two folders and opens the home screen.
-TEST_F(WindowsPresenter, TheAuthoringProgramStartsInAnEmptyFolderOnItsHomeScreen) {
+// The authoring program for Windows under wine: started in an empty
+// program folder it makes its two folders and opens the home screen; with
+// a library written by the fixture builder it lists the demos newest
+// first, and a row opens that demo's screen.
+TEST_F(WindowsPresenter, TheAuthoringProgramMakesItsFoldersListsItsLibraryAndOpensADemo) {
   const std::vector<unsigned char> bytes = slurp(PICTOMIRA_WINDOWS_STUDIO_PROGRAM);
   if (bytes.empty()) GTEST_SKIP() << "no Windows authoring program: the Windows files were not built";
   const std::string studio = dir.file("Pictomira.exe");
   ASSERT_TRUE(writeBytes(studio, bytes));
   std::vector<std::string> env = prefix->env();
   env.push_back("PICTOMIRA_ALERTS=stderr");
+  auto titled = [&](const std::string& title, int ms) {
+    for (int i = 0; i < ms / 50; ++i, sleepMs(50))
+      if (input->findWindow(title) != 0) return true;
+    return false;
+  };
+  constexpr int kHomeX = wineFramedX(900), kHomeY = wineFramedY(600);
+  // Presses (x, y) of the home-sized window until the window titled title is there.
+  auto pressFor = [&](int x, int y, const std::string& title) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      input->move(kHomeX + x, kHomeY + y);
+      sleepMs(40);
+      input->click(kHomeX + x, kHomeY + y);
+      if (titled(title, 5000)) return true;
+    }
+    return false;
+  };
+
   app = std::make_unique<Child>(std::vector<std::string>{"wine", studio}, env);
-  unsigned long home = 0;
-  for (int i = 0; i < 600 && home == 0; ++i, sleepMs(50)) home = input->findWindow("Pictomira (v151)");
-  ASSERT_NE(home, 0u) << "no home screen";
+  ASSERT_TRUE(titled("Pictomira (v151)", 30000)) << "no home screen";
   struct stat st;
   for (const char* folder : {"Demos", "zPictomiraSystemFiles"})
     EXPECT_TRUE(::stat(dir.file(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) << folder;
+  app->kill();
+  app.reset();
+
+  const std::pair<const char*, int64_t> demos[] = {{"Oldest", 1000000}, {"Newest", 3000000}, {"Middle", 2000000}};
+  for (const auto& [name, mtime] : demos) {
+    DemoFixture fx;
+    fx.screenW = 800;
+    fx.screenH = 600;
+    const int32_t crop[4] = {80, 100, 640, 400};
+    std::copy(crop, crop + 4, fx.crop);
+    fx.frames.resize(2);
+    fx.frames[0].instrs = {InstrRec{0, -1, 'L', {100, 120, 200, 160}}};
+    fx.row = [](int32_t f, int32_t, unsigned char* bgr) {
+      for (int x = 0; x < 800; ++x, bgr += 3) {
+        const uint32_t c = colourOf(f);
+        bgr[0] = c & 0xFF;
+        bgr[1] = (c >> 8) & 0xFF;
+        bgr[2] = (c >> 16) & 0xFF;
+      }
+    };
+    fx.mtime = mtime;
+    ASSERT_TRUE(writeDemoFolder(dir.path(), name, fx)) << name;
+  }
+  app = std::make_unique<Child>(std::vector<std::string>{"wine", studio}, env);
+  ASSERT_TRUE(titled("Pictomira (v151)", 30000)) << "no home screen";
+  ASSERT_TRUE(input->waitForPixel(kHomeX + 154, kHomeY + 336, 0xFFFFFF, 10000)) << "no \"New Demo...\" button";
+  EXPECT_TRUE(pressFor(300, 365 + 24 * 1 + 12, "Middle - Pictomira"));  // the second row
+  EXPECT_TRUE(pressFor(70, 300, "Pictomira (v151)"));                     // "<< Back to Home "
+  EXPECT_TRUE(pressFor(300, 365 + 12, "Newest - Pictomira"));            // the first row
 }
 
 }  // namespace
