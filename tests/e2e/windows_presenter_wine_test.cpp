@@ -9,6 +9,7 @@
 #include "tests/support/demo_builder.h"
 #include "tests/support/package_builder.h"
 #include "tests/support/runtime.h"
+#include "tests/support/studio_session.h"
 #include "tests/support/wine_prefix.h"
 #include "tests/support/wrap_builder.h"
 #include "tests/support/xsession.h"
@@ -325,14 +326,7 @@ TEST_F(WindowsPresenter, TheAuthoringProgramMakesItsFoldersListsItsLibraryAndOpe
     std::copy(crop, crop + 4, fx.crop);
     fx.frames.resize(2);
     fx.frames[0].instrs = {InstrRec{0, -1, 'L', {100, 120, 200, 160}}};
-    fx.row = [](int32_t f, int32_t, unsigned char* bgr) {
-      for (int x = 0; x < 800; ++x, bgr += 3) {
-        const uint32_t c = colourOf(f);
-        bgr[0] = c & 0xFF;
-        bgr[1] = (c >> 8) & 0xFF;
-        bgr[2] = (c >> 16) & 0xFF;
-      }
-    };
+    fx.row = [](int32_t f, int32_t, unsigned char* bgr) { solidRow(colourOf(f), 800, bgr); };
     fx.mtime = mtime;
     ASSERT_TRUE(writeDemoFolder(dir.path(), name, fx)) << name;
   }
