@@ -14,6 +14,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -52,11 +54,14 @@ std::vector<unsigned char> pngBytes(const unsigned char* rgba, int32_t w, int32_
       FAILED(encoder->CreateNewFrame(frame.out(), nullptr)) || FAILED(frame->Initialize(nullptr)) ||
       FAILED(frame->SetSize(static_cast<UINT>(w), static_cast<UINT>(h))))
     return {};
-  WICPixelFormatGUID format = GUID_WICPixelFormat32bppRGBA;
+  // The PNG encoder takes blue, green, red, alpha on every Windows (and
+  // wine); red-first input is not accepted everywhere.
+  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
   const UINT stride = static_cast<UINT>(w) * 4;
-  if (FAILED(frame->SetPixelFormat(&format)) || !IsEqualGUID(format, GUID_WICPixelFormat32bppRGBA) ||
-      FAILED(frame->WritePixels(static_cast<UINT>(h), stride, stride * static_cast<UINT>(h),
-                                const_cast<BYTE*>(rgba))) ||
+  std::vector<BYTE> bgra(rgba, rgba + size_t{stride} * static_cast<size_t>(h));
+  for (size_t at = 0; at < bgra.size(); at += 4) std::swap(bgra[at], bgra[at + 2]);
+  if (FAILED(frame->SetPixelFormat(&format)) || !IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) ||
+      FAILED(frame->WritePixels(static_cast<UINT>(h), stride, stride * static_cast<UINT>(h), bgra.data())) ||
       FAILED(frame->Commit()) || FAILED(encoder->Commit()))
     return {};
   HGLOBAL memory = nullptr;

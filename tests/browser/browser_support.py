@@ -11,6 +11,7 @@ import base64
 import json
 import os
 import re
+import shlex
 import shutil
 import struct
 import subprocess
@@ -80,6 +81,8 @@ def parse_args(description):
     p.add_argument("--fixture", required=True, help="the web_fixture program")
     p.add_argument("--keep", action="store_true", help="keep the work folder")
     p.add_argument("--work", help="work folder (default: a new temporary one)")
+    p.add_argument("--page-writer", help="a command run with the work folder as its last argument after the "
+                   "fixture, writing the pages again (another build of the program)")
     return p.parse_args()
 
 
@@ -92,8 +95,16 @@ def run_fixture(args):
     sys.stderr.write(r.stderr)
     if r.returncode != 0:
         raise SystemExit("web_fixture failed with status %d" % r.returncode)
+    if args.page_writer:
+        r = subprocess.run(shlex.split(args.page_writer) + [work], capture_output=True, text=True, timeout=600)
+        sys.stdout.write(r.stdout)
+        sys.stderr.write(r.stderr)
+        if r.returncode != 0:
+            raise SystemExit("the page writer failed with status %d" % r.returncode)
     with open(os.path.join(work, "demo.json"), encoding="utf-8") as f:
         demo = json.load(f)
+    # Another build draws text with its own renderer: its notes cannot be the fixture's pixels.
+    demo["ownNotes"] = bool(args.page_writer)
     return work, demo
 
 

@@ -11,6 +11,7 @@ same walk with Tab and Enter alone.
 
 Run: /usr/bin/python3 html5_page_test.py --fixture BUILD/tests/web_fixture"""
 
+import base64
 import os
 import sys
 import time
@@ -58,8 +59,34 @@ class Page:
     def picture(self, kind, f):
         key = (kind, f)
         if key not in self._pictures:
-            self._pictures[key] = bs.read_rgb(os.path.join(self.work, "expected", "%s_%d.rgb" % (kind, f)))
+            if kind == "learn" and self.demo["ownNotes"]:
+                self._pictures[key] = self.with_pages_note(f)
+            else:
+                self._pictures[key] = bs.read_rgb(os.path.join(self.work, "expected", "%s_%d.rgb" % (kind, f)))
         return self._pictures[key]
+
+    def with_pages_note(self, f):
+        """Frame f as decoded with the page's own note picture laid over it where the page says
+        (a page written by a build whose text renderer differs from the fixture's)."""
+        plain = self.picture("plain", f)
+        b64 = self.js("""(function(f, w, h, plain) {
+            const raw = atob(plain), c = document.createElement('canvas');
+            c.width = w; c.height = h;
+            const g = c.getContext('2d'), d = g.createImageData(w, h);
+            for (let i = 0, j = 0; i < raw.length; i += 3, j += 4) {
+              d.data[j] = raw.charCodeAt(i); d.data[j + 1] = raw.charCodeAt(i + 1);
+              d.data[j + 2] = raw.charCodeAt(i + 2); d.data[j + 3] = 255;
+            }
+            g.putImageData(d, 0, 0);
+            const note = document.getElementById('N' + f);
+            if (note) g.drawImage(note, +note.dataset.x, +note.dataset.y);
+            const out = g.getImageData(0, 0, w, h).data;
+            let s = '';
+            for (let i = 0; i < out.length; i += 4) s += String.fromCharCode(out[i], out[i + 1], out[i + 2]);
+            return btoa(s);
+          })(arguments[0], arguments[1], arguments[2], arguments[3])""", f, self.w, self.h,
+                      base64.b64encode(plain).decode())
+        return base64.b64decode(b64)
 
     def canvas_origin(self):
         r = self.js("document.getElementById('mainCanvas').getBoundingClientRect()")
