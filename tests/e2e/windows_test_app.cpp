@@ -5,11 +5,16 @@
 // then "BUTTON n l t r b", outer rectangles as left, top, right, bottom),
 // to the file named by its argument, and prints "PRESSED n" for each
 // button pressed. Escape or closing the window ends it.
+//
+// "windows_test_app --restore TITLE" restores the minimised window of that
+// title and brings it to the front, as the taskbar does, without a press
+// that a capture would record; its status is 1 when there is no such window.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -62,6 +67,13 @@ LRESULT CALLBACK onMessage(HWND window, UINT message, WPARAM w, LPARAM l) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--restore") == 0) {
+    HWND window = FindWindowA(nullptr, argv[2]);
+    if (window == nullptr) return 1;
+    ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+    return 0;
+  }
   gReport = argc > 1 ? argv[1] : nullptr;
   WNDCLASSA c{};
   c.lpfnWndProc = onMessage;
