@@ -38,13 +38,24 @@ build-fuzz: test-deps
 	  -DCMAKE_CXX_COMPILER=clang++ -DPICTOMIRA_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
 
-# The Windows Presenter and unwrapper, cross-compiled with mingw-w64 and
-# written as the system files ZPW and UWW into
-# $(WIN_BUILD)/zPictomiraSystemFiles; the tests run them under wine.
+# The Windows program folder $(WIN_BUILD)/Pictomira, cross-compiled with
+# mingw-w64: Pictomira.exe, an empty Demos folder and zPictomiraSystemFiles
+# with the Windows Presenter and unwrapper (ZPW, UWW), the branding blocks
+# (GBA, GBH) and the Linux system files (UWL, ZPL), the last four from the
+# Linux build in $(BUILD) (configured for the programs alone when it is not
+# there yet). The tests run these under wine.
+WIN_FOLDER := $(WIN_BUILD)/Pictomira
+LINUX_FILES := $(BUILD)/Pictomira/zPictomiraSystemFiles
 windows: deps
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
-	  -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN_BUILD) -j$(JOBS) --target ZPW UWW
+	  -DCMAKE_BUILD_TYPE=Release -DPICTOMIRA_WINDOWS_STUDIO=ON >/dev/null
+	@cmake --build $(WIN_BUILD) -j$(JOBS) --target ZPW UWW Pictomira
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPICTOMIRA_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS) --target sample_package web_branding unwrapper presenter_shipped
+	@mkdir -p $(WIN_FOLDER)/zPictomiraSystemFiles $(WIN_FOLDER)/Demos
+	@cp $(WIN_BUILD)/zPictomiraSystemFiles/ZPW $(WIN_BUILD)/zPictomiraSystemFiles/UWW $(LINUX_FILES)/GBA \
+	  $(LINUX_FILES)/GBH $(LINUX_FILES)/UWL $(LINUX_FILES)/ZPL $(WIN_FOLDER)/zPictomiraSystemFiles/
+	@echo "The Windows program folder: $(WIN_FOLDER)"
 
 # The third run replays each harness over its corpus: seeds and every input
 # that ever made it fail.

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -56,7 +57,7 @@ class WindowsStudio : public testing::Test {
     ASSERT_TRUE(server->ok());
     ASSERT_TRUE(prefix.make()) << "wine could not make its prefix";
     input = std::make_unique<XInput>();
-    const std::vector<unsigned char> program = bytesOf(PICTOMIRA_WINDOWS_STUDIO_PROGRAM);
+    const std::vector<unsigned char> program = bytesOf(PICTOMIRA_WINDOWS_FOLDER "/Pictomira.exe");
     if (program.empty()) GTEST_SKIP() << "no Windows authoring program: the Windows files were not built";
     ASSERT_TRUE(writeBytes(dir.file("Pictomira.exe"), program));
     env = prefix.env();
@@ -119,6 +120,7 @@ class WindowsStudio : public testing::Test {
 // renamed, copied and deleted through the real edit boxes, and presented
 // until Escape.
 TEST_F(WindowsStudio, MakesItsFoldersListsItsLibraryManagesAndPresentsADemo) {
+  EXPECT_TRUE(std::filesystem::is_empty(PICTOMIRA_WINDOWS_FOLDER "/Demos"));  // as make windows leaves it
   start();
   ASSERT_TRUE(home(30000)) << "no home screen";
   for (const char* folder : {"Demos", "zPictomiraSystemFiles"}) EXPECT_TRUE(exists(dir.file(folder))) << folder;
@@ -219,11 +221,11 @@ bool inside(const std::array<int32_t, 4>& r, int32_t x, int32_t y) { return x >=
 // which unpacks under wine in a fresh folder and presents the captured
 // frames pixel for pixel.
 TEST_F(WindowsStudio, CapturesAWin32ApplicationEditsTheDemoAndSharesItForWindows) {
+  // The system files of the program folder make windows wrote.
   ASSERT_EQ(::mkdir(dir.file("zPictomiraSystemFiles").c_str(), 0755), 0);
-  for (const char* f : {"ZPW", "UWW"})
-    ASSERT_TRUE(writeBytes(dir.file("zPictomiraSystemFiles/") + f, bytesOf(std::string(PICTOMIRA_WINDOWS_SYSTEM_FILES "/") + f)));
-  for (const char* f : {"GBA", "GBH", "UWL", "ZPL"})
-    ASSERT_TRUE(writeBytes(dir.file("zPictomiraSystemFiles/") + f, bytesOf(std::string(PICTOMIRA_SYSTEM_FILES "/") + f)));
+  for (const char* f : {"ZPW", "UWW", "GBA", "GBH", "UWL", "ZPL"})
+    ASSERT_TRUE(writeBytes(dir.file("zPictomiraSystemFiles/") + f, bytesOf(std::string(PICTOMIRA_WINDOWS_FOLDER "/zPictomiraSystemFiles/") + f)))
+        << f;
   const std::string report = dir.file("grid.txt");
   other = std::make_unique<Child>(std::vector<std::string>{"wine", PICTOMIRA_WINDOWS_TEST_APP, report, "700", "150"}, env);
   ASSERT_TRUE(other->waitFor("READY", 30000)) << "the test application did not start";
