@@ -86,10 +86,14 @@ present: build
 # programs' trace lines are left out of their output.
 BENCHES := frame demo_screen abstraction editor package html5 multipath capture capture_loop paste redact control_label press_query
 
+# Last, the capture figures of the Windows build under wine, for information.
 bench:
 	@scripts/install-deps.sh --bench
 	@$(MAKE) --no-print-directory build-tests
+	@$(MAKE) --no-print-directory windows
+	@cmake --build $(WIN_BUILD) -j$(JOBS) --target bench_capture_windows
 	@failed=""; for b in $(BENCHES); do PICTOMIRA_TRACES=off $(BUILD)/bench/bench_$$b || failed="$$failed bench_$$b"; done; \
+	  bench/capture_wine.sh $(WIN_BUILD)/bench_capture_windows.exe $(BUILD)/windows/pal_probe.exe || failed="$$failed capture_wine"; \
 	  if [ -n "$$failed" ]; then echo "make bench: failed:$$failed" >&2; exit 1; fi
 
 clean:
