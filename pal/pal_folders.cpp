@@ -1,22 +1,30 @@
-// pal_folders.cpp: deleting a folder, alone, with its files, or with the
-// whole tree below it, the same on every platform over three primitives of
-// the platform's system file (palListFolder, palDeleteEntry, palRemoveFolder).
+// pal_folders.cpp: finding or creating a folder, and deleting one, alone,
+// with its files, or with the whole tree below it, the same on every platform over the file layer's
+// listing and removals (so every path is read as the file layer reads it).
 #include "pal/pal.h"
-#include "pal/pal_internal.h"
+#include "pal/pal_fs.h"
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
 
 constexpr size_t kPathCap = 298;
 
+// Calls visit(entry path, is a real folder) for each entry of folder until
+// visit returns false; a link to a folder is not a real folder and is
+// never entered. False when the folder cannot be listed.
+bool listFolder(const std::string& folder, const std::function<bool(const std::string&, bool)>& visit) {
+  return pal_FsList(folder.c_str(), [&](const char* name, bool isFolder, bool) { return visit(folder + "/" + name, isFolder); });
+}
+
 // Deletes every entry of folder that is not a real folder; -7 when it cannot
 // be listed, -6 when an entry cannot be deleted.
 int deleteFilesIn(const std::string& folder) {
   int result = 1;
-  const bool listed = palListFolder(folder, [&](const std::string& entry, bool realFolder) {
-    if (!realFolder && !palDeleteEntry(entry)) result = -6;
+  const bool listed = listFolder(folder, [&](const std::string& entry, bool realFolder) {
+    if (!realFolder && pal_FsRemove(entry.c_str()) != 0) result = -6;
     return true;
   });
   return listed ? result : -7;
@@ -26,7 +34,7 @@ int deleteFilesIn(const std::string& folder) {
 // folder cannot be listed.
 std::string firstSubfolder(const std::string& folder, int* error) {
   std::string found;
-  const bool listed = palListFolder(folder, [&](const std::string& entry, bool realFolder) {
+  const bool listed = listFolder(folder, [&](const std::string& entry, bool realFolder) {
     if (realFolder) found = entry;
     return found.empty();
   });
@@ -45,7 +53,7 @@ int deleteTree(const std::string& root) {
     if (error != 0) return error;
     const int emptied = deleteFilesIn(folder);
     if (emptied != 1) return emptied;
-    if (!palRemoveFolder(folder)) return -1;
+    if (pal_FsRemoveFolder(folder.c_str()) != 0) return -1;
     if (folder == root) return 1;
   }
 }
@@ -53,6 +61,13 @@ int deleteTree(const std::string& root) {
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
 }  // namespace
+
+int pal_FindOrCreateDirectory(const char* path) {
+  if (pal_FsStat(path, nullptr)) return 0;
+  pal_FsMakeFolder(path, 0777);
+  pal_FsInfo info;
+  return pal_FsStat(path, &info) && info.folder ? 1 : -1;
+}
 
 int pal_DeleteDirectory(const char* path, int mode) {
   std::string p(path, strnlen(path, kPathCap));
@@ -63,5 +78,5 @@ int pal_DeleteDirectory(const char* path, int mode) {
   if (!p.empty() && isSeparator(p.back())) return -9;
   if (mode >= 2) return deleteTree(p);
   if (mode == 1 && deleteFilesIn(p) == -7) return -7;
-  return palRemoveFolder(p) ? 1 : -1;
+  return pal_FsRemoveFolder(p.c_str()) == 0 ? 1 : -1;
 }

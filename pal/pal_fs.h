@@ -6,7 +6,11 @@
 // Failures come back as -1 (or false) with errno set, as the POSIX calls set
 // it; a call that a signal interrupted fails with EINTR and the caller
 // decides whether to try again. Paths are the program's system text (see
-// pal_SystemText). Windows has no execute bit, no folder to sync and no
+// pal_SystemText): on Windows the ANSI code page's, as the C runtime's
+// calls read them, and a name listed that the code page cannot hold comes
+// back in UTF-8, which these calls (and only these) read back to the same
+// name. Every folder and file call of the platform layer goes through
+// here, so a path means the same file to all of them. Windows has no execute bit, no folder to sync and no
 // signal to interrupt a call: those calls succeed there doing nothing.
 #pragma once
 
@@ -88,6 +92,10 @@ void pal_FsSyncFolder(const char* path);
 int pal_FsMakeFolder(const char* path, unsigned mode);
 // Removes an empty folder; 0, or -1.
 int pal_FsRemoveFolder(const char* path);
+// Removes what path names that is not a folder: a file (a read-only one
+// too, as on POSIX systems) or a link (a link to a folder included), which
+// leaves its target alone; 0, or -1.
+int pal_FsRemove(const char* path);
 // Calls visit(name, is a folder, is a link) for each entry of folder but "."
 // and ".." (the name alone, no path), until visit returns false; a link is
 // never followed, so a link to a folder is a link and not a folder. False

@@ -116,6 +116,8 @@ int pal_FsMakeFolder(const char* path, unsigned mode) { return ::mkdir(path, sta
 
 int pal_FsRemoveFolder(const char* path) { return ::rmdir(path); }
 
+int pal_FsRemove(const char* path) { return ::unlink(path); }
+
 // The entry's own type from the listing; a file system that does not give
 // it (DT_UNKNOWN) is asked with lstat, which never follows a link either.
 bool pal_FsList(const char* folder, const std::function<bool(const char* name, bool folder, bool link)>& visit) {

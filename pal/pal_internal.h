@@ -121,12 +121,3 @@ void palSetOwnWindowXid(unsigned long xid);
 // _NET_WM_STATE); asks on the calling thread's own X connection.
 bool palWindowIconic(unsigned long xid);
 
-// Calls visit(entry path, is a real folder) for each entry of folder but
-// "." and "..", until visit returns false; false when the folder cannot be
-// listed. A link to a folder is not a real folder: it is never entered.
-bool palListFolder(const std::string& folder, const std::function<bool(const std::string&, bool)>& visit);
-// Deletes one entry that is not a real folder (a file, or a link, which
-// leaves its target alone); false when it stays.
-bool palDeleteEntry(const std::string& entry);
-// Removes an empty folder; false when it stays.
-bool palRemoveFolder(const std::string& folder);

@@ -269,6 +269,25 @@ int pal_FsMakeFolder(const char* path, unsigned /*mode*/) {
 
 int pal_FsRemoveFolder(const char* path) { return RemoveDirectoryW(widePath(path).c_str()) ? 0 : failed(); }
 
+// A link to a folder (a directory junction or symbolic link) is removed as
+// a folder, which leaves its target alone; a read-only file is made
+// writable first.
+int pal_FsRemove(const char* path) {
+  const std::wstring wide = widePath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return failed();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+      errno = EISDIR;
+      return -1;
+    }
+    return RemoveDirectoryW(wide.c_str()) ? 0 : failed();
+  }
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    SetFileAttributesW(wide.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  return DeleteFileW(wide.c_str()) ? 0 : failed();
+}
+
 // A folder with no entries at all, not even "." (a drive's root), is listed
 // as empty, not as an error.
 bool pal_FsList(const char* folder, const std::function<bool(const char* name, bool folder, bool link)>& visit) {

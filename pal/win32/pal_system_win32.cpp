@@ -1,6 +1,4 @@
-// pal_system_win32.cpp: the program's own paths, creating folders, the
-// folder primitives that deleting uses (listed with FindFirstFileA), on
-// Windows.
+// pal_system_win32.cpp: the program's own paths on Windows.
 #include "pal/pal.h"
 #include "pal/pal_internal.h"
 
@@ -14,57 +12,6 @@
 
 #include <cstring>
 #include <string>
-
-namespace {
-
-// A real folder: a symbolic link or junction to one is a reparse point,
-// removed as a link and never entered.
-bool isRealDirectory(DWORD attributes) {
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-}
-
-bool isSelfOrParent(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
-
-}  // namespace
-
-// A folder with no entries at all, not even "." (a drive's root), is listed
-// as empty, not as an error.
-bool palListFolder(const std::string& folder, const std::function<bool(const std::string&, bool)>& visit) {
-  WIN32_FIND_DATAA e;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &e);
-  if (find == INVALID_HANDLE_VALUE) {
-    if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  }
-  do {
-    if (!isSelfOrParent(e.cFileName) && !visit(folder + "\\" + e.cFileName, isRealDirectory(e.dwFileAttributes)))
-      break;
-  } while (FindNextFileA(find, &e));
-  FindClose(find);
-  return true;
-}
-
-// A read-only file is made writable first, as unlinking on POSIX systems
-// ignores the file's own mode; a link to a folder is removed as a folder,
-// which leaves its target alone.
-bool palDeleteEntry(const std::string& entry) {
-  const DWORD attributes = GetFileAttributesA(entry.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return RemoveDirectoryA(entry.c_str()) != 0;
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
-    SetFileAttributesA(entry.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  return DeleteFileA(entry.c_str()) != 0;
-}
-
-bool palRemoveFolder(const std::string& folder) { return RemoveDirectoryA(folder.c_str()) != 0; }
-
-int pal_FindOrCreateDirectory(const char* path) {
-  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
-  CreateDirectoryA(path, nullptr);
-  const DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 1 : -1;
-}
 
 // The longest program path read, in characters (the NUL comes on top).
 constexpr DWORD kProgramPathChars = 295;

@@ -124,6 +124,14 @@ TEST_F(Fs, ListsAndStatsLinksWithoutFollowingThem) {
     }
     EXPECT_GT(info.modified, 1500000000);
   }
+
+  // Removing a link leaves its target; a folder is not removed as a file.
+  for (const char* name : {"to_sub", "to_file", "second"}) EXPECT_EQ(pal_FsRemove(dir.file(name).c_str()), 0) << name;
+  EXPECT_EQ(pal_FsRemove(dir.file("sub").c_str()), -1);
+  EXPECT_TRUE(pal_FsStat(dir.file("sub").c_str(), nullptr));
+  EXPECT_EQ(slurp(dir.file("file")), "12345");
+  EXPECT_EQ(pal_FsRemove(dir.file("file").c_str()), 0);
+  EXPECT_FALSE(pal_FsStatLink(dir.file("file").c_str(), nullptr));
 }
 
 TEST_F(Fs, CopiesRangesReadsAtOffsetsAndCutsBack) {
