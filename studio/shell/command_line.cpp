@@ -89,6 +89,14 @@ int usage(const std::string& message) {
   return kUsage;
 }
 
+// A file written, on a line of standard output, with Windows' own
+// separators on Windows (the paths are put together with "/", which its
+// calls take as well).
+void printPath(std::string path) {
+  if (gpal_PlatformFlag == 10) std::replace(path.begin(), path.end(), '/', '\\');
+  std::printf("%s\n", path.c_str());
+}
+
 // Messages are texts of the code page (names and the workers' reasons);
 // the terminal takes them as the system spells text.
 int failed(const std::string& message) {
@@ -305,7 +313,7 @@ int publishWeb(const Args& a, const WebKind& kind) {
   for (const std::string& w : warnings) std::fprintf(stderr, "Pictomira: %s\n", pal_SystemText(w).c_str());
   if (r == 0) return failed("stopped");
   if (r != 1) return failed(why.title + ": " + why.text());
-  std::printf("%s\n", kind.path(s.name).c_str());
+  printPath(kind.path(s.name));
   return 0;
 }
 
@@ -337,7 +345,7 @@ int publishSimulation(const Args& a) {
   for (const WrapTarget& t : wrapTargets()) {
     if (!t.possible) continue;
     const std::string file = folder + pal_SystemText(s.name) + " " + t.system + (std::strcmp(t.system, "Windows") == 0 ? ".exe" : "");
-    if (pal_FsStat(file.c_str(), nullptr)) std::printf("%s\n", file.c_str());
+    if (pal_FsStat(file.c_str(), nullptr)) printPath(file);
   }
   return 0;
 }
@@ -349,7 +357,8 @@ int publishMirrit() {
   if (r == 0) return failed("stopped");
   if (r != 1) return failed(why.code + ": " + why.why);
   const std::string folder = demoFolderPath(gCurrDemoName) + "/";
-  std::printf("%sDemoFlow.txt\n%sDemoStack.bws\n", folder.c_str(), folder.c_str());
+  printPath(folder + "DemoFlow.txt");
+  printPath(folder + "DemoStack.bws");
   return 0;
 }
 
@@ -405,7 +414,7 @@ int abstractCapture(const Args& a) {
     return 1;
   });
   if (gCreateFilesProgress.load() < 1000) return failed("stopped");
-  std::printf("%s\n", demoFilePath(name, ".DMD").c_str());
+  printPath(demoFilePath(name, ".DMD"));
   return 0;
 }
 
@@ -424,7 +433,7 @@ int multiPath() {
   }
   if (status != 0) return status;
   std::fprintf(stderr, "MultiPath added %d instructions\n", r.added);
-  std::printf("%s\n", demoFilePath(gCurrDemoName, ".DMD").c_str());
+  printPath(demoFilePath(gCurrDemoName, ".DMD"));
   return 0;
 }
 
@@ -455,7 +464,7 @@ int redact(const Args& a) {
   if (result == REWRITE_DONE) result = commitRewrite(&job);
   if (result == REWRITE_AT_NEXT_START) return failed("Redact Fail: " + job.why);
   if (result != REWRITE_DONE) return failed("Redact Fail: " + job.why + "; the demo was left unchanged");
-  std::printf("%s\n", demoFilePath(gCurrDemoName, ".DMR").c_str());
+  printPath(demoFilePath(gCurrDemoName, ".DMR"));
   return 0;
 }
 

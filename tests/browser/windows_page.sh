@@ -14,7 +14,13 @@ wine wineboot -i >/dev/null 2>&1
 cp "$exe" "$work/Pictomira.exe"
 rm -f "$page"
 cd "$work"
-wine Pictomira.exe --publish html5 Tour --notes 'Walk the tour & see' >/dev/null
+said=$(wine Pictomira.exe --publish html5 Tour --notes 'Walk the tour & see')
 rm -f "$work/Pictomira.exe"
 test -s "$page"
+# The page's path as Windows spells it.
+case "$said" in
+  *'\Demo_Packages\Tour\Tour.html'*) ;;
+  *) echo "windows_page: the program said '$said'" >&2; exit 1 ;;
+esac
+case "$said" in */*) echo "windows_page: a '/' in '$said'" >&2; exit 1 ;; esac
 echo "windows_page: $page written by the Windows program"
