@@ -10,6 +10,7 @@
 #include "pal/pal.h"
 #include "tests/support/runtime.h"
 #include "tests/support/xsession.h"
+#include "bench/bench_stats.h"
 #include "bench/bench_support.h"
 
 #include <algorithm>
@@ -24,12 +25,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double percentile(std::vector<double> v, double q) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[static_cast<size_t>(q * static_cast<double>(v.size() - 1))];
-}
 
 int64_t fileSize(const std::string& path) {
   struct stat st;

@@ -11,6 +11,7 @@
 #include "studio/capture/capture_recorder.h"
 #include "studio/capture/demo_files.h"
 #include "studio/kit/library.h"
+#include "bench/bench_stats.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,12 +25,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double percentile(std::vector<double> v, double q) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[static_cast<size_t>(q * static_cast<double>(v.size() - 1))];
-}
 
 double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
@@ -86,15 +81,19 @@ int main(int argc, char** argv) {
   if (mode == "loop") {
     times.reserve(200000);
     gCapturePassTimes = &times;
-    const auto started = Clock::now();
+    // The bytes are counted after the opening key frame.
     startCaptureWorkers();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int64_t before = sizeOf(captureSlotPath(".DMR"));
+    const auto started = Clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(n));
-    stopCaptureWorkers();
+    const int64_t written = sizeOf(captureSlotPath(".DMR")) - before;
     const double seconds = msSince(started) / 1000;
+    stopCaptureWorkers();
     gCapturePassTimes = nullptr;
     if (!times.empty()) times.erase(times.begin());  // the first pass includes the opening key frame
     report(argv[3], times);
-    std::printf("wine: %-34s %.1f MB/s\n", "  written meanwhile", static_cast<double>(sizeOf(captureSlotPath(".DMR"))) / seconds / 1e6);
+    std::printf("wine: %-34s %.1f MB/s\n", "  written meanwhile", static_cast<double>(written) / seconds / 1e6);
   } else {
     gCaptureSteps = 0;
     startCaptureWorkers();
