@@ -7,7 +7,10 @@
 //   presses N X Y  N synthetic presses at (X, Y), each timed until its key
 //                  frame is written (a window of wine's must lie there: the
 //                  press hook sees wine's own windows only)
+//   query N X Y    N questions to the accessibility tree about (X, Y), as
+//                  capture asks about every press
 #include "pal/pal.h"
+#include "pal/pal_accessibility.h"
 #include "studio/capture/capture_recorder.h"
 #include "studio/capture/demo_files.h"
 #include "studio/kit/library.h"
@@ -43,7 +46,7 @@ void report(const std::string& what, const std::vector<double>& t) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: bench_capture_windows grab N | loop MS LABEL | presses N X Y\n");
+  std::fprintf(stderr, "usage: bench_capture_windows grab N | loop MS LABEL | presses N X Y | query N X Y\n");
   return 2;
 }
 
@@ -67,6 +70,21 @@ int main(int argc, char** argv) {
     }
     report("grab of the 1280 x 800 screen", times);
     std::printf("wine: %-34s %.0f grabs per second\n", "", 1000.0 / std::max(0.001, percentile(times, 0.5)));
+    return 0;
+  }
+  if (mode == "query" && argc == 5) {
+    std::vector<double> times;
+    int found = 0;
+    for (int i = 0; i < n; ++i) {
+      pal_AccessiblePopups before{};
+      pal_AccessibleObject object{};
+      const auto t = Clock::now();
+      pal_AccessiblePopupsNow(200, &before);
+      found += pal_AccessibleAtPoint(std::atoi(argv[3]), std::atoi(argv[4]), 200, &before, &object) == 1;
+      times.push_back(msSince(t));
+    }
+    report("accessible object at a press", times);
+    std::printf("wine: %-34s %d of %d found\n", "", found, n);
     return 0;
   }
   if ((mode != "loop" || argc != 4) && (mode != "presses" || argc != 5)) return usage();

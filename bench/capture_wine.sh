@@ -4,7 +4,8 @@
 # Windows), on a 1280 x 800 Xvfb and in a wine prefix of its own: grabs of
 # the screen, the capture thread's passes on a still screen and while ico
 # redraws a 600 x 600 area, and the time from a press on a window of wine's
-# (the probe's) to its key frame being written.
+# (the probe's) to its key frame being written, and the accessibility
+# tree's answer about a press there.
 set -eu
 bench=$1 probe=$2
 work=$(mktemp -d /tmp/pictomira-bench-wine-XXXXXX)
@@ -36,3 +37,4 @@ done
 wine "$probe" --kind 15 --at 600 300 >/dev/null 2>&1 &
 sleep 3
 wine "$bench" presses 20 700 400
+wine "$bench" query 60 700 400

@@ -216,7 +216,8 @@ Grid readGrid(const std::string& path) {
 bool inside(const std::array<int32_t, 4>& r, int32_t x, int32_t y) { return x >= r[0] && x < r[2] && y >= r[1] && y < r[3]; }
 
 // A real capture of the tests' own Win32 application becomes a demo whose
-// crop is its window and whose clicks are its buttons; the editor changes a
+// crop is its window and whose clicks are its buttons, each step captioned
+// with the button's accessible name; the editor changes a
 // wait and saves; "Simulation" writes the Windows file (and the Linux one),
 // which unpacks under wine in a fresh folder and presents the captured
 // frames pixel for pixel.
@@ -293,6 +294,12 @@ TEST_F(WindowsStudio, CapturesAWin32ApplicationEditsTheDemoAndSharesItForWindows
     const InstrRec& in = clicks[i];
     const auto& b = grid.buttons.at(pressedButtons[i]);
     EXPECT_TRUE(demoRectHolds(in, pressed[i][0], pressed[i][1]));
+    // Active Accessibility names the button and gives its rectangle: the
+    // step's note and its click box (right and bottom inclusive).
+    char note[DEMO_TEXT_LEN] = "";
+    demoGetTextValue(static_cast<int32_t>(gFrameData[in.frame].noteText), note);
+    EXPECT_EQ(std::string(note), "Click \"" + std::to_string(pressedButtons[i]) + "\".");
+    EXPECT_EQ((std::array<int32_t, 4>{in.v[0], in.v[1], in.v[2] + 1, in.v[3] + 1}), b);
     const int32_t cx = (in.v[0] + in.v[2]) / 2, cy = (in.v[1] + in.v[3]) / 2;
     EXPECT_TRUE(inside(b, cx, cy));
     EXPECT_LE(std::abs(cx - (b[0] + b[2]) / 2), 6);
@@ -302,6 +309,7 @@ TEST_F(WindowsStudio, CapturesAWin32ApplicationEditsTheDemoAndSharesItForWindows
       EXPECT_TRUE(n == pressedButtons[i] || !holds) << "holds button " << n;
     }
   }
+  EXPECT_FALSE(slurp(demoFile("Grid Demo", ".DMA")).empty());  // the presses' side file went with the demo
   ASSERT_EQ(gInstrData[0].type, INSTR_TIMER);  // the first frame waits before the first click
 
   // The editor: the first frame's wait set to 1.5 s, saved on exit.
