@@ -412,7 +412,10 @@ TEST_F(WindowsStudio, CapturesAWin32ApplicationEditsTheDemoAndSharesItForWindows
   ASSERT_TRUE(input->waitForPixel(wineFramedX(900) + 372, wineFramedY(600) + 360, 0xFFFFFF, 30000)) << "no Present Demo";
   clickAt(wineFramedX(900) + 450, wineFramedY(600) + 374);
   ASSERT_TRUE(presents(clicks[0].frame));
-  sleepMs(2500);  // the waits before it have passed: its click is awaited
+  int waits = 0;  // the frames before it look alike: their waits must pass before its click is awaited
+  for (int32_t i = 0; i < gInstrCount; ++i)
+    if (gInstrData[i].frame < clicks[0].frame && gInstrData[i].type == INSTR_TIMER) waits += gInstrData[i].v[0];
+  sleepMs(waits + 800);
   clickAt(kPX + (clicks[0].v[0] + clicks[0].v[2]) / 2 - area[0], kPY + (clicks[0].v[1] + clicks[0].v[3]) / 2 - area[1]);
   EXPECT_TRUE(presents(clicks[1].frame));
 }
