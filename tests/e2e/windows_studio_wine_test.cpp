@@ -81,21 +81,24 @@ class WindowsStudio : public testing::Test {
   // Clicks root point (x, y) after resting the pointer there (wine may drop a click that comes with the move).
   void clickAt(int x, int y) {
     input->move(x, y);
-    sleepMs(60);
+    sleepMs(100);
     input->click(x, y);
-    sleepMs(60);
+    sleepMs(100);
   }
   void click(int x, int y) { clickAt(kHomeX + x, kHomeY + y); }
-  // Presses (x, y) of the home-sized window until a window titled title is there.
-  bool pressFor(int x, int y, const std::string& title) {
+  // Clicks root point (x, y) until a window titled title is there (a busy
+  // wine may drop a click).
+  bool clickFor(int x, int y, const std::string& title) {
     for (int attempt = 0; attempt < 3; ++attempt) {
-      click(x, y);
+      clickAt(x, y);
       for (int i = 0; i < 100; ++i, sleepMs(50))
         if (input->findWindow(title) != 0) return true;
     }
     ADD_FAILURE() << "no window titled '" << title << "'";
     return false;
   }
+  // The same at (x, y) of the home-sized window.
+  bool pressFor(int x, int y, const std::string& title) { return clickFor(kHomeX + x, kHomeY + y, title); }
   // Replaces the text of the edit box at root point (x, y) with text.
   void typeInto(int x, int y, const std::string& text) {
     clickAt(x, y);
@@ -236,8 +239,7 @@ TEST_F(WindowsStudio, CapturesAWin32ApplicationEditsTheDemoAndSharesItForWindows
   ASSERT_TRUE(home(30000));
   ASSERT_TRUE(pressFor(200, 347, "Ready to Capture - Pictomira"));  // "New Demo..."
   ASSERT_TRUE(input->waitForPixel(kCapX + 200, kCapY + 90, 0xFFFFFF, 5000));
-  clickAt(kCapX + 200, kCapY + 100);  // "Start Capture"
-  ASSERT_TRUE(titled("Capturing - Pictomira"));
+  ASSERT_TRUE(clickFor(kCapX + 200, kCapY + 100, "Capturing - Pictomira"));  // "Start Capture"
   for (int i = 0; i < 100 && slurp(dir.file("TempCapture.DMR")).empty(); ++i) sleepMs(50);
   ASSERT_FALSE(slurp(dir.file("TempCapture.DMR")).empty()) << "nothing recorded";
 
@@ -263,8 +265,7 @@ TEST_F(WindowsStudio, CapturesAWin32ApplicationEditsTheDemoAndSharesItForWindows
   Child restore({"wine", PICTOMIRA_WINDOWS_TEST_APP, "--restore", "4 Steps Captured - Pictomira"}, env);
   ASSERT_EQ(restore.wait(30000), 0);
   ASSERT_TRUE(input->waitForPixel(kCapX + 200, kCapY + 90, 0xFFFFFF, 5000));
-  clickAt(kCapX + 200, kCapY + 100);
-  ASSERT_TRUE(titled("Capturing - Pictomira"));
+  ASSERT_TRUE(clickFor(kCapX + 200, kCapY + 100, "Capturing - Pictomira"));  // "Pause Capture"
   ASSERT_TRUE(input->waitForPixel(kCapX + 60, kCapY + 90, 0xFFFFFF, 5000));  // "Start Over": paused
   clickAt(kCapX + 200, kCapY + 100);
   ASSERT_TRUE(titled("Ready to Abstract - Pictomira", 30000));
@@ -313,15 +314,13 @@ TEST_F(WindowsStudio, CapturesAWin32ApplicationEditsTheDemoAndSharesItForWindows
   ASSERT_EQ(gInstrData[0].type, INSTR_TIMER);  // the first frame waits before the first click
 
   // The editor: the first frame's wait set to 1.5 s, saved on exit.
-  click(450, 553);  // "Edit Demo"
-  ASSERT_TRUE(titled("Editing 'Grid Demo' - Pictomira"));
+  ASSERT_TRUE(pressFor(450, 553, "Editing 'Grid Demo' - Pictomira"));  // "Edit Demo"
   ASSERT_TRUE(input->waitForPixel(kEditX + 189, kEditY + 50, 0x767D98, 10000));
   typeInto(kEditX + 246, kEditY + 181, "1.5");  // TimerEditBox
   clickAt(kEditX + 362, kEditY + 181);          // "Set"
   clickAt(kEditX + 335, kEditY + 62);           // "Exit": unsaved edits, so the question
   ASSERT_TRUE(input->waitForPixel(kEditX + 414, kEditY + 90, 0xFFFFFF, 5000));
-  clickAt(kEditX + 480, kEditY + 103);  // "Save and Exit"
-  ASSERT_TRUE(titled("Grid Demo - Pictomira"));
+  ASSERT_TRUE(clickFor(kEditX + 480, kEditY + 103, "Grid Demo - Pictomira"));  // "Save and Exit"
   resetRuntime();
   ASSERT_EQ(demoDataRead(demoFilePath("Grid Demo", ".DMD")), 1);
   EXPECT_EQ(gInstrData[0].type, INSTR_TIMER);
@@ -329,15 +328,13 @@ TEST_F(WindowsStudio, CapturesAWin32ApplicationEditsTheDemoAndSharesItForWindows
 
   // "Simulation", built fast and without red boxes.
   ASSERT_TRUE(input->waitForPixel(kHomeX + 9, kHomeY + 287, 0xFFFFFF, 5000));
-  click(900 - 70, 600 - 88 + 11);
-  ASSERT_TRUE(titled("Packaging 'Grid Demo' - Pictomira"));
+  ASSERT_TRUE(pressFor(900 - 70, 600 - 88 + 11, "Packaging 'Grid Demo' - Pictomira"));  // "Simulation"
   ASSERT_TRUE(input->waitForPixel(kHomeX + 424, kHomeY + 450, 0xFFFFFF, 5000));
   click(450, 382);  // "Fast Build"
   click(636, 295);  // the red boxes' check box
   click(450, 462);  // "OK"
   ASSERT_TRUE(input->waitForPixel(kHomeX + 434, kHomeY + 300, 0xFFFFFF, 60000)) << "packaging did not end";
-  click(450, 312);
-  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(pressFor(450, 312, "Pictomira (v151)"));
   const std::string shared = dir.path() + "/Demo_Packages/Grid Demo/Grid Demo";
   EXPECT_TRUE(exists(shared + " Linux"));
   ASSERT_TRUE(exists(shared + " Windows.exe"));
@@ -346,13 +343,11 @@ TEST_F(WindowsStudio, CapturesAWin32ApplicationEditsTheDemoAndSharesItForWindows
   // browser tests walk a page of the Windows program's in the browser).
   ASSERT_TRUE(pressFor(300, 365 + 12, "Grid Demo - Pictomira"));
   ASSERT_TRUE(input->waitForPixel(kHomeX + 9, kHomeY + 287, 0xFFFFFF, 5000));
-  click(900 - 70, 600 - 58 + 11);
-  ASSERT_TRUE(titled("Exporting 'Grid Demo' as HTML5 - Pictomira"));
+  ASSERT_TRUE(pressFor(900 - 70, 600 - 58 + 11, "Exporting 'Grid Demo' as HTML5 - Pictomira"));  // "HTML5"
   ASSERT_TRUE(input->waitForPixel(kHomeX + 364, kHomeY + 540, 0xFFFFFF, 5000));
   click(390, 552);  // "OK"
   ASSERT_TRUE(input->waitForPixel(kHomeX + 424, kHomeY + 530, 0xFFFFFF, 30000)) << "the page was not written";
-  click(450, 542);
-  ASSERT_TRUE(titled("Pictomira (v151)"));
+  ASSERT_TRUE(pressFor(450, 542, "Pictomira (v151)"));
   const std::string page = slurp(shared + ".html");
   EXPECT_NE(page.find("ID=\"mainCanvas\""), std::string::npos);
   size_t pictures = 0;
