@@ -1,5 +1,6 @@
 // pal_accessibility.h: what the desktop's accessibility tree says is at a
-// point of the screen. Linux asks the AT-SPI registry over D-Bus. Kept out
+// point of the screen. Linux asks the AT-SPI registry over D-Bus, Windows
+// Active Accessibility (the role spelt as AT-SPI spells it). Kept out
 // of pal.h and its library: only the authoring program links it, so the
 // Presenter stays free of the accessibility libraries.
 #pragma once
