@@ -36,23 +36,10 @@ bool exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// A 640 x 400 demo cropped out of an 800 x 600 screen; frame f is one colour.
-DemoFixture flatDemo(int frames) {
-  DemoFixture fx;
-  fx.screenW = 800;
-  fx.screenH = 600;
-  const int32_t crop[4] = {80, 100, 640, 400};
-  std::copy(crop, crop + 4, fx.crop);
-  fx.frames.resize(static_cast<size_t>(frames));
-  for (int f = 0; f + 1 < frames; ++f) fx.frames[static_cast<size_t>(f)].instrs = {InstrRec{0, -1, 'L', {100, 120, 200, 160}}};
-  fx.row = [](int32_t f, int32_t, unsigned char* bgr) { solidRow(colourOf(f), 800, bgr); };
-  return fx;
-}
-
 class Studio : public StudioSession {
  protected:
   void demo(const std::string& name, int frames, int64_t mtime) {
-    DemoFixture fx = flatDemo(frames);
+    DemoFixture fx = flatDemo(frames, colourOf);
     fx.mtime = mtime;
     ASSERT_TRUE(writeDemoFolder(dir.path(), name, fx));
   }

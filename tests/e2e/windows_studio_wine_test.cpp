@@ -131,14 +131,7 @@ TEST_F(WindowsStudio, MakesItsFoldersListsItsLibraryManagesAndPresentsADemo) {
 
   const std::pair<const char*, int64_t> demos[] = {{"Oldest", 1000000}, {"Newest", 3000000}, {"Middle", 2000000}};
   for (const auto& [name, mtime] : demos) {
-    DemoFixture fx;
-    fx.screenW = 800;
-    fx.screenH = 600;
-    const int32_t crop[4] = {80, 100, 640, 400};
-    std::copy(crop, crop + 4, fx.crop);
-    fx.frames.resize(2);
-    fx.frames[0].instrs = {InstrRec{0, -1, 'L', {100, 120, 200, 160}}};
-    fx.row = [](int32_t f, int32_t, unsigned char* bgr) { solidRow(colourOf(f), 800, bgr); };
+    DemoFixture fx = flatDemo(2, colourOf);
     fx.mtime = mtime;
     ASSERT_TRUE(writeDemoFolder(dir.path(), name, fx)) << name;
   }

@@ -19,6 +19,18 @@ std::string windowTitles() {
   return out;
 }
 
+DemoFixture flatDemo(int frames, uint32_t (*colourOf)(int)) {
+  DemoFixture fx;
+  fx.screenW = 800;
+  fx.screenH = 600;
+  const int32_t crop[4] = {80, 100, 640, 400};
+  std::copy(crop, crop + 4, fx.crop);
+  fx.frames.resize(static_cast<size_t>(frames));
+  for (int f = 0; f + 1 < frames; ++f) fx.frames[static_cast<size_t>(f)].instrs = {InstrRec{0, -1, 'L', {100, 120, 200, 160}}};
+  fx.row = [colourOf](int32_t f, int32_t, unsigned char* bgr) { solidRow(colourOf(f), 800, bgr); };
+  return fx;
+}
+
 void solidRow(uint32_t colour, int32_t width, unsigned char* bgr) {
   for (int32_t x = 0; x < width; ++x) {
     bgr[x * 3] = colour & 0xFF;

@@ -4,6 +4,7 @@
 // and the ways its screens are judged (window titles, alerts, pixels).
 #pragma once
 
+#include "tests/support/demo_builder.h"
 #include "tests/support/runtime.h"
 #include "tests/support/xsession.h"
 
@@ -18,6 +19,10 @@
 std::string windowTitles();
 // Fills a recorded row of width pixels with one colour 0xRRGGBB (blue, green, red bytes).
 void solidRow(uint32_t colour, int32_t width, unsigned char* bgr);
+// A 640 x 400 demo cropped out of an 800 x 600 screen at (80, 100): frame f
+// is all colourOf(f), and every frame but the last waits for a click on
+// (100, 120) - (200, 160).
+DemoFixture flatDemo(int frames, uint32_t (*colourOf)(int));
 
 class StudioSession : public testing::Test {
  protected:
