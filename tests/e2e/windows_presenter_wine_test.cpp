@@ -245,8 +245,9 @@ TEST_F(WindowsPresenter, TheUnwrapperClosedWhileItWorksLeavesNothingBehind) {
 // capture reads the X server's pixels (a Linux window's too), the
 // foreground window is another wine program's (never the desktop),
 // synthetic clicks and the press counter's hook reach wine's windows (wine
-// sees no presses on other X clients' windows: those are left out).
-TEST_F(WindowsPresenter, TheWin32LayerCapturesFindsTheForegroundWindowClicksAndCountsPresses) {
+// sees no presses on other X clients' windows: those are left out), and
+// the clipboard goes between it and a Linux program both ways.
+TEST_F(WindowsPresenter, TheWin32LayerCapturesFindsTheForegroundClicksCountsPressesAndSharesTheClipboard) {
   const std::string probe = PICTOMIRA_WINDOWS_PROBE;
   if (slurp(probe).empty()) GTEST_SKIP() << "no Windows probe: the Windows files were not built";
   // The probe's line starting with want, without the console's carriage return.
@@ -279,6 +280,17 @@ TEST_F(WindowsPresenter, TheWin32LayerCapturesFindsTheForegroundWindowClicksAndC
   input->click(700, 420, 3);  // its right button: counted
   input->click(300, 250);     // the Linux window: wine does not see it
   EXPECT_EQ(lineOf(counter, "PRESSES"), "PRESSES 2");
+
+  // The clipboard between a Windows program and a Linux one, both ways.
+  Child windowsPut({"wine", probe, "--kind", "15", "--at", "0", "500", "--clip-put", "from windows"}, prefix->env());
+  ASSERT_TRUE(input->waitForPixel(10, 510, 0x2050A0, 30000));
+  sleepMs(300);
+  Child linuxGet({builtProgram("pal_probe"), "--kind", "15", "--at", "880", "0", "--clip-get"}, {});
+  EXPECT_EQ(lineOf(linuxGet, "CLIP"), "CLIP from windows");
+  Child linuxPut({builtProgram("pal_probe"), "--kind", "15", "--at", "880", "400", "--clip-put", "from linux"}, {});
+  ASSERT_TRUE(input->waitForPixel(890, 410, 0x2050A0, 5000));
+  sleepMs(300);
+  EXPECT_EQ(ask({"--kind", "15", "--at", "440", "500", "--clip-get"}, "CLIP"), "CLIP from linux");
 }
 
 }  // namespace
