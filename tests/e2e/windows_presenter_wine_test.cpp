@@ -291,6 +291,11 @@ TEST_F(WindowsPresenter, TheWin32LayerCapturesFindsTheForegroundClicksCountsPres
   ASSERT_TRUE(input->waitForPixel(890, 410, 0x2050A0, 5000));
   sleepMs(300);
   EXPECT_EQ(ask({"--kind", "15", "--at", "440", "500", "--clip-get"}, "CLIP"), "CLIP from linux");
+
+  // A window over the whole screen is reported as maximised, as on Linux.
+  Child whole({"wine", probe, "--kind", "15", "--at", "0", "0", "--size", "1280", "800"}, prefix->env());
+  ASSERT_TRUE(input->waitForPixel(1270, 790, 0x2050A0, 30000));
+  EXPECT_EQ(ask({"--foreground"}, "FG"), "FG 0 0 1280 800 KIND 2");
 }
 
 }  // namespace
