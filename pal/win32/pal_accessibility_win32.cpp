@@ -127,6 +127,11 @@ int pal_AccessibleAtPoint(int32_t x, int32_t y, int timeoutMs, const pal_Accessi
   const POINT p{x, y};
   HWND under = WindowFromPoint(p);
   if (under == nullptr) return 0;
+  // The program's own windows are never asked: its window thread may be
+  // waiting for the thread that asks (a press on "Pause Capture").
+  DWORD process = 0;
+  GetWindowThreadProcessId(under, &process);
+  if (process == GetCurrentProcessId()) return 0;
   if (!answers(under, timeoutMs)) return -1;
   IAccessible* object = nullptr;
   VARIANT child;
