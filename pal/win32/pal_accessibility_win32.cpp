@@ -66,6 +66,14 @@ bool answers(HWND window, int ms) {
                              &result) != 0;
 }
 
+// The program's own windows are never asked: their thread may be waiting
+// for the thread that asks (a press on "Pause Capture" ends the capture).
+bool ownWindow(HWND w) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(w, &process);
+  return process == GetCurrentProcessId();
+}
+
 bool isPopup(HWND w) {
   if (!IsWindowVisible(w)) return false;
   const LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
@@ -127,11 +135,7 @@ int pal_AccessibleAtPoint(int32_t x, int32_t y, int timeoutMs, const pal_Accessi
   const POINT p{x, y};
   HWND under = WindowFromPoint(p);
   if (under == nullptr) return 0;
-  // The program's own windows are never asked: its window thread may be
-  // waiting for the thread that asks (a press on "Pause Capture").
-  DWORD process = 0;
-  GetWindowThreadProcessId(under, &process);
-  if (process == GetCurrentProcessId()) return 0;
+  if (ownWindow(under)) return 0;
   if (!answers(under, timeoutMs)) return -1;
   IAccessible* object = nullptr;
   VARIANT child;
@@ -139,7 +143,7 @@ int pal_AccessibleAtPoint(int32_t x, int32_t y, int timeoutMs, const pal_Accessi
   if (before != nullptr && newPopupAt(p, before)) {
     // The press opened it: the object pressed lies below it.
     HWND below = windowBelowNewPopups(p, before);
-    if (below == nullptr || !answers(below, timeoutMs) ||
+    if (below == nullptr || ownWindow(below) || !answers(below, timeoutMs) ||
         FAILED(AccessibleObjectFromWindow(below, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
                                           reinterpret_cast<void**>(&object))) ||
         object == nullptr)
