@@ -11,6 +11,7 @@
 //                  capture asks about every press
 #include "pal/pal.h"
 #include "pal/pal_accessibility.h"
+#include "pal/pal_fs.h"
 #include "studio/capture/capture_recorder.h"
 #include "studio/capture/demo_files.h"
 #include "studio/kit/library.h"
@@ -32,12 +33,8 @@ using Clock = std::chrono::steady_clock;
 double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
 int64_t sizeOf(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return 0;
-  std::fseek(f, 0, SEEK_END);
-  const int64_t n = std::ftell(f);
-  std::fclose(f);
-  return n;
+  pal_FsInfo info;
+  return pal_FsStat(path.c_str(), &info) ? info.size : 0;
 }
 
 void report(const std::string& what, const std::vector<double>& t) {
